@@ -1,0 +1,64 @@
+#include <cmath>
+
+#include "codec/codec.h"
+#include "runtime/arrays.h"
+
+namespace {
+
+// A procedure hands its result back as a temporary, like a primitive.
+Tmp Return(const Str& value) { return StrArg("") + value; }
+
+// Binary digits of `value` by repeated halving, most significant first, with
+// '0' put in front up to `width` digits. The quotients and remainders are
+// kept in arrays of `upperBound` + 1 elements; a value needing more steps
+// than they hold (outside the callers' range) still gets all its digits, the
+// extra steps are just not recorded.
+Tmp ToBinary(int16_t value, int64_t width, size_t upperBound) {
+    Str digits;
+    Array<int16_t> quotients(upperBound), remainders(upperBound);
+    if (value == 0) {
+        digits = StrPad("", width, "0");
+    } else if (value == 1) {
+        digits = StrPad("", width - 1, "0") + "1";
+    } else {
+        int32_t v = value;
+        size_t step = 0;
+        do {
+            ++step;
+            int32_t quotient = TruncToInt(v / 2.0);
+            int32_t remainder = v % 2;
+            if (step <= upperBound) {
+                quotients[step] = static_cast<int16_t>(quotient);
+                remainders[step] = static_cast<int16_t>(remainder);
+            }
+            v = quotient;
+            digits.Prepend(IntToDec(remainder));
+        } while (v >= 2);
+        digits.Prepend(IntToDec(v));
+    }
+    if (StrLen(digits) < width) digits.Prepend(StrPad("", width - StrLen(digits), "0"));
+    return Return(digits);
+}
+
+// The value of the first `width` binary digits, each weighted from the left.
+// A missing digit reads as 0.
+int16_t FromBinary(StrArg bitsArg, int width) {
+    StrArg bits = bitsArg.Pinned();
+    Array<int16_t> digits(static_cast<size_t>(width) + 1);
+    int16_t sum = 0;
+    for (int i = 1; i <= width; ++i) {
+        digits[static_cast<size_t>(i)] = static_cast<int16_t>(DecToInt(StrMid(bits, i, 1)));
+        float weight = PowF(2.0f, static_cast<float>(width) - static_cast<float>(i));
+        double next = sum + static_cast<double>(digits[static_cast<size_t>(i)]) * weight;
+        sum = static_cast<int16_t>(std::lrint(next));
+    }
+    TempConsume(bitsArg);
+    return sum;
+}
+
+}  // namespace
+
+Tmp ToBinary7(int16_t value) { return ToBinary(value, 7, 8); }
+Tmp ToBinary4(int16_t value) { return ToBinary(value, 4, 5); }
+int16_t Binary4ToInt(StrArg bits) { return FromBinary(bits, 4); }
+int16_t Binary7ToInt(StrArg bits) { return FromBinary(bits, 7); }

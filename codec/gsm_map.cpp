@@ -1,0 +1,53 @@
+#include "codec/codec.h"
+
+// The map is one-to-one between 96 Latin bytes and 96 GSM codes. It differs
+// from the published alphabet in two rows, both directions alike: the low
+// line is code 64 (not 17) and the spacing diaeresis (byte 168) is code 96.
+
+int16_t LatinToGsm(StrArg character) {
+    int c = StrAsc(character);
+    if (c == 10 || c == 13) return static_cast<int16_t>(c);
+    if (c >= 32 && c <= 35) return static_cast<int16_t>(c);
+    if (c == 36) return 2;
+    if (c >= 37 && c <= 63) return static_cast<int16_t>(c);
+    if (c == 64) return 0;
+    if (c >= 65 && c <= 90) return static_cast<int16_t>(c);
+    if (c == 95) return 64;
+    if (c >= 97 && c <= 122) return static_cast<int16_t>(c);
+    switch (c) {
+        case 168: return 96;
+        case 196: return 91;
+        case 214: return 92;
+        case 220: return 94;
+        case 223: return 30;
+        case 228: return 123;
+        case 246: return 124;
+        case 252: return 126;
+        default: return 0;
+    }
+}
+
+Tmp GsmToLatin(int16_t code) {
+    int c = code;
+    int latin = 32;
+    if (c == 10 || c == 13 || (c >= 32 && c <= 35) || (c >= 37 && c <= 63) ||
+        (c >= 65 && c <= 90) || (c >= 97 && c <= 122)) {
+        latin = c;
+    } else {
+        switch (c) {
+            case 0: latin = 64; break;
+            case 2: latin = 36; break;
+            case 64: latin = 95; break;
+            case 96: latin = 168; break;
+            case 91: latin = 196; break;
+            case 92: latin = 214; break;
+            case 94: latin = 220; break;
+            case 30: latin = 223; break;
+            case 123: latin = 228; break;
+            case 124: latin = 246; break;
+            case 126: latin = 252; break;
+            default: break;
+        }
+    }
+    return StrChr(latin);
+}

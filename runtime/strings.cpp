@@ -1,0 +1,402 @@
+#include "runtime/strings.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "runtime/heap.h"
+
+namespace {
+
+struct TempBuffer {
+    char* data = nullptr;
+    size_t capacity = 0;
+    size_t end = 0;
+};
+
+Heap* gStringHeap = nullptr;
+TempBuffer gTemp;
+
+size_t Min(size_t a, size_t b) { return a < b ? a : b; }
+
+// A count argument clamped to what a text of `len` characters can give.
+size_t Clamp(int64_t n, size_t len) {
+    if (n <= 0) return 0;
+    return static_cast<uint64_t>(n) < len ? static_cast<size_t>(n) : len;
+}
+
+// Reserves `amount` at the end; returns the start offset of the reservation.
+size_t ReserveAtEnd(size_t amount, char** dst) {
+    size_t start = gTemp.end;
+    *dst = TempReserve(amount, start);
+    return start;
+}
+
+// Finishes a result of `written` bytes reserved as `reserved` at `start`.
+Tmp Finish(size_t start, size_t reserved, size_t written, size_t base) {
+    gTemp.data[start + written] = '\0';
+    TempGiveBack(reserved - written);
+    return Tmp{Min(base, start), start, written};
+}
+
+}  // namespace
+
+// --- Set-up and buffer ------------------------------------------------------
+
+void StringRuntimeInit() {
+    if (gStringHeap) return;
+    gStringHeap = NewHeap(4096);
+    gTemp.capacity = 16;
+    gTemp.data = static_cast<char*>(HeapTake(gStringHeap, gTemp.capacity + 5));
+    gTemp.data[0] = '\0';
+    gTemp.end = 0;
+}
+
+Heap* StringHeap() { return gStringHeap; }
+
+char* TempReserve(size_t amount, size_t position) {
+    if (amount > SIZE_MAX / 2 || position > SIZE_MAX / 2) OutOfMemory();
+    if (position + amount + 4 >= gTemp.capacity) {
+        gTemp.capacity = position + amount + 16384;
+        gTemp.data = static_cast<char*>(HeapResize(gStringHeap, gTemp.data, gTemp.capacity + 5));
+    }
+    gTemp.end = position + amount;
+    return gTemp.data + position;
+}
+
+size_t TempGiveBack(size_t amount) {
+    gTemp.end -= Min(amount, gTemp.end);
+    return gTemp.end;
+}
+
+size_t TempEnd() { return gTemp.end; }
+void TempSetEnd(size_t end) { gTemp.end = Min(end, gTemp.end); }
+size_t TempCapacity() { return gTemp.capacity; }
+
+Tmp TempSpan(size_t start, size_t end) {
+    if (end < start) end = start;
+    return Tmp{start, start, end - start};
+}
+
+void TempConsume(const StrArg& arg) {
+    if (arg.Base() != StrArg::kNoBase) TempSetEnd(arg.Base());
+}
+
+Tmp TempKeep(Tmp t, const StrArg& arg) {
+    t.base = Min(t.base, arg.Base());
+    return t;
+}
+
+// --- StrArg -----------------------------------------------------------------
+
+StrArg::StrArg(const Str& var) : ptr_(var.Text()), len_(var.Length()), unset_(!var.IsSet()) {}
+
+StrArg::StrArg(const char* literal) {
+    if (!literal) {
+        unset_ = true;
+        return;
+    }
+    ptr_ = literal;
+    len_ = strlen(literal);
+}
+
+StrArg::StrArg(const char* text, size_t len) : ptr_(text), len_(len) {}
+
+StrArg::StrArg(Tmp tmp) : ptr_(nullptr), len_(tmp.len), off_(tmp.off), base_(tmp.base), isTmp_(true) {}
+
+const char* StrArg::Ptr() const { return isTmp_ ? gTemp.data + off_ : ptr_; }
+
+StrArg StrArg::Pinned() const {
+    StrArg copy = *this;
+    copy.base_ = kNoBase;
+    return copy;
+}
+
+// --- Str --------------------------------------------------------------------
+
+// The text sits inside the block with room on both sides, so that appending
+// and prepending move nothing most of the time.
+struct Str::Block {
+    size_t len;
+    size_t front;     // unused bytes before the text
+    size_t capacity;  // bytes of `data`, the final code 0 included
+    char data[1];
+};
+
+
+Str::Str(const Str& other) { Assign(other.Text(), other.Length()); }
+
+Str::Str(StrArg value) { *this = value; }
+
+Str& Str::operator=(const Str& other) {
+    if (this != &other) {
+        if (other.IsSet()) Assign(other.Text(), other.Length());
+        else Release();
+    }
+    return *this;
+}
+
+Str& Str::operator=(StrArg value) {
+    if (value.IsUnset()) Release();
+    else Assign(value.Ptr(), value.Length());
+    TempConsume(value);
+    return *this;
+}
+
+size_t Str::Length() const { return block_ ? block_->len : 0; }
+
+const char* Str::Text() const { return block_ ? block_->data + block_->front : ""; }
+
+void Str::Release() {
+    HeapGive(gStringHeap, block_);
+    block_ = nullptr;
+}
+
+// Makes room for `front` more bytes before and `back` more after the text.
+void Str::Reserve(size_t front, size_t back) {
+    size_t len = Length();
+    if (block_ && block_->front >= front && block_->capacity - block_->front - len - 1 >= back) return;
+    if (len > SIZE_MAX / 4 || front > SIZE_MAX / 4 || back > SIZE_MAX / 4) OutOfMemory();
+    // Grow by at least half again, on the side that is asked for, so that a
+    // string built piece by piece is copied a logarithmic number of times.
+    size_t growFront = front ? front + len / 2 + 16 : 0;
+    size_t growBack = back ? back + len / 2 + 16 : 0;
+    size_t capacity = growFront + len + 1 + growBack;
+    Block* fresh = static_cast<Block*>(HeapTake(gStringHeap, offsetof(Block, data) + capacity));
+    fresh->len = len;
+    fresh->front = growFront;
+    fresh->capacity = capacity;
+    memcpy(fresh->data + growFront, Text(), len);
+    fresh->data[growFront + len] = '\0';
+    HeapGive(gStringHeap, block_);
+    block_ = fresh;
+}
+
+void Str::Assign(const char* text, size_t len) {
+    if (block_ && block_->capacity > len && text >= block_->data &&
+        text < block_->data + block_->capacity) {
+        // Assigning part of the variable's own text to itself.
+        memmove(block_->data, text, len);
+    } else if (!block_ || block_->capacity <= len || block_->capacity > 2 * len + 64) {
+        Block* fresh = static_cast<Block*>(HeapTake(gStringHeap, offsetof(Block, data) + len + 1));
+        fresh->capacity = len + 1;
+        memcpy(fresh->data, text, len);
+        HeapGive(gStringHeap, block_);
+        block_ = fresh;
+    } else {
+        memcpy(block_->data, text, len);
+    }
+    block_->len = len;
+    block_->front = 0;
+    block_->data[len] = '\0';
+}
+
+void Str::Append(StrArg piece) {
+    size_t add = piece.Length();
+    if (!IsSet() && add == 0) {
+        Assign("", 0);
+    } else if (add) {
+        // `piece` may be this variable's own text: read its offset first.
+        const char* own = Text();
+        bool self = piece.Ptr() >= own && piece.Ptr() < own + Length() + 1;
+        size_t selfOff = self ? static_cast<size_t>(piece.Ptr() - own) : 0;
+        Reserve(0, add);
+        char* text = block_->data + block_->front;
+        const char* src = self ? text + selfOff : piece.Ptr();
+        memmove(text + block_->len, src, add);
+        block_->len += add;
+        text[block_->len] = '\0';
+    }
+    TempConsume(piece);
+}
+
+void Str::Prepend(StrArg piece) {
+    size_t add = piece.Length();
+    if (!IsSet() && add == 0) {
+        Assign("", 0);
+    } else if (add) {
+        const char* own = Text();
+        bool self = piece.Ptr() >= own && piece.Ptr() < own + Length() + 1;
+        size_t selfOff = self ? static_cast<size_t>(piece.Ptr() - own) : 0;
+        Reserve(add, 0);
+        char* text = block_->data + block_->front;
+        const char* src = self ? text + selfOff : piece.Ptr();
+        memmove(text - add, src, add);
+        block_->front -= add;
+        block_->len += add;
+    }
+    TempConsume(piece);
+}
+
+Tmp operator+(StrArg a, StrArg b) {
+    size_t base = Min(a.Base(), b.Base());
+    char* dst;
+    // A left piece that already ends the buffer stays where it is.
+    if (a.Base() != StrArg::kNoBase && a.Ptr() + a.Length() == gTemp.data + gTemp.end) {
+        size_t aOff = static_cast<size_t>(a.Ptr() - gTemp.data);
+        size_t start = ReserveAtEnd(b.Length(), &dst);
+        memmove(dst, b.Ptr(), b.Length());
+        gTemp.data[start + b.Length()] = '\0';
+        return Tmp{Min(base, aOff), aOff, a.Length() + b.Length()};
+    }
+    size_t total = a.Length() + b.Length();
+    size_t start = ReserveAtEnd(total, &dst);
+    memmove(dst, a.Ptr(), a.Length());
+    memmove(dst + a.Length(), b.Ptr(), b.Length());
+    return Finish(start, total, total, base);
+}
+
+// --- Primitives -------------------------------------------------------------
+
+int64_t StrLen(StrArg s) {
+    TempConsume(s);
+    return static_cast<int64_t>(s.Length());
+}
+
+int StrAsc(StrArg s) {
+    int code = s.Length() ? static_cast<unsigned char>(s.Ptr()[0]) : 0;
+    TempConsume(s);
+    return code;
+}
+
+Tmp StrChr(int64_t code) {
+    char* dst;
+    size_t start = ReserveAtEnd(1, &dst);
+    char c = static_cast<char>(code & 0xFF);
+    dst[0] = c;
+    return Finish(start, 1, c ? 1 : 0, start);
+}
+
+Tmp StrLeft(StrArg s, int64_t n) {
+    size_t k = Clamp(n, s.Length());
+    char* dst;
+    size_t start = ReserveAtEnd(k, &dst);
+    memmove(dst, s.Ptr(), k);
+    return Finish(start, k, k, s.Base());
+}
+
+Tmp StrRight(StrArg s, int64_t n) {
+    size_t k = Clamp(n, s.Length());
+    char* dst;
+    size_t start = ReserveAtEnd(k, &dst);
+    memmove(dst, s.Ptr() + s.Length() - k, k);
+    return Finish(start, k, k, s.Base());
+}
+
+// A start of 1 or less means the first character; a start past the end gives
+// "". The reservation is the most that can be copied, not the raw count, so a
+// huge count on a short text reserves nothing extra.
+Tmp StrMid(StrArg s, int64_t start, int64_t count) {
+    size_t len = s.Length();
+    size_t skip = start <= 1 ? 0 : Clamp(start - 1, len);
+    size_t k = Clamp(count, len - skip);
+    char* dst;
+    size_t at = ReserveAtEnd(k, &dst);
+    memmove(dst, s.Ptr() + skip, k);
+    return Finish(at, k, k, s.Base());
+}
+
+// The fill character is the first of `fill`, a space when `fill` is unset.
+// A set but empty fill also pads with spaces: the result is then still
+// exactly `length` characters long, as for every other fill.
+Tmp StrPad(StrArg s, int64_t length, StrArg fill) {
+    size_t want = length <= 0 ? 0 : static_cast<size_t>(length);
+    size_t k = Min(s.Length(), want);
+    char* dst;
+    size_t at = ReserveAtEnd(want, &dst);
+    memmove(dst, s.Ptr(), k);
+    char f = fill.Length() ? fill.Ptr()[0] : ' ';
+    memset(dst + k, f, want - k);
+    Tmp t = Finish(at, want, want, s.Base());
+    return TempKeep(t, fill);
+}
+
+Tmp StrReverse(StrArg s) {
+    size_t len = s.Length();
+    char* dst;
+    size_t at = ReserveAtEnd(len, &dst);
+    const char* src = s.Ptr();
+    for (size_t i = 0; i < len; ++i) dst[i] = src[len - 1 - i];
+    return Finish(at, len, len, s.Base());
+}
+
+Tmp IntToDec(int64_t v) {
+    bool small = v >= INT32_MIN && v <= INT32_MAX;
+    size_t reserve = small ? 32 : 64;
+    char* dst;
+    size_t at = ReserveAtEnd(reserve, &dst);
+    char digits[24];
+    size_t n = 0;
+    bool negative = v < 0;
+    if (small) {
+        // 32-bit arithmetic for the common range.
+        uint32_t m = negative ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);
+        do { digits[n++] = static_cast<char>('0' + m % 10); m /= 10; } while (m);
+    } else {
+        uint64_t m = negative ? 0u - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+        do { digits[n++] = static_cast<char>('0' + m % 10); m /= 10; } while (m);
+    }
+    size_t w = 0;
+    if (negative) dst[w++] = '-';
+    while (n) dst[w++] = digits[--n];
+    return Finish(at, reserve, w, at);
+}
+
+Tmp IntToHex(int64_t v) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    char* dst;
+    size_t at = ReserveAtEnd(16, &dst);
+    uint64_t bits = static_cast<uint64_t>(v);
+    size_t w = 0;
+    for (int shift = 60; shift >= 0; shift -= 4) {
+        unsigned nibble = static_cast<unsigned>(bits >> shift) & 0xF;
+        if (nibble || w || shift == 0) dst[w++] = kDigits[nibble];
+    }
+    return Finish(at, 16, w, at);
+}
+
+int64_t DecToInt(StrArg s) {
+    const char* p = s.Ptr();
+    const char* end = p + s.Length();
+    while (p < end && (*p == ' ' || *p == '\t')) ++p;
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+    unsigned base = 10;
+    if (p < end && *p == '$') { base = 16; ++p; }
+    else if (p < end && *p == '%') { base = 2; ++p; }
+    uint64_t value = 0;
+    for (; p < end; ++p) {
+        unsigned c = static_cast<unsigned char>(*p), d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else break;
+        if (d >= base) break;
+        value = value * base + d;  // wraps modulo 2^64
+    }
+    TempConsume(s);
+    return static_cast<int64_t>(negative ? 0u - value : value);
+}
+
+// A power of two raised to a whole exponent is exact and is computed as an
+// exponent shift: the codec's only use, and far cheaper than the general
+// power routine, which every other case goes through in extended precision.
+float PowF(float base, float exponent) {
+    long double b = base, e = exponent;
+    if (std::isfinite(b) && b > 0 && std::isfinite(e) && e == std::trunc(e) &&
+        std::fabs(e) <= 100000) {
+        int be;
+        long double m = std::frexp(b, &be);
+        if (m == 0.5L) return static_cast<float>(std::ldexp(1.0L, (be - 1) * static_cast<int>(e)));
+    }
+    return static_cast<float>(std::pow(b, e));
+}
+
+// Truncation toward zero. Outside the signed 32-bit range the result
+// saturates to the nearest bound, and NaN gives 0: the codec never passes
+// such values, and saturating keeps every caller's arithmetic defined.
+int32_t TruncToInt(double x) {
+    if (std::isnan(x)) return 0;
+    if (x >= 2147483647.0) return INT32_MAX;
+    if (x <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(x);
+}

@@ -1,0 +1,141 @@
+// The string runtime: string variables, temporaries in the process-wide
+// temporary string buffer, and the string and number primitives.
+//
+// Model. A `Str` variable owns its text (8-bit characters, code 0 ends it) in
+// the string heap; a variable never assigned is unset and reads as "". Every
+// primitive that yields a string writes it at the current end of the one
+// temporary string buffer and hands back a `Tmp`: a place in that buffer, not
+// a pointer, because the buffer may grow and move while a later primitive of
+// the same statement reserves room. A `Tmp` lives only for the statement that
+// made it: it is assigned to a variable, passed to another primitive, or
+// joined with `+`. Whoever consumes it sets the buffer's end back to where the
+// statement began (`Tmp::base`), so no temporary outlives its statement.
+//
+// Arguments are taken as `StrArg`, which a variable, a literal or a `Tmp`
+// converts to. A primitive resolves a `Tmp` argument to an address only after
+// it has reserved room for its own result, so a move never leaves it reading
+// freed memory.
+//
+// Lengths, counts and starts are 64-bit, so nothing wraps for any text that
+// fits in memory; 32-bit arguments widen without change.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+class Str;
+struct Heap;
+
+// A temporary: `len` characters at offset `off` of the temporary string
+// buffer. `base` is the buffer's end when the statement that made it began.
+struct Tmp {
+    size_t base;
+    size_t off;
+    size_t len;
+};
+
+class StrArg {
+public:
+    StrArg(const Str& var);          // NOLINT: implicit by design
+    StrArg(const char* literal);     // NOLINT: null reads as an unset string
+    StrArg(Tmp tmp);                 // NOLINT
+    StrArg(const char* text, size_t len);
+
+    size_t Length() const { return len_; }
+    bool IsUnset() const { return unset_; }
+    // The text's current address. For a temporary this is only valid until
+    // the next reservation in the buffer.
+    const char* Ptr() const;
+    // The same text as an argument that does not own its temporary: used
+    // by procedures, which keep their arguments for their whole run.
+    StrArg Pinned() const;
+    // Where the buffer's end goes back to when this argument is consumed;
+    // kNoBase when it owns no temporary.
+    size_t Base() const { return base_; }
+    static constexpr size_t kNoBase = SIZE_MAX;
+
+private:
+    const char* ptr_ = "";
+    size_t len_ = 0;
+    size_t off_ = 0;
+    size_t base_ = kNoBase;
+    bool isTmp_ = false;
+    bool unset_ = false;
+};
+
+// A string variable: one reference to a block in the string heap, null while
+// unset (so a zero-filled `Str` is an unset one, which string arrays rely on).
+class Str {
+public:
+    Str() = default;
+    Str(const Str& other);
+    Str(StrArg value);  // NOLINT: `Str s = StrMid(...)` reads naturally
+    Str(Tmp value) : Str(StrArg(value)) {}                 // NOLINT
+    Str(const char* value) : Str(StrArg(value)) {}         // NOLINT
+    Str& operator=(const Str& other);
+    Str& operator=(StrArg value);
+    Str& operator=(Tmp value) { return *this = StrArg(value); }
+    Str& operator=(const char* value) { return *this = StrArg(value); }
+    ~Str() { Release(); }
+
+    void Release();  // frees the text; the variable becomes unset
+    // `s.Append(x)` is `s = s + x` and `s.Prepend(x)` is `s = x + s`, done in
+    // the variable's own storage: the text is not copied on every call, so a
+    // string built piece by piece costs time linear in its length.
+    void Append(StrArg piece);
+    void Prepend(StrArg piece);
+
+    bool IsSet() const { return block_ != nullptr; }
+    size_t Length() const;
+    const char* Text() const;  // "" when unset; valid until the next change
+
+private:
+    struct Block;
+    Block* block_ = nullptr;
+    void Assign(const char* text, size_t len);
+    void Reserve(size_t front, size_t back);
+};
+static_assert(sizeof(Str) == sizeof(void*), "a string element is one reference");
+
+// Concatenation: the pieces are placed one after the other in the buffer.
+Tmp operator+(StrArg a, StrArg b);
+
+// --- Set-up and the temporary string buffer ---------------------------------
+
+// Creates the string heap (initial size 4096 bytes) and the temporary string
+// buffer (capacity 16 bytes). Safe to call more than once.
+void StringRuntimeInit();
+Heap* StringHeap();
+
+// Reserves `amount` bytes for a result written at `position` (the buffer's
+// current end), growing the buffer when the end would come within 4 bytes of
+// its capacity: the capacity becomes position + amount + 16384 and the block
+// position + amount + 16389 bytes, so there is always room for a final code 0.
+// Sets the end to position + amount and returns the address of `position`.
+char* TempReserve(size_t amount, size_t position);
+// Moves the end back by `amount` reserved but unused bytes; returns the end.
+size_t TempGiveBack(size_t amount);
+size_t TempEnd();
+void TempSetEnd(size_t end);
+size_t TempCapacity();
+// The temporary made of the buffer's bytes from `start` to `end`.
+Tmp TempSpan(size_t start, size_t end);
+// Consumes an argument: if it owns a temporary, the end goes back to its base.
+void TempConsume(const StrArg& arg);
+// `t` made to keep `arg`'s temporary alive too (its base lowered to arg's).
+Tmp TempKeep(Tmp t, const StrArg& arg);
+
+// --- Primitives ------------------------------------------------------------
+
+int64_t StrLen(StrArg s);
+int StrAsc(StrArg s);                         // 0 to 255; 0 for ""
+Tmp StrChr(int64_t code);                     // low 8 bits; "" when they are 0
+Tmp StrLeft(StrArg s, int64_t n);
+Tmp StrRight(StrArg s, int64_t n);
+Tmp StrMid(StrArg s, int64_t start, int64_t count);
+Tmp StrPad(StrArg s, int64_t length, StrArg fill);
+Tmp StrReverse(StrArg s);
+Tmp IntToDec(int64_t v);
+Tmp IntToHex(int64_t v);
+int64_t DecToInt(StrArg s);
+float PowF(float base, float exponent);
+int32_t TruncToInt(double x);
