@@ -1,0 +1,80 @@
+// Toolkit events: the codes, the per-process EventState and the first-in
+// first-out EventQueue. Platform-free; the window procedure and NextEvent
+// (toolkit/window.h) are the Win32 side.
+#pragma once
+#include <cstdint>
+
+#include "toolkit/registry.h"
+
+enum EventCode : int32_t {
+    EVENT_MOVE_WINDOW = 3,
+    EVENT_SIZE_WINDOW = 5,
+    EVENT_REPAINT = 15,
+    EVENT_CLOSE_WINDOW = 16,
+    EVENT_GADGET = 13100,
+    EVENT_MENU = 13101,
+    EVENT_ITEM_CLICK = 13102,
+    EVENT_ACTIVATE_WINDOW = 13104,
+    EVENT_WINDOW_PAYLOAD = 13105,
+    EVENT_GADGET_PAYLOAD = 13106,
+    EVENT_MINIMIZE_WINDOW = 13107,
+    EVENT_MAXIMIZE_WINDOW = 13108,
+    EVENT_RESTORE_WINDOW = 13109,
+    EVENT_TIMER = 13110,
+};
+
+enum EventType : int32_t {
+    EVENT_TYPE_FOCUS = 14000,
+    EVENT_TYPE_LOST_FOCUS = 14001,
+};
+
+// Payload of the payload events: a block that owns one further block.
+struct EventPayload {
+    void* inner;
+};
+
+typedef intptr_t (*WindowCallback)(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+// Gadget and window fields are pointer-sized: they may hold identities.
+struct EventState {
+    intptr_t pendingGadget;
+    intptr_t pendingWindow;   // -1 for none
+    int32_t pendingType;      // -1 for none
+    int32_t pendingCode;      // 0 for none
+    uintptr_t messageWParam;
+    intptr_t messageLParam;
+    intptr_t currentGadget;
+    intptr_t currentWindow;
+    int32_t currentType;
+    int32_t currentCode;
+    uintptr_t currentWParam;
+    intptr_t currentLParam;
+    WindowCallback globalCallback;
+    EventPayload* payload;
+};
+
+struct EventRecord {
+    EventRecord* next;
+    int32_t code;
+    int32_t type;
+    intptr_t gadget;
+    intptr_t window;
+};
+
+struct EventQueue {
+    BlockPool* pool;
+    EventRecord* head;   // oldest
+    EventRecord* tail;   // newest
+};
+
+// Made by EventQueueInit and WindowLibraryInit; null before.
+EventQueue* TheEventQueue();
+EventState* TheEventState();
+
+void EventQueueInit();              // the queue and its pool (one EventRecord per element, 16 to 256 per block)
+void EventStateInit();              // the zeroed EventState (called by WindowLibraryInit)
+// A repeat of the newest queued event (all four fields equal) is dropped.
+void QueueEvent(int32_t code, intptr_t gadget, intptr_t window, int32_t type);
+// The oldest code, its gadget, window and type going to the pending fields;
+// 0 when the queue is empty.
+int32_t DequeueEvent();

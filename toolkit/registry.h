@@ -1,0 +1,63 @@
+// The toolkit's building blocks, free of any platform call: the numbered
+// object registry (ObjectTable), the fixed-size element allocator
+// (BlockPool) and library state records. All memory comes from the program
+// heap (runtime/heap.h).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Numbers name windows, gadgets and images. A number may be an identity (the
+// address of a list entry) and so is pointer-sized.
+typedef intptr_t ObjectNumber;
+typedef ObjectNumber WindowNumber;
+typedef ObjectNumber GadgetNumber;
+
+constexpr ObjectNumber ANY_NUMBER = -1;
+
+// Results of message handlers: run the platform's default processing, and
+// (from window callbacks) let the toolkit's own handling continue.
+constexpr intptr_t NOT_HANDLED = static_cast<intptr_t>(0xD0D0D0D1u);
+constexpr intptr_t PASS_ON = static_cast<intptr_t>(0xE0E0E0E1u);
+
+typedef void (*ReleaseCallback)(ObjectNumber number);
+
+struct ObjectListEntry;  // links (next, previous) ahead of the entry part
+
+struct ObjectTable {
+    size_t entrySize;
+    size_t growthStep;
+    size_t capacity;
+    ObjectListEntry* list;        // newest first
+    ReleaseCallback release;      // may be null
+    size_t walkIndex;
+    ObjectListEntry* walkList;    // next list entry of a running walk
+    unsigned char* slots;         // capacity entries of entrySize bytes
+};
+
+// Every entry begins with a pointer-sized handle, non-zero while it is live.
+ObjectTable* NewObjectTable(size_t entrySize, size_t step, ReleaseCallback release);
+void* ObtainObjectSlot(ObjectTable* table, ObjectNumber number);
+void* FindObject(ObjectTable* table, ObjectNumber number);
+void ClearObjectSlot(ObjectTable* table, ObjectNumber number);
+void StartObjectWalk(ObjectTable* table);
+void* NextObject(ObjectTable* table, ObjectNumber* number);
+
+struct PoolBlock;
+struct BlockPool {
+    PoolBlock* full;
+    PoolBlock* withRoom;
+    size_t total;        // elements in all blocks
+    size_t stride;       // element size rounded up, plus a pointer-sized header word
+    size_t minimum;
+    size_t maximum;
+};
+
+BlockPool* NewBlockPool(size_t elementSize, size_t minimum, size_t maximum);
+void* PoolAlloc(BlockPool* pool);
+void PoolFree(BlockPool* pool, void* element);
+void PoolClear(BlockPool* pool);
+void PoolDelete(BlockPool* pool);
+
+// A zeroed record of `size` bytes, passed to `init` when given; lives until
+// the process ends.
+void* NewLibraryState(size_t size, void (*init)(void* record));
