@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+
 struct SizingState {
     BOOL active;
     BOOL restoreCursor;
