@@ -1,6 +1,277 @@
-// placeholder: replaced by the live sizing work
+// Live window sizing. With full-window dragging on, the toolkit sizes a
+// window itself: it captures the mouse and handles the mouse moves and arrow
+// keys that reach the window through the program's own event fetch, so the
+// program's event loop keeps running while the user drags.
 #include "toolkit/sizing.h"
+
 #include "toolkit/registry.h"
-void SizingStateInit() {}
-SizingState* TheSizingState() { return nullptr; }
-LRESULT LiveSizingHandler(HWND, UINT, WPARAM, LPARAM) { return NOT_HANDLED; }
+
+namespace {
+
+SizingState* gState;
+
+// Offsets that put the cursor on a left or top side and two pixels inside a
+// right or bottom side; the same offsets map a cursor point back to a side.
+constexpr LONG kInside = 2;
+constexpr LONG kArrowStep = 10;
+
+enum CursorShape { SHAPE_WE, SHAPE_NS, SHAPE_NWSE, SHAPE_NESW, SHAPE_ALL, SHAPE_COUNT };
+
+HCURSOR SizingCursor(CursorShape shape) {
+    static const WORD ids[SHAPE_COUNT] = {32644, 32645, 32642, 32643, 32646};
+    static HCURSOR loaded[SHAPE_COUNT];
+    if (!loaded[shape]) {
+        // Shared system cursors: loaded once, never destroyed.
+        loaded[shape] = static_cast<HCURSOR>(
+            LoadImageA(nullptr, MAKEINTRESOURCEA(ids[shape]), IMAGE_CURSOR, 0, 0, LR_SHARED | LR_DEFAULTSIZE));
+    }
+    return loaded[shape];
+}
+
+void PlaceSizingCursor(CursorShape shape, LONG x, LONG y) {
+    SetCursorPos(x, y);
+    SetCursor(SizingCursor(shape));
+}
+
+// Keeps the extent between the two sides within the tracking limits by
+// moving the side `moving`. `sign` is -1 when the moving side is the near one
+// (left, top), +1 for the far one (right, bottom).
+void ClampSide(LONG* moving, LONG fixed, LONG extent, LONG minimum, LONG maximum, LONG sign) {
+    if (extent < minimum) {
+        *moving = fixed + sign * minimum;
+    } else if (extent > maximum) {
+        *moving = fixed + sign * maximum;
+    }
+}
+
+bool MovesLeft(int32_t edge) { return edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT; }
+bool MovesRight(int32_t edge) { return edge == WMSZ_RIGHT || edge == WMSZ_TOPRIGHT || edge == WMSZ_BOTTOMRIGHT; }
+bool MovesTop(int32_t edge) { return edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT; }
+bool MovesBottom(int32_t edge) { return edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT; }
+
+// Moves the sides that belong to the edge to the screen point (x, y), each
+// side checked against the tracking sizes at once, left, right, top, bottom.
+void ApplySizingPoint(LONG x, LONG y) {
+    RECT& r = gState->rectangle;
+    const MINMAXINFO& limits = gState->limits;
+    const int32_t edge = gState->edge;
+    if (MovesLeft(edge)) {
+        r.left = edge == WMSZ_TOPLEFT ? x - kInside : x;
+        ClampSide(&r.left, r.right, r.right - r.left, limits.ptMinTrackSize.x, limits.ptMaxTrackSize.x, -1);
+    }
+    if (MovesRight(edge)) {
+        r.right = x + kInside;
+        ClampSide(&r.right, r.left, r.right - r.left, limits.ptMinTrackSize.x, limits.ptMaxTrackSize.x, 1);
+    }
+    if (MovesTop(edge)) {
+        r.top = edge == WMSZ_TOPLEFT ? y - kInside : y;
+        ClampSide(&r.top, r.bottom, r.bottom - r.top, limits.ptMinTrackSize.y, limits.ptMaxTrackSize.y, -1);
+    }
+    if (MovesBottom(edge)) {
+        r.bottom = y + kInside;
+        ClampSide(&r.bottom, r.top, r.bottom - r.top, limits.ptMinTrackSize.y, limits.ptMaxTrackSize.y, 1);
+    }
+}
+
+void MoveWindowToRect(HWND window, RECT rect) {
+    if (GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD) {
+        MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
+    }
+    MoveWindow(window, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+}
+
+// Lets the window adjust the rectangle, then gives the window that size.
+void ShowSizingRect(HWND window) {
+    SendMessageA(window, WM_SIZING, static_cast<WPARAM>(gState->edge), reinterpret_cast<LPARAM>(&gState->rectangle));
+    MoveWindowToRect(window, gState->rectangle);
+}
+
+void SizingStep(HWND window, LONG x, LONG y) {
+    SetCursorPos(x, y);
+    ApplySizingPoint(x, y);
+    ShowSizingRect(window);
+}
+
+void ChooseEdge(int32_t edge, CursorShape shape, LONG x, LONG y) {
+    gState->edge = edge;
+    PlaceSizingCursor(shape, x, y);
+}
+
+// An arrow key during a sizing: picks an edge while none or a single side is
+// chosen in a way the key can turn into another, otherwise moves the cursor
+// one step and the chosen sides with it.
+void SizingArrowKey(HWND window, WPARAM key) {
+    POINT cursor;
+    if (!GetCursorPos(&cursor)) return;
+    const RECT r = gState->rectangle;
+    const int32_t edge = gState->edge;
+    switch (edge) {
+    case 0:
+        switch (key) {
+        case VK_LEFT: ChooseEdge(WMSZ_LEFT, SHAPE_WE, r.left, cursor.y); return;
+        case VK_UP: ChooseEdge(WMSZ_TOP, SHAPE_NS, cursor.x, r.top); return;
+        case VK_RIGHT: ChooseEdge(WMSZ_RIGHT, SHAPE_WE, r.right - kInside, cursor.y); return;
+        case VK_DOWN: ChooseEdge(WMSZ_BOTTOM, SHAPE_NS, cursor.x, r.bottom - kInside); return;
+        }
+        return;
+    case WMSZ_LEFT:
+    case WMSZ_RIGHT:
+        if (key == VK_UP) {
+            if (edge == WMSZ_LEFT) ChooseEdge(WMSZ_TOPLEFT, SHAPE_NWSE, r.left + kInside, r.top + kInside);
+            else ChooseEdge(WMSZ_TOPRIGHT, SHAPE_NESW, r.right - kInside, r.top);
+            return;
+        }
+        if (key == VK_DOWN) {
+            if (edge == WMSZ_LEFT) ChooseEdge(WMSZ_BOTTOMLEFT, SHAPE_NESW, r.left, r.bottom - kInside);
+            else ChooseEdge(WMSZ_BOTTOMRIGHT, SHAPE_NWSE, r.right - kInside, r.bottom - kInside);
+            return;
+        }
+        break;
+    case WMSZ_TOP:
+    case WMSZ_BOTTOM:
+        if (key == VK_LEFT) {
+            if (edge == WMSZ_TOP) ChooseEdge(WMSZ_TOPLEFT, SHAPE_NWSE, r.left + kInside, r.top + kInside);
+            else ChooseEdge(WMSZ_BOTTOMLEFT, SHAPE_NESW, r.left, r.bottom - kInside);
+            return;
+        }
+        if (key == VK_RIGHT) {
+            if (edge == WMSZ_TOP) ChooseEdge(WMSZ_TOPRIGHT, SHAPE_NESW, r.right - kInside, r.top);
+            else ChooseEdge(WMSZ_BOTTOMRIGHT, SHAPE_NWSE, r.right - kInside, r.bottom - kInside);
+            return;
+        }
+        break;
+    case WMSZ_TOPLEFT:
+    case WMSZ_TOPRIGHT:
+    case WMSZ_BOTTOMLEFT:
+    case WMSZ_BOTTOMRIGHT:
+        break;
+    default:
+        return;  // not an edge the system names: nothing to move
+    }
+    switch (key) {
+    case VK_LEFT: cursor.x -= kArrowStep; break;
+    case VK_RIGHT: cursor.x += kArrowStep; break;
+    case VK_UP: cursor.y -= kArrowStep; break;
+    case VK_DOWN: cursor.y += kArrowStep; break;
+    }
+    SizingStep(window, cursor.x, cursor.y);
+}
+
+// The system's default limits, then whatever the window itself sets.
+void PrepareLimits(HWND window) {
+    MINMAXINFO& limits = gState->limits;
+    limits.ptReserved.x = 0;
+    limits.ptReserved.y = 0;
+    limits.ptMaxSize.x = GetSystemMetrics(SM_CXMAXIMIZED);
+    limits.ptMaxSize.y = GetSystemMetrics(SM_CYMAXIMIZED);
+    if (GetWindowLongPtrA(window, GWL_STYLE) & WS_BORDER) {
+        limits.ptMaxPosition.x = GetSystemMetrics(SM_CXBORDER);
+        limits.ptMaxPosition.y = GetSystemMetrics(SM_CYBORDER);
+    } else if (GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_WINDOWEDGE) {
+        limits.ptMaxPosition.x = GetSystemMetrics(SM_CXEDGE);
+        limits.ptMaxPosition.y = GetSystemMetrics(SM_CYEDGE);
+    } else {
+        limits.ptMaxPosition.x = 0;
+        limits.ptMaxPosition.y = 0;
+    }
+    limits.ptMinTrackSize.x = GetSystemMetrics(SM_CXMINTRACK);
+    limits.ptMinTrackSize.y = GetSystemMetrics(SM_CYMINTRACK);
+    limits.ptMaxTrackSize.x = GetSystemMetrics(SM_CXMAXTRACK);
+    limits.ptMaxTrackSize.y = GetSystemMetrics(SM_CYMAXTRACK);
+    SendMessageA(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+}
+
+LRESULT StartSizing(HWND window, WPARAM wParam) {
+    BOOL fullWindows = FALSE;
+    if (!SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &fullWindows, 0) || !fullWindows) {
+        return NOT_HANDLED;  // the system sizes the window its own way
+    }
+    gState->edge = static_cast<int32_t>(wParam & 0xF);
+    gState->active = TRUE;
+    gState->window = window;
+    GetWindowRect(window, &gState->rectangle);
+    PrepareLimits(window);
+    if (GetKeyState(VK_LBUTTON) == 0) {
+        SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    }
+    SetCapture(window);
+    PostMessageA(window, WM_ENTERSIZEMOVE, 0, 0);
+    if (gState->edge == 0) {
+        // Started from the window menu: the keyboard chooses the edge.
+        gState->restoreCursor = TRUE;
+        GetCursorPos(&gState->savedCursor);
+        SetCursor(SizingCursor(SHAPE_ALL));
+    } else {
+        gState->restoreCursor = FALSE;
+    }
+    return 0;
+}
+
+void EndSizing(HWND window) {
+    PostMessageA(window, WM_EXITSIZEMOVE, 0, 0);
+    gState->active = FALSE;
+    gState->window = nullptr;
+    if (gState->restoreCursor) {
+        SetCursorPos(gState->savedCursor.x, gState->savedCursor.y);
+    }
+}
+
+}  // namespace
+
+void SizingStateInit() {
+    gState = static_cast<SizingState*>(NewLibraryState(sizeof(SizingState), nullptr));
+}
+
+SizingState* TheSizingState() { return gState; }
+
+LRESULT LiveSizingHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!gState) return NOT_HANDLED;
+    if (gState->active && !IsWindow(gState->window)) {
+        gState->active = FALSE;  // its window went away without a word
+        gState->window = nullptr;
+    }
+    if (!gState->active) {
+        if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_SIZE) return StartSizing(window, wParam);
+        return NOT_HANDLED;
+    }
+    // The capture keeps a sizing to one window; messages of any other window
+    // are none of its business.
+    if (window != gState->window) return NOT_HANDLED;
+    switch (message) {
+    case WM_MOUSEMOVE: {
+        gState->restoreCursor = FALSE;
+        POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        MapWindowPoints(window, HWND_DESKTOP, &point, 1);
+        ApplySizingPoint(point.x, point.y);
+        ShowSizingRect(window);
+        return 0;
+    }
+    case WM_KEYDOWN:
+        switch (wParam) {
+        case VK_RETURN:
+        case VK_ESCAPE:
+            // Escape too keeps the size reached so far.
+            ReleaseCapture();
+            return 0;
+        case VK_LEFT:
+        case VK_UP:
+        case VK_RIGHT:
+        case VK_DOWN:
+            SizingArrowKey(window, wParam);
+            return NOT_HANDLED;
+        }
+        return NOT_HANDLED;
+    case WM_LBUTTONUP:
+        ReleaseCapture();
+        return 0;
+    case WM_CAPTURECHANGED:
+        EndSizing(window);
+        return 0;
+    case WM_NCDESTROY:
+        // Destroyed while sizing: nothing is left to size.
+        gState->active = FALSE;
+        gState->window = nullptr;
+        return NOT_HANDLED;
+    }
+    return NOT_HANDLED;
+}

@@ -11,6 +11,7 @@ struct SizingState {
     RECT rectangle;       // screen coordinates
     int32_t edge;         // 0 none yet, 1 left ... 8 bottom-right (WMSZ_* codes)
     MINMAXINFO limits;
+    HWND window;          // the window being sized while active
 };
 
 void SizingStateInit();       // called by WindowLibraryInit
