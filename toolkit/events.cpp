@@ -1,1 +1,68 @@
-// placeholder: replaced by the registry and event queue work
+#include "toolkit/events.h"
+
+namespace {
+EventQueue* gQueue = nullptr;
+EventState* gState = nullptr;
+
+void InitQueue(void* record) {
+    EventQueue* queue = static_cast<EventQueue*>(record);
+    queue->pool = NewBlockPool(sizeof(EventRecord), 16, 256);
+    // Taken and kept, so the first block exists from the start and a queue
+    // that empties never hands its last block back to the heap.
+    PoolAlloc(queue->pool);
+}
+}  // namespace
+
+EventQueue* TheEventQueue() { return gQueue; }
+EventState* TheEventState() { return gState; }
+
+void EventQueueInit() {
+    gQueue = static_cast<EventQueue*>(NewLibraryState(sizeof(EventQueue), InitQueue));
+}
+
+void EventStateInit() {
+    gState = static_cast<EventState*>(NewLibraryState(sizeof(EventState), nullptr));
+}
+
+// Before EventQueueInit there is no queue, and nothing is queued. Code 0 is
+// not queued either: DequeueEvent's 0 means "empty", so such an event could
+// never be told apart from nothing.
+void QueueEvent(int32_t code, intptr_t gadget, intptr_t window, int32_t type) {
+    EventQueue* queue = gQueue;
+    if (!queue || !queue->pool || code == 0) return;
+    EventRecord* newest = queue->tail;
+    if (newest && newest->code == code && newest->gadget == gadget && newest->window == window &&
+        newest->type == type) {
+        return;
+    }
+    EventRecord* record = static_cast<EventRecord*>(PoolAlloc(queue->pool));
+    record->next = nullptr;
+    record->code = code;
+    record->type = type;
+    record->gadget = gadget;
+    record->window = window;
+    if (newest) {
+        newest->next = record;
+    } else {
+        queue->head = record;
+    }
+    queue->tail = record;
+}
+
+// Without an EventState the event is still taken off the queue; its fields
+// then have nowhere to go.
+int32_t DequeueEvent() {
+    EventQueue* queue = gQueue;
+    if (!queue || !queue->head) return 0;
+    EventRecord* record = queue->head;
+    if (EventState* state = gState) {
+        state->pendingGadget = record->gadget;
+        state->pendingWindow = record->window;
+        state->pendingType = record->type;
+    }
+    queue->head = record->next;
+    if (!queue->head) queue->tail = nullptr;
+    int32_t code = record->code;
+    PoolFree(queue->pool, record);
+    return code;
+}

@@ -13,6 +13,9 @@ typedef ObjectNumber WindowNumber;
 typedef ObjectNumber GadgetNumber;
 
 constexpr ObjectNumber ANY_NUMBER = -1;
+// The largest fixed number ObtainObjectSlot accepts (numbers above it, and
+// numbers below -1, are refused).
+constexpr ObjectNumber MAX_FIXED_NUMBER = 0xFFFFFF;
 
 // Results of message handlers: run the platform's default processing, and
 // (from window callbacks) let the toolkit's own handling continue.
@@ -21,7 +24,12 @@ constexpr intptr_t PASS_ON = static_cast<intptr_t>(0xE0E0E0E1u);
 
 typedef void (*ReleaseCallback)(ObjectNumber number);
 
-struct ObjectListEntry;  // links (next, previous) ahead of the entry part
+// An ANY_NUMBER entry: the links, then the entry part, whose address is the
+// entry's number (its identity).
+struct ObjectListEntry {
+    ObjectListEntry* next;      // older
+    ObjectListEntry* previous;  // newer
+};
 
 struct ObjectTable {
     size_t entrySize;
@@ -42,7 +50,17 @@ void ClearObjectSlot(ObjectTable* table, ObjectNumber number);
 void StartObjectWalk(ObjectTable* table);
 void* NextObject(ObjectTable* table, ObjectNumber* number);
 
-struct PoolBlock;
+// A block of a BlockPool, followed by `capacity` elements of `stride` bytes.
+// An element's header word names its block while the element is in use and
+// links the block's free list while it is free.
+struct PoolBlock {
+    PoolBlock* next;
+    PoolBlock* previous;
+    void* freeList;      // header word of the first free element
+    size_t capacity;
+    size_t handedOut;    // index of the next never-used element
+    size_t freeCount;
+};
 struct BlockPool {
     PoolBlock* full;
     PoolBlock* withRoom;
