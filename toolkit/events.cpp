@@ -1,5 +1,7 @@
 #include "toolkit/events.h"
 
+#include <cstring>
+
 namespace {
 EventQueue* gQueue = nullptr;
 EventState* gState = nullptr;
@@ -16,12 +18,26 @@ void InitQueue(void* record) {
 EventQueue* TheEventQueue() { return gQueue; }
 EventState* TheEventState() { return gState; }
 
+// A second call starts the queue afresh in the records it already has,
+// rather than leaving them behind.
 void EventQueueInit() {
-    gQueue = static_cast<EventQueue*>(NewLibraryState(sizeof(EventQueue), InitQueue));
+    if (!gQueue) {
+        gQueue = static_cast<EventQueue*>(NewLibraryState(sizeof(EventQueue), InitQueue));
+        return;
+    }
+    BlockPool* pool = gQueue->pool;
+    PoolClear(pool);
+    memset(gQueue, 0, sizeof *gQueue);
+    gQueue->pool = pool;
+    PoolAlloc(pool);
 }
 
 void EventStateInit() {
-    gState = static_cast<EventState*>(NewLibraryState(sizeof(EventState), nullptr));
+    if (!gState) {
+        gState = static_cast<EventState*>(NewLibraryState(sizeof(EventState), nullptr));
+        return;
+    }
+    memset(gState, 0, sizeof *gState);
 }
 
 // Before EventQueueInit there is no queue, and nothing is queued. Code 0 is

@@ -71,8 +71,8 @@ struct EventQueue {
 EventQueue* TheEventQueue();
 EventState* TheEventState();
 
-void EventQueueInit();              // the queue and its pool (one EventRecord per element, 16 to 256 per block)
-void EventStateInit();              // the zeroed EventState (called by WindowLibraryInit)
+void EventQueueInit();              // the queue and its pool (one EventRecord per element, 16 to 256 per block); again: emptied
+void EventStateInit();              // the zeroed EventState (called by WindowLibraryInit); again: zeroed
 // A repeat of the newest queued event (all four fields equal) is dropped.
 void QueueEvent(int32_t code, intptr_t gadget, intptr_t window, int32_t type);
 // The oldest code, its gadget, window and type going to the pending fields;

@@ -132,6 +132,25 @@ TEST_F(EventQueueTest, DrainedQueueGivesItsExtraBlocksBack) {
     EXPECT_EQ(TheEventQueue()->pool->total, 16u);
 }
 
+TEST_F(EventQueueTest, InitAgainStartsEmptyInTheSameRecords) {
+    EventQueue* queue = TheEventQueue();
+    EventState* state = TheEventState();
+    for (int i = 1; i <= 40; ++i) QueueEvent(EVENT_GADGET, i, 0, 0);
+    QueueEvent(EVENT_CLOSE_WINDOW, 0, 0, 0);
+    DequeueEvent();
+    const HeapUsage before = HeapUsageOf(ProgramHeap());
+    EventQueueInit();
+    EventStateInit();
+    EXPECT_EQ(TheEventQueue(), queue);
+    EXPECT_EQ(TheEventState(), state);
+    EXPECT_EQ(state->pendingGadget, 0);
+    EXPECT_EQ(queue->pool->total, 16u);
+    EXPECT_LT(HeapUsageOf(ProgramHeap()).blocks, before.blocks);
+    EXPECT_EQ(DequeueEvent(), 0);
+    QueueEvent(EVENT_CLOSE_WINDOW, 0, 0, 0);
+    EXPECT_EQ(Drain(), (std::vector<Event>{{EVENT_CLOSE_WINDOW, 0, 0, 0}}));
+}
+
 TEST_F(EventQueueTest, FifteenEventsFitTheFirstBlock) {
     const HeapUsage before = HeapUsageOf(ProgramHeap());
     for (int i = 1; i <= 15; ++i) QueueEvent(EVENT_GADGET, i, 0, 0);

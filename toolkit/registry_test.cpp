@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "runtime/heap.h"
@@ -23,6 +24,14 @@ struct ReleaseCall {
 };
 
 ObjectTable* gTable = nullptr;
+
+// Tables live as long as the program; tests hand theirs back so that the
+// leak checker sees only real leaks.
+void FreeTable(ObjectTable* table) {
+    while (table->list) ClearObjectSlot(table, reinterpret_cast<intptr_t>(table->list + 1));
+    HeapGive(ProgramHeap(), table->slots);
+    HeapGive(ProgramHeap(), table);
+}
 std::vector<ReleaseCall> gCalls;
 ObjectNumber gReenterWith = -2;  // obtain this number from inside the callback
 
@@ -48,6 +57,11 @@ protected:
         gReenterWith = -2;
         before = HeapUsageOf(ProgramHeap());
         gTable = NewObjectTable(sizeof(Entry), 50, RecordingRelease);
+    }
+    void TearDown() override {
+        FreeTable(gTable);
+        gTable = nullptr;
+        EXPECT_EQ(HeapUsageOf(ProgramHeap()).blocks, before.blocks);
     }
 
     Entry* Make(ObjectNumber number, uintptr_t handle) {
@@ -79,6 +93,14 @@ protected:
 TEST_F(ObjectTableTest, FixedNumberBeyondCapacityGrowsByTheStep) {
     for (uintptr_t i = 0; i < 50; ++i) Make(static_cast<ObjectNumber>(i), 100 + i);
     ASSERT_EQ(gTable->capacity, 50u);
+    // Leave dirty blocks of the grown size behind, so new slots that were not
+    // cleared would show.
+    std::vector<void*> dirty;
+    for (int i = 0; i < 8; ++i) {
+        dirty.push_back(HeapTake(ProgramHeap(), 110 * sizeof(Entry)));
+        memset(dirty.back(), 0xAB, 110 * sizeof(Entry));
+    }
+    for (void* block : dirty) HeapGive(ProgramHeap(), block);
 
     ASSERT_NE(Make(60, 7), nullptr);
     EXPECT_EQ(gTable->capacity, 110u);
@@ -245,6 +267,7 @@ TEST(ObjectTableShape, SmallEntriesAndZeroStepStillWork) {
     *entry = 1;
     EXPECT_EQ(FindObject(table, 3), entry);
     EXPECT_GE(table->capacity, 4u);
+    FreeTable(table);
 }
 
 // ---------------------------------------------------------------------------
@@ -417,6 +440,8 @@ TEST(LibraryState, ZeroedRecordIsPassedToItsInitRoutine) {
 
     unsigned char* plain = static_cast<unsigned char*>(NewLibraryState(32, nullptr));
     for (int i = 0; i < 32; ++i) EXPECT_EQ(plain[i], 0) << i;
+    HeapGive(ProgramHeap(), record);
+    HeapGive(ProgramHeap(), plain);
 }
 
 }  // namespace
