@@ -36,8 +36,8 @@ TEST_F(Arrays, UpperBoundGivesOneMoreElementAllZero) {
 TEST_F(Arrays, RedimensioningGivesFreshElementsAndReleasesOldStrings) {
     HeapUsage strings = HeapUsageOf(StringHeap());
     Array<Str> a(3);
-    a[0] = "zero";
-    a[3] = "three";
+    a[0] = "element zero";  // long enough to need blocks of their own
+    a[3] = "element three";
     EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, strings.blocks + 2);
     a.Dim(4);
     EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, strings.blocks);
@@ -66,7 +66,7 @@ TEST_F(Arrays, ReleaseFreesEveryStringAndClearsTheVariable) {
     void* raw = nullptr;
     DimArray(sizeof(Str), 10, ARRAY_TYPE_STRING, kStringElementFields, &raw);
     Str* elements = static_cast<Str*>(raw);
-    for (int i = 0; i < 10; i += 3) elements[i] = IntToDec(i);  // never read again
+    for (int i = 0; i < 10; i += 3) elements[i] = StrPad("", 20 + i, "x");  // never read again
     ReleaseArray(raw);
     EXPECT_EQ(raw, nullptr);
     ReleaseArray(raw);  // twice: nothing

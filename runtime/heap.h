@@ -10,7 +10,7 @@
 struct Heap;
 
 struct HeapUsage {
-    size_t bytes;   // bytes of the blocks held, as the allocator sizes them
+    size_t bytes;   // bytes requested by the blocks held
     size_t blocks;  // blocks handed out and not yet freed
 };
 

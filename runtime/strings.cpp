@@ -7,14 +7,18 @@
 
 namespace {
 
-struct TempBuffer {
-    char* data = nullptr;
-    size_t capacity = 0;
-    size_t end = 0;
-};
-
 Heap* gStringHeap = nullptr;
-TempBuffer gTemp;
+using strings_internal::gTemp;
+
+// Short copies are the common case (single characters, binary digits):
+// a plain loop beats a call to the library.
+inline void Copy(char* dst, const char* src, size_t n) {
+    if (n <= 16) {
+        for (size_t i = 0; i < n; ++i) dst[i] = src[i];
+    } else {
+        memmove(dst, src, n);
+    }
+}
 
 size_t Min(size_t a, size_t b) { return a < b ? a : b; }
 
@@ -42,6 +46,20 @@ Tmp Finish(size_t start, size_t reserved, size_t written, size_t base) {
 
 // --- Set-up and buffer ------------------------------------------------------
 
+namespace strings_internal {
+TempBuffer gTemp = {nullptr, 0, 0};
+
+char* GrowTemp(size_t amount, size_t position) {
+    if (amount > SIZE_MAX / 4 || position > SIZE_MAX / 4) OutOfMemory();
+    if (position + amount + 4 >= gTemp.capacity) {
+        gTemp.capacity = position + amount + 16384;
+        gTemp.data = static_cast<char*>(HeapResize(gStringHeap, gTemp.data, gTemp.capacity + 5));
+    }
+    gTemp.end = position + amount;
+    return gTemp.data + position;
+}
+}  // namespace strings_internal
+
 void StringRuntimeInit() {
     if (gStringHeap) return;
     gStringHeap = NewHeap(4096);
@@ -53,32 +71,9 @@ void StringRuntimeInit() {
 
 Heap* StringHeap() { return gStringHeap; }
 
-char* TempReserve(size_t amount, size_t position) {
-    if (amount > SIZE_MAX / 2 || position > SIZE_MAX / 2) OutOfMemory();
-    if (position + amount + 4 >= gTemp.capacity) {
-        gTemp.capacity = position + amount + 16384;
-        gTemp.data = static_cast<char*>(HeapResize(gStringHeap, gTemp.data, gTemp.capacity + 5));
-    }
-    gTemp.end = position + amount;
-    return gTemp.data + position;
-}
-
-size_t TempGiveBack(size_t amount) {
-    gTemp.end -= Min(amount, gTemp.end);
-    return gTemp.end;
-}
-
-size_t TempEnd() { return gTemp.end; }
-void TempSetEnd(size_t end) { gTemp.end = Min(end, gTemp.end); }
-size_t TempCapacity() { return gTemp.capacity; }
-
 Tmp TempSpan(size_t start, size_t end) {
     if (end < start) end = start;
     return Tmp{start, start, end - start};
-}
-
-void TempConsume(const StrArg& arg) {
-    if (arg.Base() != StrArg::kNoBase) TempSetEnd(arg.Base());
 }
 
 Tmp TempKeep(Tmp t, const StrArg& arg) {
@@ -99,11 +94,6 @@ StrArg::StrArg(const char* literal) {
     len_ = strlen(literal);
 }
 
-StrArg::StrArg(const char* text, size_t len) : ptr_(text), len_(len) {}
-
-StrArg::StrArg(Tmp tmp) : ptr_(nullptr), len_(tmp.len), off_(tmp.off), base_(tmp.base), isTmp_(true) {}
-
-const char* StrArg::Ptr() const { return isTmp_ ? gTemp.data + off_ : ptr_; }
 
 StrArg StrArg::Pinned() const {
     StrArg copy = *this;
@@ -122,8 +112,26 @@ struct Str::Block {
     char data[1];
 };
 
+namespace {
+// Two texts that together fit in a short string.
+void JoinShort(char (&out)[Str::kInline], const char* a, size_t aLen, const char* b, size_t bLen) {
+    size_t w = 0;
+    for (size_t i = 0; i < aLen && w < Str::kInline; ++i) out[w++] = a[i];
+    for (size_t i = 0; i < bLen && w < Str::kInline; ++i) out[w++] = b[i];
+}
 
-Str::Str(const Str& other) { Assign(other.Text(), other.Length()); }
+Str::Block* NewBlock(size_t front, size_t len, size_t capacity) {
+    auto* block = static_cast<Str::Block*>(HeapTake(gStringHeap, offsetof(Str::Block, data) + capacity));
+    block->len = len;
+    block->front = front;
+    block->capacity = capacity;
+    return block;
+}
+}  // namespace
+
+Str::Str(const Str& other) {
+    if (other.IsSet()) Assign(other.Text(), other.Length());
+}
 
 Str::Str(StrArg value) { *this = value; }
 
@@ -142,87 +150,105 @@ Str& Str::operator=(StrArg value) {
     return *this;
 }
 
-size_t Str::Length() const { return block_ ? block_->len : 0; }
-
-const char* Str::Text() const { return block_ ? block_->data + block_->front : ""; }
-
-void Str::Release() {
-    HeapGive(gStringHeap, block_);
-    block_ = nullptr;
+size_t Str::Length() const {
+    if (IsInline()) return (word_ >> 1) & 0x7F;
+    return word_ ? HeapBlock()->len : 0;
 }
 
-// Makes room for `front` more bytes before and `back` more after the text.
+const char* Str::Text() const {
+    if (IsInline()) return reinterpret_cast<const char*>(&word_) + 1;
+    return word_ ? HeapBlock()->data + HeapBlock()->front : "";
+}
+
+void Str::Release() {
+    if (word_ && !IsInline()) HeapGive(gStringHeap, HeapBlock());
+    word_ = 0;
+}
+
+// Makes room for `front` more bytes before and `back` more after the text,
+// moving an inline text into a block.
 void Str::Reserve(size_t front, size_t back) {
     size_t len = Length();
-    if (block_ && block_->front >= front && block_->capacity - block_->front - len - 1 >= back) return;
+    Block* block = HeapBlock();
+    if (block && block->front >= front && block->capacity - block->front - len - 1 >= back) return;
     if (len > SIZE_MAX / 4 || front > SIZE_MAX / 4 || back > SIZE_MAX / 4) OutOfMemory();
     // Grow by at least half again, on the side that is asked for, so that a
     // string built piece by piece is copied a logarithmic number of times.
     size_t growFront = front ? front + len / 2 + 16 : 0;
     size_t growBack = back ? back + len / 2 + 16 : 0;
-    size_t capacity = growFront + len + 1 + growBack;
-    Block* fresh = static_cast<Block*>(HeapTake(gStringHeap, offsetof(Block, data) + capacity));
-    fresh->len = len;
-    fresh->front = growFront;
-    fresh->capacity = capacity;
+    Block* fresh = NewBlock(growFront, len, growFront + len + 1 + growBack);
     memcpy(fresh->data + growFront, Text(), len);
     fresh->data[growFront + len] = '\0';
-    HeapGive(gStringHeap, block_);
-    block_ = fresh;
+    Release();
+    word_ = reinterpret_cast<uintptr_t>(fresh);
 }
 
 void Str::Assign(const char* text, size_t len) {
-    if (block_ && block_->capacity > len && text >= block_->data &&
-        text < block_->data + block_->capacity) {
-        // Assigning part of the variable's own text to itself.
-        memmove(block_->data, text, len);
-    } else if (!block_ || block_->capacity <= len || block_->capacity > 2 * len + 64) {
-        Block* fresh = static_cast<Block*>(HeapTake(gStringHeap, offsetof(Block, data) + len + 1));
-        fresh->capacity = len + 1;
-        memcpy(fresh->data, text, len);
-        HeapGive(gStringHeap, block_);
-        block_ = fresh;
-    } else {
-        memcpy(block_->data, text, len);
+    if (len <= kInline) {
+        char bytes[sizeof(uintptr_t)] = {};
+        bytes[0] = static_cast<char>(len << 1 | 1);
+        for (size_t i = 0; i < len && i < kInline; ++i) bytes[1 + i] = text[i];  // may be our own
+        Release();
+        memcpy(&word_, bytes, sizeof word_);
+        return;
     }
-    block_->len = len;
-    block_->front = 0;
-    block_->data[len] = '\0';
+    Block* block = HeapBlock();
+    if (block && block->capacity > len && text >= block->data && text < block->data + block->capacity) {
+        // Part of the variable's own text.
+        memmove(block->data, text, len);
+    } else if (!block || block->capacity <= len || block->capacity > 2 * len + 64) {
+        Block* fresh = NewBlock(0, len, len + 1);
+        memcpy(fresh->data, text, len);
+        Release();
+        word_ = reinterpret_cast<uintptr_t>(fresh);
+        block = fresh;
+    } else {
+        memcpy(block->data, text, len);
+    }
+    block->len = len;
+    block->front = 0;
+    block->data[len] = '\0';
 }
 
 void Str::Append(StrArg piece) {
     size_t add = piece.Length();
-    if (!IsSet() && add == 0) {
-        Assign("", 0);
-    } else if (add) {
-        // `piece` may be this variable's own text: read its offset first.
+    size_t len = Length();
+    if (len + add <= kInline) {
+        char joined[kInline];
+        JoinShort(joined, Text(), len, piece.Ptr(), add);
+        Assign(joined, len + add);
+    } else {
+        // `piece` may be this variable's own text: note its offset first.
         const char* own = Text();
-        bool self = piece.Ptr() >= own && piece.Ptr() < own + Length() + 1;
+        bool self = piece.Ptr() >= own && piece.Ptr() <= own + len;
         size_t selfOff = self ? static_cast<size_t>(piece.Ptr() - own) : 0;
         Reserve(0, add);
-        char* text = block_->data + block_->front;
-        const char* src = self ? text + selfOff : piece.Ptr();
-        memmove(text + block_->len, src, add);
-        block_->len += add;
-        text[block_->len] = '\0';
+        Block* block = HeapBlock();
+        char* text = block->data + block->front;
+        memmove(text + len, self ? text + selfOff : piece.Ptr(), add);
+        block->len += add;
+        text[block->len] = '\0';
     }
     TempConsume(piece);
 }
 
 void Str::Prepend(StrArg piece) {
     size_t add = piece.Length();
-    if (!IsSet() && add == 0) {
-        Assign("", 0);
-    } else if (add) {
+    size_t len = Length();
+    if (len + add <= kInline) {
+        char joined[kInline];
+        JoinShort(joined, piece.Ptr(), add, Text(), len);
+        Assign(joined, len + add);
+    } else {
         const char* own = Text();
-        bool self = piece.Ptr() >= own && piece.Ptr() < own + Length() + 1;
+        bool self = piece.Ptr() >= own && piece.Ptr() <= own + len;
         size_t selfOff = self ? static_cast<size_t>(piece.Ptr() - own) : 0;
         Reserve(add, 0);
-        char* text = block_->data + block_->front;
-        const char* src = self ? text + selfOff : piece.Ptr();
-        memmove(text - add, src, add);
-        block_->front -= add;
-        block_->len += add;
+        Block* block = HeapBlock();
+        char* text = block->data + block->front;
+        memmove(text - add, self ? text + selfOff : piece.Ptr(), add);
+        block->front -= add;
+        block->len += add;
     }
     TempConsume(piece);
 }
@@ -270,7 +296,7 @@ Tmp StrLeft(StrArg s, int64_t n) {
     size_t k = Clamp(n, s.Length());
     char* dst;
     size_t start = ReserveAtEnd(k, &dst);
-    memmove(dst, s.Ptr(), k);
+    Copy(dst, s.Ptr(), k);
     return Finish(start, k, k, s.Base());
 }
 
@@ -278,7 +304,7 @@ Tmp StrRight(StrArg s, int64_t n) {
     size_t k = Clamp(n, s.Length());
     char* dst;
     size_t start = ReserveAtEnd(k, &dst);
-    memmove(dst, s.Ptr() + s.Length() - k, k);
+    Copy(dst, s.Ptr() + s.Length() - k, k);
     return Finish(start, k, k, s.Base());
 }
 
@@ -291,7 +317,7 @@ Tmp StrMid(StrArg s, int64_t start, int64_t count) {
     size_t k = Clamp(count, len - skip);
     char* dst;
     size_t at = ReserveAtEnd(k, &dst);
-    memmove(dst, s.Ptr() + skip, k);
+    Copy(dst, s.Ptr() + skip, k);
     return Finish(at, k, k, s.Base());
 }
 
@@ -320,6 +346,12 @@ Tmp StrReverse(StrArg s) {
 }
 
 Tmp IntToDec(int64_t v) {
+    if (v >= 0 && v <= 9) {  // one digit: the codec's binary digits
+        char* dst;
+        size_t at = ReserveAtEnd(32, &dst);
+        dst[0] = static_cast<char>('0' + v);
+        return Finish(at, 32, 1, at);
+    }
     bool small = v >= INT32_MIN && v <= INT32_MAX;
     size_t reserve = small ? 32 : 64;
     char* dst;
@@ -381,6 +413,13 @@ int64_t DecToInt(StrArg s) {
 // exponent shift: the codec's only use, and far cheaper than the general
 // power routine, which every other case goes through in extended precision.
 float PowF(float base, float exponent) {
+    if (base == 2.0f && exponent >= -126.0f && exponent <= 127.0f &&
+        exponent == static_cast<float>(static_cast<int>(exponent))) {
+        uint32_t bits = static_cast<uint32_t>(static_cast<int>(exponent) + 127) << 23;
+        float result;
+        memcpy(&result, &bits, sizeof result);
+        return result;
+    }
     long double b = base, e = exponent;
     if (std::isfinite(b) && b > 0 && std::isfinite(e) && e == std::trunc(e) &&
         std::fabs(e) <= 100000) {

@@ -33,18 +33,28 @@ struct Tmp {
     size_t len;
 };
 
+namespace strings_internal {
+struct TempBuffer {
+    char* data;
+    size_t capacity;
+    size_t end;
+};
+extern TempBuffer gTemp;
+char* GrowTemp(size_t amount, size_t position);
+}  // namespace strings_internal
+
 class StrArg {
 public:
     StrArg(const Str& var);          // NOLINT: implicit by design
     StrArg(const char* literal);     // NOLINT: null reads as an unset string
-    StrArg(Tmp tmp);                 // NOLINT
-    StrArg(const char* text, size_t len);
+    StrArg(Tmp tmp) : ptr_(nullptr), len_(tmp.len), off_(tmp.off), base_(tmp.base), isTmp_(true) {}  // NOLINT
+    StrArg(const char* text, size_t len) : ptr_(text), len_(len) {}
 
     size_t Length() const { return len_; }
     bool IsUnset() const { return unset_; }
     // The text's current address. For a temporary this is only valid until
     // the next reservation in the buffer.
-    const char* Ptr() const;
+    const char* Ptr() const { return isTmp_ ? strings_internal::gTemp.data + off_ : ptr_; }
     // The same text as an argument that does not own its temporary: used
     // by procedures, which keep their arguments for their whole run.
     StrArg Pinned() const;
@@ -62,10 +72,16 @@ private:
     bool unset_ = false;
 };
 
-// A string variable: one reference to a block in the string heap, null while
-// unset (so a zero-filled `Str` is an unset one, which string arrays rely on).
+// A string variable: one pointer-sized word, zero while unset (so a
+// zero-filled `Str` is an unset one, which string arrays rely on). A text of
+// up to kInline characters is kept in the word itself, its first byte holding
+// a tag (bit 0 set) and the length; a longer one lives in a block of the
+// string heap. Short texts are the common case in the converter (binary
+// digits, hex digits, single characters), and they need no heap block.
 class Str {
 public:
+    static constexpr size_t kInline = sizeof(void*) - 2;
+
     Str() = default;
     Str(const Str& other);
     Str(StrArg value);  // NOLINT: `Str s = StrMid(...)` reads naturally
@@ -84,17 +100,23 @@ public:
     void Append(StrArg piece);
     void Prepend(StrArg piece);
 
-    bool IsSet() const { return block_ != nullptr; }
+    bool IsSet() const { return word_ != 0; }
     size_t Length() const;
     const char* Text() const;  // "" when unset; valid until the next change
 
-private:
     struct Block;
-    Block* block_ = nullptr;
+
+private:
+    uintptr_t word_ = 0;
+    bool IsInline() const { return (word_ & 1) != 0; }
+    Block* HeapBlock() const { return IsInline() ? nullptr : reinterpret_cast<Block*>(word_); }
     void Assign(const char* text, size_t len);
     void Reserve(size_t front, size_t back);
 };
 static_assert(sizeof(Str) == sizeof(void*), "a string element is one reference");
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "short strings keep their tag in the low byte of the word"
+#endif
 
 // Concatenation: the pieces are placed one after the other in the buffer.
 Tmp operator+(StrArg a, StrArg b);
@@ -111,16 +133,33 @@ Heap* StringHeap();
 // its capacity: the capacity becomes position + amount + 16384 and the block
 // position + amount + 16389 bytes, so there is always room for a final code 0.
 // Sets the end to position + amount and returns the address of `position`.
-char* TempReserve(size_t amount, size_t position);
+inline char* TempReserve(size_t amount, size_t position) {
+    strings_internal::TempBuffer& t = strings_internal::gTemp;
+    // Written so that no sum can wrap: the end always lies more than 4 bytes
+    // below the capacity.
+    if (position >= t.capacity - 4 || amount >= t.capacity - position - 4)
+        return strings_internal::GrowTemp(amount, position);
+    t.end = position + amount;
+    return t.data + position;
+}
 // Moves the end back by `amount` reserved but unused bytes; returns the end.
-size_t TempGiveBack(size_t amount);
-size_t TempEnd();
-void TempSetEnd(size_t end);
-size_t TempCapacity();
+inline size_t TempGiveBack(size_t amount) {
+    strings_internal::TempBuffer& t = strings_internal::gTemp;
+    t.end -= amount < t.end ? amount : t.end;
+    return t.end;
+}
+inline size_t TempEnd() { return strings_internal::gTemp.end; }
+inline void TempSetEnd(size_t end) {
+    strings_internal::TempBuffer& t = strings_internal::gTemp;
+    if (end < t.end) t.end = end;
+}
+inline size_t TempCapacity() { return strings_internal::gTemp.capacity; }
 // The temporary made of the buffer's bytes from `start` to `end`.
 Tmp TempSpan(size_t start, size_t end);
 // Consumes an argument: if it owns a temporary, the end goes back to its base.
-void TempConsume(const StrArg& arg);
+inline void TempConsume(const StrArg& arg) {
+    if (arg.Base() != StrArg::kNoBase) TempSetEnd(arg.Base());
+}
 // `t` made to keep `arg`'s temporary alive too (its base lowered to arg's).
 Tmp TempKeep(Tmp t, const StrArg& arg);
 

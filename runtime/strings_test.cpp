@@ -204,3 +204,37 @@ TEST_F(Strings, BuildingPieceByPieceGivesBackEveryBlock) {
 }
 
 }  // namespace
+
+namespace {
+
+// Short texts live in the variable itself, longer ones in a block: the
+// switch between the two must keep the text exact in every direction.
+TEST_F(Strings, ShortAndLongTextsSwitchStorage) {
+    HeapUsage before = HeapUsageOf(StringHeap());
+    Str s = "abc";
+    EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, before.blocks);
+    std::string want = "abc";
+    for (int i = 0; i < 12; ++i) {
+        s.Append(StrChr('d' + i));
+        want += static_cast<char>('d' + i);
+        ASSERT_EQ(S(s), want);
+    }
+    s = StrLeft(s, 2);  // long to short, taken from its own text
+    EXPECT_EQ(S(s), "ab");
+    s.Prepend("0123456789");
+    EXPECT_EQ(S(s), "0123456789ab");
+    s = StrMid(s, 3, 4);
+    EXPECT_EQ(S(s), "2345");
+    s.Prepend(s);
+    EXPECT_EQ(S(s), "23452345");
+    Str copy = s;
+    s = "";
+    EXPECT_TRUE(s.IsSet());
+    EXPECT_EQ(StrLen(s), 0);
+    EXPECT_EQ(S(copy), "23452345");
+    copy.Release();
+    s.Release();
+    EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, before.blocks);
+}
+
+}  // namespace
