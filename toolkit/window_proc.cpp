@@ -1,5 +1,274 @@
-// placeholder: replaced by the window work
+// The window procedure shared by every toolkit window: platform messages of a
+// window and of its controls become toolkit events, either as the pending
+// event of the NextEvent call that is dispatching or through the event queue.
 #include "toolkit/window_proc.h"
-#include "toolkit/registry.h"
-LRESULT CALLBACK ToolkitWindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
-LRESULT ForwardToGadget(HWND, HWND, UINT, WPARAM, LPARAM) { return NOT_HANDLED; }
+
+#include "runtime/heap.h"
+#include "toolkit/events.h"
+#include "toolkit/focus.h"
+#include "toolkit/gadgets.h"
+#include "toolkit/sizing.h"
+#include "toolkit/window.h"
+
+namespace {
+
+const char kWindowIdProperty[] = "QV_WindowID";
+const char kFocusProperty[] = "QV_Focus";
+const char kMdiProperty[] = "QV_MDI_Gadget";
+const char kIdProperty[] = "QV_ID";
+constexpr LONG_PTR kMenuReportingControl = -10000;
+
+// The toolkit window a message's window belongs to: the window itself or the
+// nearest ancestor carrying "QV_WindowID".
+struct Owner {
+    HWND window;           // null when none was found
+    WindowNumber number;   // -1 when none was found
+};
+
+Owner FindOwner(HWND window) {
+    for (HWND current = window; current; current = GetParent(current)) {
+        if (HANDLE value = GetPropA(current, kWindowIdProperty)) {
+            return {current, reinterpret_cast<intptr_t>(value) - 1};
+        }
+    }
+    return {nullptr, -1};
+}
+
+BOOL CALLBACK SendSysColorChange(HWND child, LPARAM) {
+    SendMessageA(child, WM_SYSCOLORCHANGE, 0, 0);
+    return TRUE;
+}
+
+LRESULT OnSize(HWND window, const Owner& owner, WPARAM kind) {
+    if (owner.window != window) return 1;
+    WindowRecord* record = FindWindowRecord(owner.number);
+    const WindowNumber number = owner.number;
+    switch (kind) {
+        case SIZE_RESTORED:
+            if (record && record->minimizedOrMaximized) {
+                record->minimizedOrMaximized = FALSE;
+                QueueEvent(EVENT_RESTORE_WINDOW, 0, number, 0);
+            }
+            QueueEvent(EVENT_SIZE_WINDOW, 0, number, 0);
+            break;
+        case SIZE_MINIMIZED:
+            if (record) record->minimizedOrMaximized = TRUE;
+            QueueEvent(EVENT_MINIMIZE_WINDOW, 0, number, 0);
+            break;
+        case SIZE_MAXIMIZED:
+            if (record) record->minimizedOrMaximized = TRUE;
+            QueueEvent(EVENT_MAXIMIZE_WINDOW, 0, number, 0);
+            QueueEvent(EVENT_SIZE_WINDOW, 0, number, 0);
+            break;
+        default:
+            QueueEvent(EVENT_SIZE_WINDOW, 0, number, 0);
+            break;
+    }
+    return 0;
+}
+
+LRESULT OnActivate(HWND window, const Owner& owner, WPARAM wParam) {
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        SetPropA(window, kFocusProperty, GetFocus());
+        return 1;
+    }
+    // Only a control still inside this window gets the focus back.
+    HWND remembered = static_cast<HWND>(GetPropA(window, kFocusProperty));
+    if (remembered && IsWindow(remembered) && (remembered == window || IsChild(window, remembered))) {
+        SetFocus(remembered);
+    }
+    QueueEvent(EVENT_ACTIVATE_WINDOW, 0, owner.number, 0);
+    return 1;
+}
+
+LRESULT OnEraseBackground(HWND window, const Owner& owner, HDC dc) {
+    LRESULT result = NOT_HANDLED;
+    if (const WindowRecord* record = FindWindowRecord(owner.number)) {
+        if (record->backgroundBrush) {
+            RECT client;
+            GetClientRect(window, &client);
+            FillRect(dc, &client, record->backgroundBrush);
+            result = 1;
+        } else if (owner.window == window && record->paintCallback) {
+            result = record->paintCallback(dc, window);
+        }
+    }
+    QueueEvent(EVENT_REPAINT, 0, owner.number, 0);
+    return result;
+}
+
+LRESULT OnMinMaxInfo(HWND window, const Owner& owner, MINMAXINFO* info) {
+    const WindowRecord* record = FindWindowRecord(owner.number);
+    if (!record) return NOT_HANDLED;
+    if (!info) return 0;
+    if (record->minWidth) info->ptMinTrackSize.x = record->minWidth;
+    if (record->minHeight) info->ptMinTrackSize.y = record->minHeight;
+    if (record->maxWidth) info->ptMaxTrackSize.x = record->maxWidth;
+    if (record->maxHeight) info->ptMaxTrackSize.y = record->maxHeight;
+    if ((GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) && !record->minWidth) {
+        info->ptMinTrackSize.x = 1;
+    }
+    return 0;
+}
+
+LRESULT OnCommand(HWND window, EventState* state, WPARAM wParam, LPARAM lParam) {
+    HWND control = reinterpret_cast<HWND>(lParam);
+    if (ForwardToGadget(control, window, WM_COMMAND, wParam, lParam) != NOT_HANDLED) return 0;
+    if (control) {
+        // A control reports; its identifier is its gadget number.
+        state->pendingType = HIWORD(wParam);
+        LONG_PTR id = GetWindowLongPtrA(control, GWLP_ID);
+        if (id == kMenuReportingControl) {
+            state->pendingGadget = LOWORD(wParam);
+            state->pendingCode = EVENT_MENU;
+        } else {
+            state->pendingGadget = id;
+            state->pendingCode = EVENT_GADGET;
+        }
+    } else if (HIWORD(wParam) == 0) {
+        state->pendingGadget = static_cast<intptr_t>(wParam);
+        state->pendingCode = EVENT_MENU;
+    } else if (LOWORD(wParam) == CMD_NEXT_CONTROL) {
+        MoveFocus(0);
+    } else if (LOWORD(wParam) == CMD_PREVIOUS_CONTROL) {
+        MoveFocus(1);
+    } else {
+        state->pendingGadget = LOWORD(wParam);
+        state->pendingCode = EVENT_MENU;
+    }
+    return 0;
+}
+
+int32_t ItemClickType(LPARAM mouseMessage) {
+    switch (mouseMessage) {
+        case WM_LBUTTONDOWN: return 0;
+        case WM_RBUTTONDOWN: return 1;
+        case WM_LBUTTONDBLCLK: return 2;
+        case WM_RBUTTONDBLCLK: return 3;
+        default: return -1;
+    }
+}
+
+// Payload messages are accepted only with a block the toolkit posted itself;
+// anything else in lParam (a message with this number from another program)
+// forms no event and is never freed.
+LRESULT OnPayload(EventState* state, int32_t code, WPARAM wParam, LPARAM lParam) {
+    EventPayload* payload = ClaimPayload(lParam);
+    if (!payload) return NOT_HANDLED;
+    if (state->payload) {  // two payloads in one dispatch: the first is lost anyway
+        HeapGive(ProgramHeap(), state->payload->inner);
+        HeapGive(ProgramHeap(), state->payload);
+    }
+    state->payload = payload;
+    state->pendingCode = code;
+    if (code == EVENT_GADGET_PAYLOAD) state->pendingGadget = static_cast<intptr_t>(wParam);
+    return 0;
+}
+
+}  // namespace
+
+LRESULT TranslateWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT sized = LiveSizingHandler(window, message, wParam, lParam);
+    if (sized != NOT_HANDLED) return sized;
+
+    const Owner owner = window ? FindOwner(window) : Owner{nullptr, -1};
+    EventState* state = TheEventState();
+    const WindowRecord* record = FindWindowRecord(owner.number);
+    WindowCallback callback = record && record->windowCallback ? record->windowCallback
+                              : state                          ? state->globalCallback
+                                                               : nullptr;
+    if (callback) {
+        intptr_t result = callback(window, message, wParam, lParam);
+        if (result != PASS_ON) return result;
+    }
+    if (!state) return NOT_HANDLED;  // the toolkit has not been started
+    state->pendingWindow = owner.number;
+
+    // Records are looked up again below wherever they are needed: anything
+    // that sends a message may open a window and move the slot entries.
+    switch (message) {
+        case WM_MOVE:
+        case WM_CLOSE:
+            if (owner.number != -1) QueueEvent(static_cast<int32_t>(message), owner.number, owner.number, 0);
+            return 0;
+        case WM_SIZE:
+            return OnSize(window, owner, wParam);
+        case WM_ACTIVATE:
+            return OnActivate(window, owner, wParam);
+        case WM_ERASEBKGND:
+            return OnEraseBackground(window, owner, reinterpret_cast<HDC>(wParam));
+        case WM_SYSCOLORCHANGE:
+            if (record && !record->mdiClient) EnumChildWindows(window, SendSysColorChange, 0);
+            return NOT_HANDLED;
+        case WM_GETMINMAXINFO:
+            return OnMinMaxInfo(window, owner, reinterpret_cast<MINMAXINFO*>(lParam));
+        case WM_NOTIFY: {
+            const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (!header) return NOT_HANDLED;
+            return ForwardToGadget(header->hwndFrom, window, message, wParam, lParam);
+        }
+        case WM_NCDESTROY:
+            RemovePropA(window, kFocusProperty);
+            // Destroyed without CloseToolkitWindow (which removes
+            // "QV_WindowID" first): give the entry back.
+            if (owner.window == window) ForgetDestroyedWindow(owner.number, window);
+            // The platform's own teardown of the window still runs.
+            return NOT_HANDLED;
+        case WM_COMMAND:
+            return OnCommand(window, state, wParam, lParam);
+        case WM_TIMER:
+            if (!record) return NOT_HANDLED;
+            state->pendingCode = EVENT_TIMER;
+            state->pendingGadget = static_cast<intptr_t>(wParam);
+            return 0;
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORSTATIC:
+        case MSG_FORWARD_TO_CONTROL:
+            return ForwardToGadget(reinterpret_cast<HWND>(lParam), window, message, wParam, lParam);
+        case MSG_ITEM_MOUSE: {
+            int32_t type = ItemClickType(lParam);
+            if (type >= 0) QueueEvent(EVENT_ITEM_CLICK, static_cast<intptr_t>(wParam), owner.number, type);
+            PostMessageA(window, WM_NULL, 0, 0);
+            return 0;
+        }
+        case MSG_WINDOW_PAYLOAD:
+            return OnPayload(state, EVENT_WINDOW_PAYLOAD, wParam, lParam);
+        case MSG_GADGET_PAYLOAD:
+            return OnPayload(state, EVENT_GADGET_PAYLOAD, wParam, lParam);
+        default:
+            return NOT_HANDLED;
+    }
+}
+
+LRESULT CALLBACK ToolkitWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = TranslateWindowMessage(window, message, wParam, lParam);
+    if (message != WM_SIZE) {
+        if (HWND mdiClient = static_cast<HWND>(GetPropA(window, kMdiProperty))) {
+            if (result == NOT_HANDLED || message == WM_MENUCHAR || message == WM_SETFOCUS) {
+                return DefFrameProcA(window, mdiClient, message, wParam, lParam);
+            }
+            if (message == WM_COMMAND && lParam == 0) return DefFrameProcA(window, mdiClient, WM_COMMAND, wParam, 0);
+            return result;
+        }
+    }
+    SetLastError(0);
+    return result == NOT_HANDLED ? DefWindowProcA(window, message, wParam, lParam) : result;
+}
+
+// Hands a control's message to its gadget kind. The control must be a gadget
+// of this program: its "QV_ID" equal to its identifier and the gadget of that
+// number being this very control.
+LRESULT ForwardToGadget(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!control) return NOT_HANDLED;
+    LONG_PTR id = GetWindowLongPtrA(control, GWLP_ID);
+    if (reinterpret_cast<LONG_PTR>(GetPropA(control, kIdProperty)) != id) return NOT_HANDLED;
+    GadgetRecord* gadget = FindGadgetRecord(id);
+    if (!gadget || gadget->control != control || !gadget->kind || !gadget->kind->OnParentMessage) {
+        return NOT_HANDLED;
+    }
+    return gadget->kind->OnParentMessage(gadget, parent, message, wParam, lParam);
+}
