@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "runtime/heap.h"
 
@@ -10,37 +11,7 @@ namespace {
 Heap* gStringHeap = nullptr;
 using strings_internal::gTemp;
 
-// Short copies are the common case (single characters, binary digits):
-// a plain loop beats a call to the library.
-inline void Copy(char* dst, const char* src, size_t n) {
-    if (n <= 16) {
-        for (size_t i = 0; i < n; ++i) dst[i] = src[i];
-    } else {
-        memmove(dst, src, n);
-    }
-}
-
-size_t Min(size_t a, size_t b) { return a < b ? a : b; }
-
-// A count argument clamped to what a text of `len` characters can give.
-size_t Clamp(int64_t n, size_t len) {
-    if (n <= 0) return 0;
-    return static_cast<uint64_t>(n) < len ? static_cast<size_t>(n) : len;
-}
-
-// Reserves `amount` at the end; returns the start offset of the reservation.
-size_t ReserveAtEnd(size_t amount, char** dst) {
-    size_t start = gTemp.end;
-    *dst = TempReserve(amount, start);
-    return start;
-}
-
-// Finishes a result of `written` bytes reserved as `reserved` at `start`.
-Tmp Finish(size_t start, size_t reserved, size_t written, size_t base) {
-    gTemp.data[start + written] = '\0';
-    TempGiveBack(reserved - written);
-    return Tmp{Min(base, start), start, written};
-}
+using namespace strings_internal;
 
 }  // namespace
 
@@ -83,7 +54,6 @@ Tmp TempKeep(Tmp t, const StrArg& arg) {
 
 // --- StrArg -----------------------------------------------------------------
 
-StrArg::StrArg(const Str& var) : ptr_(var.Text()), len_(var.Length()), unset_(!var.IsSet()) {}
 
 StrArg::StrArg(const char* literal) {
     if (!literal) {
@@ -103,23 +73,7 @@ StrArg StrArg::Pinned() const {
 
 // --- Str --------------------------------------------------------------------
 
-// The text sits inside the block with room on both sides, so that appending
-// and prepending move nothing most of the time.
-struct Str::Block {
-    size_t len;
-    size_t front;     // unused bytes before the text
-    size_t capacity;  // bytes of `data`, the final code 0 included
-    char data[1];
-};
-
 namespace {
-// Two texts that together fit in a short string.
-void JoinShort(char (&out)[Str::kInline], const char* a, size_t aLen, const char* b, size_t bLen) {
-    size_t w = 0;
-    for (size_t i = 0; i < aLen && w < Str::kInline; ++i) out[w++] = a[i];
-    for (size_t i = 0; i < bLen && w < Str::kInline; ++i) out[w++] = b[i];
-}
-
 Str::Block* NewBlock(size_t front, size_t len, size_t capacity) {
     auto* block = static_cast<Str::Block*>(HeapTake(gStringHeap, offsetof(Str::Block, data) + capacity));
     block->len = len;
@@ -129,44 +83,10 @@ Str::Block* NewBlock(size_t front, size_t len, size_t capacity) {
 }
 }  // namespace
 
-Str::Str(const Str& other) {
-    if (other.IsSet()) Assign(other.Text(), other.Length());
-}
-
-Str::Str(StrArg value) { *this = value; }
-
-Str& Str::operator=(const Str& other) {
-    if (this != &other) {
-        if (other.IsSet()) Assign(other.Text(), other.Length());
-        else Release();
-    }
-    return *this;
-}
-
-Str& Str::operator=(StrArg value) {
-    if (value.IsUnset()) Release();
-    else Assign(value.Ptr(), value.Length());
-    TempConsume(value);
-    return *this;
-}
-
-size_t Str::Length() const {
-    if (IsInline()) return (word_ >> 1) & 0x7F;
-    return word_ ? HeapBlock()->len : 0;
-}
-
-const char* Str::Text() const {
-    if (IsInline()) return reinterpret_cast<const char*>(&word_) + 1;
-    return word_ ? HeapBlock()->data + HeapBlock()->front : "";
-}
-
-void Str::Release() {
-    if (word_ && !IsInline()) HeapGive(gStringHeap, HeapBlock());
-    word_ = 0;
-}
+void Str::ReleaseBlock() { HeapGive(gStringHeap, HeapBlock()); }
 
 // Makes room for `front` more bytes before and `back` more after the text,
-// moving an inline text into a block.
+// moving a short text out of the word into a block.
 void Str::Reserve(size_t front, size_t back) {
     size_t len = Length();
     Block* block = HeapBlock();
@@ -183,18 +103,16 @@ void Str::Reserve(size_t front, size_t back) {
     word_ = reinterpret_cast<uintptr_t>(fresh);
 }
 
+// Assigns a text; `text` may lie in the variable's own storage.
 void Str::Assign(const char* text, size_t len) {
     if (len <= kInline) {
-        char bytes[sizeof(uintptr_t)] = {};
-        bytes[0] = static_cast<char>(len << 1 | 1);
-        for (size_t i = 0; i < len && i < kInline; ++i) bytes[1 + i] = text[i];  // may be our own
+        uintptr_t word = ShortWord(text, len);
         Release();
-        memcpy(&word_, bytes, sizeof word_);
+        word_ = word;
         return;
     }
     Block* block = HeapBlock();
     if (block && block->capacity > len && text >= block->data && text < block->data + block->capacity) {
-        // Part of the variable's own text.
         memmove(block->data, text, len);
     } else if (!block || block->capacity <= len || block->capacity > 2 * len + 64) {
         Block* fresh = NewBlock(0, len, len + 1);
@@ -210,13 +128,10 @@ void Str::Assign(const char* text, size_t len) {
     block->data[len] = '\0';
 }
 
-void Str::Append(StrArg piece) {
-    size_t add = piece.Length();
-    size_t len = Length();
+void Str::AppendSlow(StrArg piece) {
+    size_t add = piece.Length(), len = Length();
     if (len + add <= kInline) {
-        char joined[kInline];
-        JoinShort(joined, Text(), len, piece.Ptr(), add);
-        Assign(joined, len + add);
+        Assign((std::string(Text(), len) + std::string(piece.Ptr(), add)).c_str(), len + add);
     } else {
         // `piece` may be this variable's own text: note its offset first.
         const char* own = Text();
@@ -232,13 +147,10 @@ void Str::Append(StrArg piece) {
     TempConsume(piece);
 }
 
-void Str::Prepend(StrArg piece) {
-    size_t add = piece.Length();
-    size_t len = Length();
+void Str::PrependSlow(StrArg piece) {
+    size_t add = piece.Length(), len = Length();
     if (len + add <= kInline) {
-        char joined[kInline];
-        JoinShort(joined, piece.Ptr(), add, Text(), len);
-        Assign(joined, len + add);
+        Assign((std::string(piece.Ptr(), add) + std::string(Text(), len)).c_str(), len + add);
     } else {
         const char* own = Text();
         bool self = piece.Ptr() >= own && piece.Ptr() <= own + len;
@@ -292,34 +204,8 @@ Tmp StrChr(int64_t code) {
     return Finish(start, 1, c ? 1 : 0, start);
 }
 
-Tmp StrLeft(StrArg s, int64_t n) {
-    size_t k = Clamp(n, s.Length());
-    char* dst;
-    size_t start = ReserveAtEnd(k, &dst);
-    Copy(dst, s.Ptr(), k);
-    return Finish(start, k, k, s.Base());
-}
 
-Tmp StrRight(StrArg s, int64_t n) {
-    size_t k = Clamp(n, s.Length());
-    char* dst;
-    size_t start = ReserveAtEnd(k, &dst);
-    Copy(dst, s.Ptr() + s.Length() - k, k);
-    return Finish(start, k, k, s.Base());
-}
 
-// A start of 1 or less means the first character; a start past the end gives
-// "". The reservation is the most that can be copied, not the raw count, so a
-// huge count on a short text reserves nothing extra.
-Tmp StrMid(StrArg s, int64_t start, int64_t count) {
-    size_t len = s.Length();
-    size_t skip = start <= 1 ? 0 : Clamp(start - 1, len);
-    size_t k = Clamp(count, len - skip);
-    char* dst;
-    size_t at = ReserveAtEnd(k, &dst);
-    Copy(dst, s.Ptr() + skip, k);
-    return Finish(at, k, k, s.Base());
-}
 
 // The fill character is the first of `fill`, a space when `fill` is unset.
 // A set but empty fill also pads with spaces: the result is then still
@@ -387,6 +273,11 @@ Tmp IntToHex(int64_t v) {
 }
 
 int64_t DecToInt(StrArg s) {
+    if (s.Length() == 1 && s.Ptr()[0] >= '0' && s.Ptr()[0] <= '9') {  // a single digit
+        int64_t digit = s.Ptr()[0] - '0';
+        TempConsume(s);
+        return digit;
+    }
     const char* p = s.Ptr();
     const char* end = p + s.Length();
     while (p < end && (*p == ' ' || *p == '\t')) ++p;
@@ -430,12 +321,3 @@ float PowF(float base, float exponent) {
     return static_cast<float>(std::pow(b, e));
 }
 
-// Truncation toward zero. Outside the signed 32-bit range the result
-// saturates to the nearest bound, and NaN gives 0: the codec never passes
-// such values, and saturating keeps every caller's arithmetic defined.
-int32_t TruncToInt(double x) {
-    if (std::isnan(x)) return 0;
-    if (x >= 2147483647.0) return INT32_MAX;
-    if (x <= -2147483648.0) return INT32_MIN;
-    return static_cast<int32_t>(x);
-}

@@ -20,7 +20,9 @@
 // fits in memory; 32-bit arguments widen without change.
 #pragma once
 #include <cstddef>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 
 class Str;
 struct Heap;
@@ -45,7 +47,7 @@ char* GrowTemp(size_t amount, size_t position);
 
 class StrArg {
 public:
-    StrArg(const Str& var);          // NOLINT: implicit by design
+    StrArg(const Str& var);          // NOLINT: implicit by design (defined below)
     StrArg(const char* literal);     // NOLINT: null reads as an unset string
     StrArg(Tmp tmp) : ptr_(nullptr), len_(tmp.len), off_(tmp.off), base_(tmp.base), isTmp_(true) {}  // NOLINT
     StrArg(const char* text, size_t len) : ptr_(text), len_(len) {}
@@ -82,18 +84,31 @@ class Str {
 public:
     static constexpr size_t kInline = sizeof(void*) - 2;
 
+    // A text too long for the word: kept with room on both sides, so that
+    // appending and prepending move nothing most of the time.
+    struct Block {
+        size_t len;
+        size_t front;     // unused bytes before the text
+        size_t capacity;  // bytes of `data`, the final code 0 included
+        char data[1];
+    };
+
     Str() = default;
-    Str(const Str& other);
-    Str(StrArg value);  // NOLINT: `Str s = StrMid(...)` reads naturally
+    Str(const Str& other) { *this = StrArg(other); }
+    Str(StrArg value) { *this = value; }                   // NOLINT: `Str s = StrMid(...)` reads naturally
     Str(Tmp value) : Str(StrArg(value)) {}                 // NOLINT
     Str(const char* value) : Str(StrArg(value)) {}         // NOLINT
-    Str& operator=(const Str& other);
+    Str& operator=(const Str& other) { return this == &other ? *this : *this = StrArg(other); }
     Str& operator=(StrArg value);
     Str& operator=(Tmp value) { return *this = StrArg(value); }
     Str& operator=(const char* value) { return *this = StrArg(value); }
     ~Str() { Release(); }
 
-    void Release();  // frees the text; the variable becomes unset
+    // Frees the text; the variable becomes unset.
+    void Release() {
+        if (word_ && !IsInline()) ReleaseBlock();
+        word_ = 0;
+    }
     // `s.Append(x)` is `s = s + x` and `s.Prepend(x)` is `s = x + s`, done in
     // the variable's own storage: the text is not copied on every call, so a
     // string built piece by piece costs time linear in its length.
@@ -101,16 +116,33 @@ public:
     void Prepend(StrArg piece);
 
     bool IsSet() const { return word_ != 0; }
-    size_t Length() const;
-    const char* Text() const;  // "" when unset; valid until the next change
-
-    struct Block;
+    size_t Length() const {
+        if (IsInline()) return (word_ >> 1) & 0x7F;
+        return word_ ? reinterpret_cast<const Block*>(word_)->len : 0;
+    }
+    // "" when unset; valid until the next change.
+    const char* Text() const {
+        if (IsInline()) return reinterpret_cast<const char*>(&word_) + 1;
+        if (!word_) return "";
+        const Block* block = reinterpret_cast<const Block*>(word_);
+        return block->data + block->front;
+    }
 
 private:
     uintptr_t word_ = 0;
     bool IsInline() const { return (word_ & 1) != 0; }
     Block* HeapBlock() const { return IsInline() ? nullptr : reinterpret_cast<Block*>(word_); }
+    // The word of a short text: tag and length in the low byte, then the
+    // characters, then zero bytes (the first of which ends the text).
+    static uintptr_t ShortWord(const char* text, size_t len) {
+        uintptr_t w = 0;
+        for (size_t i = len; i-- > 0;) w = w << 8 | static_cast<unsigned char>(text[i]);
+        return w << 8 | len << 1 | 1;
+    }
+    void ReleaseBlock();
     void Assign(const char* text, size_t len);
+    void AppendSlow(StrArg piece);
+    void PrependSlow(StrArg piece);
     void Reserve(size_t front, size_t back);
 };
 static_assert(sizeof(Str) == sizeof(void*), "a string element is one reference");
@@ -168,13 +200,129 @@ Tmp TempKeep(Tmp t, const StrArg& arg);
 int64_t StrLen(StrArg s);
 int StrAsc(StrArg s);                         // 0 to 255; 0 for ""
 Tmp StrChr(int64_t code);                     // low 8 bits; "" when they are 0
-Tmp StrLeft(StrArg s, int64_t n);
-Tmp StrRight(StrArg s, int64_t n);
-Tmp StrMid(StrArg s, int64_t start, int64_t count);
+inline Tmp StrLeft(StrArg s, int64_t n);
+inline Tmp StrRight(StrArg s, int64_t n);
+inline Tmp StrMid(StrArg s, int64_t start, int64_t count);
 Tmp StrPad(StrArg s, int64_t length, StrArg fill);
 Tmp StrReverse(StrArg s);
 Tmp IntToDec(int64_t v);
 Tmp IntToHex(int64_t v);
 int64_t DecToInt(StrArg s);
 float PowF(float base, float exponent);
-int32_t TruncToInt(double x);
+inline int32_t TruncToInt(double x);
+
+// --- Inline parts of the string model ----------------------------------------
+// Short texts are the converter's daily bread; their assignments, appends and
+// prepends work on the word alone.
+
+inline StrArg::StrArg(const Str& var) : ptr_(var.Text()), len_(var.Length()), unset_(!var.IsSet()) {}
+
+inline Str& Str::operator=(StrArg value) {
+    size_t len = value.Length();
+    if (len <= kInline && !value.IsUnset() && (word_ == 0 || IsInline())) {
+        word_ = ShortWord(value.Ptr(), len);
+    } else if (value.IsUnset()) {
+        Release();
+    } else {
+        Assign(value.Ptr(), len);
+    }
+    TempConsume(value);
+    return *this;
+}
+
+inline void Str::Append(StrArg piece) {
+    size_t add = piece.Length(), len = Length();
+    if (len + add <= kInline && (word_ == 0 || IsInline())) {
+        uintptr_t chars = (ShortWord(piece.Ptr(), add) >> 8) << (8 * (len + 1));
+        word_ = (word_ & ~static_cast<uintptr_t>(0xFF)) | chars | (len + add) << 1 | 1;
+        TempConsume(piece);
+    } else {
+        AppendSlow(piece);
+    }
+}
+
+inline void Str::Prepend(StrArg piece) {
+    size_t add = piece.Length(), len = Length();
+    if (len + add <= kInline && (word_ == 0 || IsInline())) {
+        uintptr_t old = (word_ >> 8) << (8 * (add + 1));
+        word_ = old | (ShortWord(piece.Ptr(), add) & ~static_cast<uintptr_t>(0xFF)) | (len + add) << 1 | 1;
+        TempConsume(piece);
+    } else {
+        PrependSlow(piece);
+    }
+}
+
+namespace strings_internal {
+
+inline size_t Min(size_t a, size_t b) { return a < b ? a : b; }
+
+// A count argument clamped to what a text of `len` characters can give.
+inline size_t Clamp(int64_t n, size_t len) {
+    if (n <= 0) return 0;
+    return static_cast<uint64_t>(n) < len ? static_cast<size_t>(n) : len;
+}
+
+// Short copies are the common case (single characters, binary digits):
+// a plain loop beats a call to the library.
+inline void Copy(char* dst, const char* src, size_t n) {
+    if (n <= 16) {
+        for (size_t i = 0; i < n; ++i) dst[i] = src[i];
+    } else {
+        memmove(dst, src, n);
+    }
+}
+
+// Reserves `amount` at the end; returns the start offset of the reservation.
+inline size_t ReserveAtEnd(size_t amount, char** dst) {
+    size_t start = gTemp.end;
+    *dst = TempReserve(amount, start);
+    return start;
+}
+
+// Finishes a result of `written` bytes reserved as `reserved` at `start`.
+inline Tmp Finish(size_t start, size_t reserved, size_t written, size_t base) {
+    gTemp.data[start + written] = '\0';
+    TempGiveBack(reserved - written);
+    return Tmp{Min(base, start), start, written};
+}
+
+}  // namespace strings_internal
+
+inline Tmp StrLeft(StrArg s, int64_t n) {
+    size_t k = strings_internal::Clamp(n, s.Length());
+    char* dst;
+    size_t start = strings_internal::ReserveAtEnd(k, &dst);
+    strings_internal::Copy(dst, s.Ptr(), k);
+    return strings_internal::Finish(start, k, k, s.Base());
+}
+
+inline Tmp StrRight(StrArg s, int64_t n) {
+    size_t k = strings_internal::Clamp(n, s.Length());
+    char* dst;
+    size_t start = strings_internal::ReserveAtEnd(k, &dst);
+    strings_internal::Copy(dst, s.Ptr() + s.Length() - k, k);
+    return strings_internal::Finish(start, k, k, s.Base());
+}
+
+// A start of 1 or less means the first character; a start past the end gives
+// "". The reservation is the most that can be copied, not the raw count, so a
+// huge count on a short text reserves nothing extra.
+inline Tmp StrMid(StrArg s, int64_t start, int64_t count) {
+    size_t len = s.Length();
+    size_t skip = start <= 1 ? 0 : strings_internal::Clamp(start - 1, len);
+    size_t k = strings_internal::Clamp(count, len - skip);
+    char* dst;
+    size_t at = strings_internal::ReserveAtEnd(k, &dst);
+    strings_internal::Copy(dst, s.Ptr() + skip, k);
+    return strings_internal::Finish(at, k, k, s.Base());
+}
+
+// Truncation toward zero. Outside the signed 32-bit range the result
+// saturates to the nearest bound, and NaN gives 0: the codec never passes
+// such values, and saturating keeps every caller's arithmetic defined.
+inline int32_t TruncToInt(double x) {
+    if (std::isnan(x)) return 0;
+    if (x >= 2147483647.0) return INT32_MAX;
+    if (x <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(x);
+}
