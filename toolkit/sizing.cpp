@@ -191,10 +191,19 @@ LRESULT StartSizing(HWND window, WPARAM wParam) {
     gState->window = window;
     GetWindowRect(window, &gState->rectangle);
     PrepareLimits(window);
-    if (GetKeyState(VK_LBUTTON) == 0) {
+    // Only the high bit tells whether the button is down; the low bit is
+    // its toggle state, which flips with every press.
+    if (!(GetKeyState(VK_LBUTTON) & 0x8000)) {
         SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
     }
     SetCapture(window);
+    if (GetCapture() != window) {
+        // The capture was refused (as it is to a thread that does not own
+        // the window): without it nothing would ever end the sizing.
+        gState->active = FALSE;
+        gState->window = nullptr;
+        return NOT_HANDLED;
+    }
     PostMessageA(window, WM_ENTERSIZEMOVE, 0, 0);
     if (gState->edge == 0) {
         // Started from the window menu: the keyboard chooses the edge.
@@ -238,6 +247,11 @@ LRESULT LiveSizingHandler(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     // are none of its business.
     if (window != gState->window) return NOT_HANDLED;
     switch (message) {
+    case WM_SYSCOMMAND:
+        // A second sizing command while one runs would start the system's
+        // modal sizing loop on top of this one, fighting over the capture.
+        if ((wParam & 0xFFF0) == SC_SIZE) return 0;
+        return NOT_HANDLED;
     case WM_MOUSEMOVE: {
         gState->restoreCursor = FALSE;
         POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
