@@ -37,7 +37,13 @@ void DimArray(size_t elementSize, size_t count, intptr_t typeCode, const intptr_
     header->owner = variable;
     header->count = static_cast<intptr_t>(count);
     header->typeCode = typeCode;
-    memset(header + 1, 0, bytes);
+    // Small arrays (the converter's digit arrays) are cleared word by word.
+    if (bytes <= 64) {
+        auto* words = reinterpret_cast<unsigned char*>(header + 1);
+        for (size_t i = 0; i < bytes; ++i) words[i] = 0;
+    } else {
+        memset(header + 1, 0, bytes);
+    }
     *variable = header + 1;
 }
 
@@ -62,7 +68,10 @@ void DimArrayMulti(int dimensions, size_t elementSize, intptr_t typeCode,
 void ReleaseArray(void* elements) {
     if (!elements) return;
     ArrayHeader* header = HeaderOf(elements);
-    if (header->managedFields) {
+    if (header->managedFields == kStringElementFields) {
+        Str* strings = static_cast<Str*>(elements);
+        for (intptr_t i = 0; i < header->count; ++i) strings[i].Release();
+    } else if (header->managedFields) {
         char* element = static_cast<char*>(elements);
         for (intptr_t i = 0; i < header->count; ++i, element += header->elementSize) {
             for (const intptr_t* f = header->managedFields; *f >= 0; ++f)

@@ -231,13 +231,7 @@ Tmp StrReverse(StrArg s) {
     return Finish(at, len, len, s.Base());
 }
 
-Tmp IntToDec(int64_t v) {
-    if (v >= 0 && v <= 9) {  // one digit: the codec's binary digits
-        char* dst;
-        size_t at = ReserveAtEnd(32, &dst);
-        dst[0] = static_cast<char>('0' + v);
-        return Finish(at, 32, 1, at);
-    }
+Tmp strings_internal::IntToDecAny(int64_t v) {
     bool small = v >= INT32_MIN && v <= INT32_MAX;
     size_t reserve = small ? 32 : 64;
     char* dst;
@@ -272,12 +266,7 @@ Tmp IntToHex(int64_t v) {
     return Finish(at, 16, w, at);
 }
 
-int64_t DecToInt(StrArg s) {
-    if (s.Length() == 1 && s.Ptr()[0] >= '0' && s.Ptr()[0] <= '9') {  // a single digit
-        int64_t digit = s.Ptr()[0] - '0';
-        TempConsume(s);
-        return digit;
-    }
+int64_t strings_internal::DecToIntAny(const StrArg& s) {
     const char* p = s.Ptr();
     const char* end = p + s.Length();
     while (p < end && (*p == ' ' || *p == '\t')) ++p;
@@ -300,17 +289,9 @@ int64_t DecToInt(StrArg s) {
     return static_cast<int64_t>(negative ? 0u - value : value);
 }
 
-// A power of two raised to a whole exponent is exact and is computed as an
-// exponent shift: the codec's only use, and far cheaper than the general
-// power routine, which every other case goes through in extended precision.
-float PowF(float base, float exponent) {
-    if (base == 2.0f && exponent >= -126.0f && exponent <= 127.0f &&
-        exponent == static_cast<float>(static_cast<int>(exponent))) {
-        uint32_t bits = static_cast<uint32_t>(static_cast<int>(exponent) + 127) << 23;
-        float result;
-        memcpy(&result, &bits, sizeof result);
-        return result;
-    }
+// Powers of two of a whole exponent outside the float range of the inline
+// path are still exact as an exponent shift of a long double.
+float strings_internal::PowFAny(float base, float exponent) {
     long double b = base, e = exponent;
     if (std::isfinite(b) && b > 0 && std::isfinite(e) && e == std::trunc(e) &&
         std::fabs(e) <= 100000) {

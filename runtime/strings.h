@@ -205,52 +205,12 @@ inline Tmp StrRight(StrArg s, int64_t n);
 inline Tmp StrMid(StrArg s, int64_t start, int64_t count);
 Tmp StrPad(StrArg s, int64_t length, StrArg fill);
 Tmp StrReverse(StrArg s);
-Tmp IntToDec(int64_t v);
+inline Tmp IntToDec(int64_t v);
 Tmp IntToHex(int64_t v);
-int64_t DecToInt(StrArg s);
-float PowF(float base, float exponent);
+inline int64_t DecToInt(StrArg s);
+inline float PowF(float base, float exponent);
 inline int32_t TruncToInt(double x);
 
-// --- Inline parts of the string model ----------------------------------------
-// Short texts are the converter's daily bread; their assignments, appends and
-// prepends work on the word alone.
-
-inline StrArg::StrArg(const Str& var) : ptr_(var.Text()), len_(var.Length()), unset_(!var.IsSet()) {}
-
-inline Str& Str::operator=(StrArg value) {
-    size_t len = value.Length();
-    if (len <= kInline && !value.IsUnset() && (word_ == 0 || IsInline())) {
-        word_ = ShortWord(value.Ptr(), len);
-    } else if (value.IsUnset()) {
-        Release();
-    } else {
-        Assign(value.Ptr(), len);
-    }
-    TempConsume(value);
-    return *this;
-}
-
-inline void Str::Append(StrArg piece) {
-    size_t add = piece.Length(), len = Length();
-    if (len + add <= kInline && (word_ == 0 || IsInline())) {
-        uintptr_t chars = (ShortWord(piece.Ptr(), add) >> 8) << (8 * (len + 1));
-        word_ = (word_ & ~static_cast<uintptr_t>(0xFF)) | chars | (len + add) << 1 | 1;
-        TempConsume(piece);
-    } else {
-        AppendSlow(piece);
-    }
-}
-
-inline void Str::Prepend(StrArg piece) {
-    size_t add = piece.Length(), len = Length();
-    if (len + add <= kInline && (word_ == 0 || IsInline())) {
-        uintptr_t old = (word_ >> 8) << (8 * (add + 1));
-        word_ = old | (ShortWord(piece.Ptr(), add) & ~static_cast<uintptr_t>(0xFF)) | (len + add) << 1 | 1;
-        TempConsume(piece);
-    } else {
-        PrependSlow(piece);
-    }
-}
 
 namespace strings_internal {
 
@@ -325,4 +285,95 @@ inline int32_t TruncToInt(double x) {
     if (x >= 2147483647.0) return INT32_MAX;
     if (x <= -2147483648.0) return INT32_MIN;
     return static_cast<int32_t>(x);
+}
+
+namespace strings_internal {
+Tmp IntToDecAny(int64_t v);
+}
+
+inline Tmp IntToDec(int64_t v) {
+    if (v < 0 || v > 9) return strings_internal::IntToDecAny(v);
+    // One decimal digit, the common case of the converter's binary digits.
+    char* dst;
+    size_t at = strings_internal::ReserveAtEnd(32, &dst);
+    dst[0] = static_cast<char>('0' + v);
+    return strings_internal::Finish(at, 32, 1, at);
+}
+
+// --- Inline parts of the string model ----------------------------------------
+// Short texts are the converter's daily bread; their assignments, appends and
+// prepends work on the word alone.
+
+inline StrArg::StrArg(const Str& var) : ptr_(var.Text()), len_(var.Length()), unset_(!var.IsSet()) {}
+
+inline Str& Str::operator=(StrArg value) {
+    size_t len = value.Length();
+    if (len <= kInline && !value.IsUnset() && (word_ == 0 || IsInline())) {
+        word_ = ShortWord(value.Ptr(), len);
+    } else if (value.IsUnset()) {
+        Release();
+    } else {
+        Assign(value.Ptr(), len);
+    }
+    TempConsume(value);
+    return *this;
+}
+
+inline void Str::Append(StrArg piece) {
+    size_t add = piece.Length(), len = Length();
+    Block* block = HeapBlock();
+    if (len + add <= kInline && (word_ == 0 || IsInline())) {
+        uintptr_t chars = (ShortWord(piece.Ptr(), add) >> 8) << (8 * (len + 1));
+        word_ = (word_ & ~static_cast<uintptr_t>(0xFF)) | chars | (len + add) << 1 | 1;
+        TempConsume(piece);
+    } else if (block && add <= 16 && block->capacity - block->front - len - 1 >= add) {
+        // A short piece into room at the end. A piece taken from this text
+        // itself lies wholly before the place it goes to.
+        char* end = block->data + block->front + len;
+        strings_internal::Copy(end, piece.Ptr(), add);
+        end[add] = '\0';
+        block->len = len + add;
+        TempConsume(piece);
+    } else {
+        AppendSlow(piece);
+    }
+}
+
+inline void Str::Prepend(StrArg piece) {
+    size_t add = piece.Length(), len = Length();
+    if (len + add <= kInline && (word_ == 0 || IsInline())) {
+        uintptr_t old = (word_ >> 8) << (8 * (add + 1));
+        word_ = old | (ShortWord(piece.Ptr(), add) & ~static_cast<uintptr_t>(0xFF)) | (len + add) << 1 | 1;
+        TempConsume(piece);
+    } else {
+        PrependSlow(piece);
+    }
+}
+
+namespace strings_internal {
+int64_t DecToIntAny(const StrArg& s);
+float PowFAny(float base, float exponent);
+}  // namespace strings_internal
+
+inline int64_t DecToInt(StrArg s) {
+    if (s.Length() == 1 && s.Ptr()[0] >= '0' && s.Ptr()[0] <= '9') {  // a single digit
+        int64_t digit = s.Ptr()[0] - '0';
+        TempConsume(s);
+        return digit;
+    }
+    return strings_internal::DecToIntAny(s);
+}
+
+// A power of two raised to a whole exponent is exact: it is built as the
+// float's own exponent field. That is the converter's only use; every other
+// case goes through the general power routine in extended precision.
+inline float PowF(float base, float exponent) {
+    if (base == 2.0f && exponent >= -126.0f && exponent <= 127.0f &&
+        exponent == static_cast<float>(static_cast<int>(exponent))) {
+        uint32_t bits = static_cast<uint32_t>(static_cast<int>(exponent) + 127) << 23;
+        float result;
+        memcpy(&result, &bits, sizeof result);
+        return result;
+    }
+    return strings_internal::PowFAny(base, exponent);
 }
