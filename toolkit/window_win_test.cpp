@@ -84,11 +84,14 @@ RECT WindowRect(HWND window) {
     return r;
 }
 
+BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
 int ThreadWindowCount() {
     int count = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(), [](HWND, LPARAM p) -> BOOL { ++*reinterpret_cast<int*>(p); return TRUE; },
-        reinterpret_cast<LPARAM>(&count));
+    EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 
@@ -101,10 +104,13 @@ HWND PlainControl(HWND parent, const char* className, intptr_t number, DWORD sty
 }
 
 // Runs `body` on a thread of its own and waits for it (bounded).
+DWORD WINAPI RunBody(LPVOID body) {
+    (*static_cast<std::function<void()>*>(body))();
+    return 0;
+}
+
 void OnOtherThread(std::function<void()> body) {
-    HANDLE thread = CreateThread(
-        nullptr, 0, [](LPVOID p) -> DWORD { (*static_cast<std::function<void()>*>(p))(); return 0; }, &body, 0,
-        nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, RunBody, &body, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
     CloseHandle(thread);
@@ -542,21 +548,17 @@ struct Sender {
     volatile LONG woke = 0;
     HANDLE thread = nullptr;
 
-    void Start() {
-        thread = CreateThread(
-            nullptr, 0,
-            [](LPVOID p) -> DWORD {
-                auto* s = static_cast<Sender*>(p);
-                Sleep(50);
-                SendMessageA(s->target, s->message, s->wParam, s->lParam);
-                if (WaitForSingleObject(s->done, 3000) == WAIT_TIMEOUT) {
-                    InterlockedExchange(&s->woke, 1);
-                    PostMessageA(s->wake, WM_USER + 77, 0, 0);
-                }
-                return 0;
-            },
-            this, 0, nullptr);
+    static DWORD WINAPI Run(LPVOID p) {
+        auto* s = static_cast<Sender*>(p);
+        Sleep(50);
+        SendMessageA(s->target, s->message, s->wParam, s->lParam);
+        if (WaitForSingleObject(s->done, 3000) == WAIT_TIMEOUT) {
+            InterlockedExchange(&s->woke, 1);
+            PostMessageA(s->wake, WM_USER + 77, 0, 0);
+        }
+        return 0;
     }
+    void Start() { thread = CreateThread(nullptr, 0, Run, this, 0, nullptr); }
     void Finish() {
         SetEvent(done);
         WaitForSingleObject(thread, 10000);
@@ -880,21 +882,20 @@ bool RanWithoutWindowManagerWaits(int* exitCode) {
     return true;
 }
 
+DWORD WINAPI GiveUpWhenHung(LPVOID) {
+    Sleep(120000);
+    fprintf(stderr, "window tests: still running after two minutes, giving up\n");
+    fflush(stderr);
+    ExitProcess(3);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int exitCode;
     if (RanWithoutWindowManagerWaits(&exitCode)) return exitCode;
     // A hang must fail the test program, not block the suite.
-    CreateThread(
-        nullptr, 0,
-        [](LPVOID) -> DWORD {
-            Sleep(120000);
-            fprintf(stderr, "window tests: still running after two minutes, giving up\n");
-            fflush(stderr);
-            ExitProcess(3);
-        },
-        nullptr, 0, nullptr);
+    CreateThread(nullptr, 0, GiveUpWhenHung, nullptr, 0, nullptr);
     ProgramHeapInit();
     StringRuntimeInit();
     ArrayRuntimeInit();
