@@ -766,6 +766,22 @@ TEST_F(Windows, BadNumbersTouchNothing) {
     EXPECT_FALSE(GetClassInfoA(ToolkitInstance(), "WindowClass_27", &info));
 }
 
+TEST_F(Windows, AWindowThatCannotBeCreatedLeavesNothingBehind) {
+    HWND bogusParent = reinterpret_cast<HWND>(static_cast<intptr_t>(0x7FFF1234));
+    ASSERT_FALSE(IsWindow(bogusParent));
+    const int windows = ThreadWindowCount();
+    EXPECT_EQ(OpenToolkitWindow(30, 10, 10, 100, 60, "x", 0, bogusParent), 0);
+    EXPECT_EQ(FindWindowRecord(30), nullptr);
+    WNDCLASSA info;
+    EXPECT_FALSE(GetClassInfoA(ToolkitInstance(), "WindowClass_30", &info));
+    EXPECT_EQ(OpenToolkitWindow(ANY_NUMBER, 10, 10, 100, 60, "x", 0, bogusParent), 0);
+    EXPECT_EQ(ThreadWindowCount(), windows);
+    // No entry was left in the table: a walk finds none.
+    StartObjectWalk(WindowTable());
+    WindowNumber number;
+    EXPECT_EQ(NextObject(WindowTable(), &number), nullptr);
+}
+
 TEST_F(Windows, AWindowDestroyedBehindTheToolkitsBackGivesUpItsEntry) {
     HWND window = Open(28);
     DestroyWindow(window);
