@@ -231,17 +231,6 @@ TEST_F(Gadgets, CreatedControlsCarryClassStyleNumberAndFont) {
     EXPECT_EQ(ReadText(5), "");  // a null text is the empty text
 }
 
-TEST_F(Gadgets, KindsHaveTheirOwnSlots) {
-    EXPECT_EQ(FindGadgetRecord(0)->kind->kindCode, KIND_LABEL);
-    EXPECT_EQ(FindGadgetRecord(1)->kind->kindCode, KIND_EDIT);
-    EXPECT_EQ(FindGadgetRecord(6)->kind->kindCode, KIND_BUTTON);
-    // Gadgets of one kind share the descriptor.
-    EXPECT_EQ(FindGadgetRecord(1)->kind, FindGadgetRecord(3)->kind);
-    EXPECT_EQ(FindGadgetRecord(0)->kind->size, static_cast<int32_t>(sizeof(GadgetKind)));
-    EXPECT_EQ(FindGadgetRecord(0)->backColor, kNone);
-    EXPECT_EQ(FindGadgetRecord(1)->frontColor, kNone);
-}
-
 TEST_F(Gadgets, AnyNumberGadgetIsNamedByItsIdentity) {
     intptr_t a = CreateEditGadget(ANY_NUMBER, 300, 20, 100, 20, "first");
     intptr_t b = CreateEditGadget(ANY_NUMBER, 300, 50, 100, 20, "second");
