@@ -21,6 +21,7 @@ struct FuzzInput {
     size_t pos = 0;
     bool More() const { return pos < size; }
     uint8_t Byte() { return pos < size ? data[pos++] : 0; }
+    uint16_t Word() { return static_cast<uint16_t>(Byte() | (Byte() << 8)); }
     int64_t Int64() {
         uint64_t v = 0;
         for (int i = 0; i < 8; ++i) v = v << 8 | Byte();
@@ -45,24 +46,23 @@ struct FuzzInput {
     }
 };
 
-// The converter's character map as a plain table, written from its rows.
+// The converter's character map as a plain list of its rows (Latin byte,
+// GSM code), for checking the converter against.
+struct MapRow {
+    int latin, gsm;
+};
+const MapRow kMapRows[] = {
+    {10, 10}, {13, 13}, {36, 2}, {64, 0}, {95, 64}, {168, 96}, {196, 91}, {214, 92},
+    {220, 94}, {223, 30}, {228, 123}, {246, 124}, {252, 126},
+};
+const MapRow kMapRanges[] = {{32, 35}, {37, 63}, {65, 90}, {97, 122}};  // map to themselves
+
 inline int ModelToGsm(unsigned char c) {
-    if (c == 10 || c == 13 || (c >= 32 && c <= 35) || (c >= 37 && c <= 63) || (c >= 65 && c <= 90) ||
-        (c >= 97 && c <= 122))
-        return c;
-    switch (c) {
-        case 36: return 2;
-        case 95: return 64;
-        case 168: return 96;
-        case 196: return 91;
-        case 214: return 92;
-        case 220: return 94;
-        case 223: return 30;
-        case 228: return 123;
-        case 246: return 124;
-        case 252: return 126;
-        default: return 0;
-    }
+    for (const MapRow& r : kMapRanges)
+        if (c >= r.latin && c <= r.gsm) return c;
+    for (const MapRow& r : kMapRows)
+        if (c == r.latin) return r.gsm;
+    return 0;  // outside the map: the code of '@'
 }
 
 inline char ModelFromGsm(int code) {

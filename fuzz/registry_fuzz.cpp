@@ -13,27 +13,14 @@
 #include <set>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "runtime/heap.h"
 #include "toolkit/registry.h"
 
 namespace {
 
-#define CHECK(cond)                                                              \
-    do {                                                                         \
-        if (!(cond)) {                                                           \
-            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            abort();                                                             \
-        }                                                                        \
-    } while (0)
-
-struct Reader {
-    const uint8_t* data;
-    size_t size;
-    size_t pos = 0;
-    bool More() const { return pos < size; }
-    uint8_t Byte() { return pos < size ? data[pos++] : 0; }
-    uint16_t Word() { return static_cast<uint16_t>(Byte() | (Byte() << 8)); }
-};
+#define CHECK FUZZ_CHECK
+using Reader = FuzzInput;
 
 // ---------------------------------------------------------------------------
 // Object table and its model
