@@ -24,7 +24,7 @@ const char kTitle[] = "SMS (Korvanel)";
 const char kSentinel[] = "(untouched)";
 const DWORD kMessageTimeout = 10000;
 const DWORD kStepWait = 5000;
-const DWORD kWatchdog = 120000;
+const DWORD kWatchdog = 60000;
 
 std::string gExePath;
 std::string gHowStarted;   // how the sizing was started, for the log

@@ -235,10 +235,6 @@ SizingState* TheSizingState() { return gState; }
 
 LRESULT LiveSizingHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!gState) return NOT_HANDLED;
-    if (gState->active && !IsWindow(gState->window)) {
-        gState->active = FALSE;  // its window went away without a word
-        gState->window = nullptr;
-    }
     if (!gState->active) {
         if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_SIZE) return StartSizing(window, wParam);
         return NOT_HANDLED;
@@ -282,7 +278,8 @@ LRESULT LiveSizingHandler(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         EndSizing(window);
         return 0;
     case WM_NCDESTROY:
-        // Destroyed while sizing: nothing is left to size.
+        // Destroyed while sizing: the capture goes with the window, without
+        // a capture change being reported.
         gState->active = FALSE;
         gState->window = nullptr;
         return NOT_HANDLED;

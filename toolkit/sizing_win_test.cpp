@@ -30,7 +30,7 @@ constexpr WindowNumber kChild = 4;
 constexpr int kClientWidth = 400, kClientHeight = 300;
 constexpr uint32_t kSizingBorder = 0xCC0000;   // title bar, border, sizing frame
 constexpr DWORD kStepWait = 3000;               // one input step, in ms
-constexpr DWORD kWatchdog = 90000;
+constexpr DWORD kWatchdog = 45000;
 
 // --- What the window sees ----------------------------------------------------
 
@@ -472,10 +472,32 @@ TEST_F(LiveSizing, AChildWindowKeepsItsPlaceInsideItsParent) {
     EXPECT_EQ(after.top, before.top);
     EXPECT_EQ(after.right, before.right + 40);
     EXPECT_EQ(after.bottom, before.bottom + 20);
+    // A mouse move of another window is none of the sizing's business.
+    EXPECT_EQ(LiveSizingHandler(window, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5)), NOT_HANDLED);
+    after = WindowRect(child);
+    EXPECT_EQ(after.right, before.right + 40);
+    EXPECT_EQ(after.bottom, before.bottom + 20);
     ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTDOWN));
     ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTUP));
     EXPECT_TRUE(PumpUntil([] { return !SizingActive(); }));
     CloseToolkitWindow(kChild);
+}
+
+TEST_F(LiveSizing, ClosingTheWindowBeingSizedEndsTheSizing) {
+    HWND child = reinterpret_cast<HWND>(
+        OpenToolkitWindow(kChild, 30, 40, 200, 150, "Child", WS_CHILD | WS_THICKFRAME | OPEN_NO_GADGET_TARGET, window));
+    ASSERT_NE(child, nullptr);
+    PostMessageA(child, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0);
+    ASSERT_TRUE(PumpUntil([&] { return SizingActive() && GetCapture() == child; }));
+    CloseToolkitWindow(kChild);
+    EXPECT_FALSE(SizingActive());
+    PumpFor(50);
+
+    // The next sizing command, for another window, starts a sizing.
+    PostMessageA(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0);
+    EXPECT_TRUE(PumpUntil([&] { return SizingActive() && GetCapture() == window; }));
+    EXPECT_EQ(SendMessageA(window, WM_KEYDOWN, VK_RETURN, 0), 0);
+    EXPECT_FALSE(SizingActive());
 }
 
 // Without the capture nothing would ever end a sizing, so none starts. The
