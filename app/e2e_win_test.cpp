@@ -274,13 +274,20 @@ struct Program {
 
 Program gApp;
 
-// Fills a field, then presses `button` and waits until `target` changes
-// from a sentinel text; the target's new text, or the sentinel on time-out.
+// Presses `button` with a real click and waits until field `target` changes
+// from a sentinel text; the field's new text. A click that converts nothing
+// within the limit fails the test and ends the program, so the tests that
+// follow skip instead of each waiting out its own limit.
 std::string PressAndRead(int button, int target) {
+    if (!gApp.Running()) return "<not running>";
     HWND out = gApp.Gadget(target);
     SetText(out, kSentinel);
     if (!Click(gApp.Gadget(button))) return "<SendInput failed>";
-    WaitFor([&] { return TextOf(out) != kSentinel; }, 60000);
+    if (!WaitFor([&] { return TextOf(out) != kSentinel; }, 30000)) {
+        ADD_FAILURE() << "a click on gadget " << button << " changed nothing in 30 s; ending the program";
+        gApp.Kill();
+        return kSentinel;
+    }
     return TextOf(out);   // whole: the program writes it in one step
 }
 
@@ -304,7 +311,13 @@ void Settle() {
 class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!gApp.Running()) GTEST_SKIP() << "the program is not running (see the first failure)";
+        if (gApp.Running()) return;
+        if (gApp.process.hProcess) {
+            DWORD code = 0;
+            GetExitCodeProcess(gApp.process.hProcess, &code);
+            FAIL() << "the program ended by itself with exit code " << code;
+        }
+        GTEST_SKIP() << "the program is not running (see the first failure)";
     }
 };
 
@@ -674,6 +687,7 @@ TEST_F(MainWindow, CloseEndsWithExitCodeZero) {
     ASSERT_TRUE(GetExitCodeProcess(gApp.process.hProcess, &code));
     EXPECT_EQ(code, 0u);
     EXPECT_FALSE(IsWindow(gApp.window));
+    gApp.Kill();   // only lets go of the handles: the program has ended
 }
 
 // --- When the window cannot be opened ------------------------------------------
