@@ -668,15 +668,21 @@ TEST_F(MainWindow, IdleUsesNoProcessor) {
     SetText(gApp.Gadget(3), "");
     Settle();
     Sleep(500);
-    before = UnixCpuMs(pid);
-    DWORD start = GetTickCount();
-    Sleep(3000);
-    long long used = UnixCpuMs(pid) - before;
-    DWORD elapsed = GetTickCount() - start;
-    double percent = 100.0 * static_cast<double>(used) / elapsed;
-    printf("  a conversion of 30,000 characters: %lld ms of processor time; idle: %lld ms in %lu ms (%.2f%% of a core)\n",
-           busy, used, static_cast<unsigned long>(elapsed), percent);
-    EXPECT_GE(before, 0);
+    // Up to three windows of 3 s: the first may still see the tail of the
+    // repaint above on a loaded machine. A program that polls uses far more
+    // than 1% of a core in every one of them.
+    double percent = 100.0;
+    for (int window = 0; window < 3 && percent >= 1.0; ++window) {
+        before = UnixCpuMs(pid);
+        DWORD start = GetTickCount();
+        Sleep(3000);
+        long long used = UnixCpuMs(pid) - before;
+        DWORD elapsed = GetTickCount() - start;
+        percent = 100.0 * static_cast<double>(used) / elapsed;
+        printf("  a conversion of 30,000 characters: %lld ms of processor time; idle: %lld ms in %lu ms (%.2f%% of a core)\n",
+               busy, used, static_cast<unsigned long>(elapsed), percent);
+        EXPECT_GE(before, 0);
+    }
     EXPECT_LT(percent, 1.0);
 }
 
@@ -755,6 +761,11 @@ int Demo(const std::string& path) {
         return 1;
     }
     gApp.window = window;
+    // The program was started by someone else: take a handle on it, so that
+    // the clicks below can tell a running program from one that has ended.
+    DWORD processId = 0;
+    gApp.process.dwThreadId = GetWindowThreadProcessId(window, &processId);
+    gApp.process.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId);
     std::string text = TextOf(gApp.Gadget(1));
     std::string pdu = PressAndRead(6, 3);
     std::string back = PressAndRead(7, 5);
