@@ -28,22 +28,18 @@ void DimArray(size_t elementSize, size_t count, intptr_t typeCode, const intptr_
     ReleaseArray(*variable);
     if (elementSize && count > (SIZE_MAX - sizeof(ArrayHeader)) / elementSize) OutOfMemory();
     size_t bytes = elementSize * count;
-    // Taken without zero-filling, then the elements are cleared: 0 for
-    // numbers, unset for strings.
-    auto* header = static_cast<ArrayHeader*>(HeapTake(ProgramHeap(), sizeof(ArrayHeader) + bytes));
+    // Small arrays (the converter's digit arrays) are taken plain and cleared
+    // here; large ones come zeroed from the heap, which for fresh pages costs
+    // no pass over the memory. Either way every element starts 0 or unset.
+    auto* header = static_cast<ArrayHeader*>(bytes <= 4096 ? HeapTake(ProgramHeap(), sizeof(ArrayHeader) + bytes)
+                                                           : HeapTakeZeroed(ProgramHeap(), sizeof(ArrayHeader) + bytes));
     header->dimensions = 1;
     header->elementSize = static_cast<intptr_t>(elementSize);
     header->managedFields = managedFields;
     header->owner = variable;
     header->count = static_cast<intptr_t>(count);
     header->typeCode = typeCode;
-    // Small arrays (the converter's digit arrays) are cleared word by word.
-    if (bytes <= 64) {
-        auto* words = reinterpret_cast<unsigned char*>(header + 1);
-        for (size_t i = 0; i < bytes; ++i) words[i] = 0;
-    } else {
-        memset(header + 1, 0, bytes);
-    }
+    if (bytes <= 4096) memset(header + 1, 0, bytes);
     *variable = header + 1;
 }
 

@@ -58,12 +58,14 @@ void OutOfMemory() {
 #endif
 }
 
-static void* RawTake(Heap* heap, size_t bytes) {
+// A zeroed block from the platform: fresh pages come zeroed already, so a
+// large zeroed block costs no pass over its memory.
+static void* RawTake(Heap* heap, size_t bytes, bool zero = false) {
 #ifdef _WIN32
-    void* block = HeapAlloc(heap->handle, 0, bytes);
+    void* block = HeapAlloc(heap->handle, zero ? HEAP_ZERO_MEMORY : 0, bytes);
 #else
     (void)heap;
-    void* block = malloc(bytes);
+    void* block = zero ? calloc(1, bytes) : malloc(bytes);
 #endif
     if (!block) OutOfMemory();
     return block;
@@ -132,10 +134,11 @@ static char* TakeSmall(Heap* heap, size_t cls) {
     return raw;
 }
 
-static void* Take(Heap* heap, size_t bytes) {
+static void* Take(Heap* heap, size_t bytes, bool zero = false) {
     if (bytes > (SIZE_MAX >> 8) - kHeader) OutOfMemory();
     size_t cls = ClassOf(bytes);
-    char* raw = cls ? TakeSmall(heap, cls) : static_cast<char*>(RawTake(heap, bytes + kHeader));
+    char* raw = cls ? TakeSmall(heap, cls) : static_cast<char*>(RawTake(heap, bytes + kHeader, zero));
+    if (cls && zero) memset(raw + kHeader, 0, bytes);
     void* user = raw + kHeader;
     HeaderOf(user) = static_cast<uint64_t>(bytes) << 8 | cls;
     heap->bytes += bytes;
@@ -145,11 +148,7 @@ static void* Take(Heap* heap, size_t bytes) {
 
 void* HeapTake(Heap* heap, size_t bytes) { return Take(heap, bytes); }
 
-void* HeapTakeZeroed(Heap* heap, size_t bytes) {
-    void* block = Take(heap, bytes);
-    memset(block, 0, bytes);
-    return block;
-}
+void* HeapTakeZeroed(Heap* heap, size_t bytes) { return Take(heap, bytes, true); }
 
 void* HeapResize(Heap* heap, void* block, size_t bytes) {
     if (!block) return Take(heap, bytes);
