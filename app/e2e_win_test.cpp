@@ -19,129 +19,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "codec/codec.h"
-#include "runtime/arrays.h"
-#include "runtime/heap.h"
-#include "runtime/strings.h"
-#include "toolkit/gadgets.h"
-#include "toolkit/toolkit.h"
-#include "toolkit/window.h"
+#include "app/e2e_support.h"
 
 namespace {
-
-const char kTitle[] = "SMS (Korvanel)";
-const DWORD kMessageTimeout = 15000;   // one round trip to the program, in ms
-const char kSentinel[] = "(untouched)";
 
 std::string gExePath;
 
 // --- Helpers ---------------------------------------------------------------
-
-bool WaitFor(const std::function<bool()>& done, DWORD ms) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (done()) return true;
-        if (GetTickCount() - start > ms) return false;
-        Sleep(10);
-    }
-}
-
-std::string Encode(const std::string& text) {
-    Str pdu = TextToPdu(StrArg(text.data(), text.size()));
-    return std::string(pdu.Text(), pdu.Length());
-}
-
-std::string Decode(const std::string& hex) {
-    Str text = PduToText(StrArg(hex.data(), hex.size()));
-    return std::string(text.Text(), text.Length());
-}
-
-// A window's text, read through the program; "<no answer>" when it hangs.
-// The text may change between asking its length and reading it: read again
-// until the two agree.
-std::string TextOf(HWND window) {
-    for (int attempt = 0; attempt < 10; attempt++) {
-        DWORD_PTR length = 0;
-        if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeout, &length))
-            return "<no answer>";
-        std::vector<char> buffer(length + 2, '\0');
-        DWORD_PTR copied = 0;
-        if (!SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
-                                 SMTO_ABORTIFHUNG, kMessageTimeout, &copied))
-            return "<no answer>";
-        size_t got = strnlen(buffer.data(), buffer.size());
-        if (got == length) return std::string(buffer.data(), got);
-    }
-    return "<unsteady>";
-}
-
-bool SetText(HWND window, const std::string& text) {
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                               SMTO_ABORTIFHUNG, kMessageTimeout, &result) != 0;
-}
-
-// True when the program's thread answers a sent message in time.
-bool Responsive(HWND window, DWORD ms = kMessageTimeout) {
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ms, &result) != 0;
-}
-
-INPUT MouseInput(DWORD flags, LONG dx = 0, LONG dy = 0) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = dx;
-    input.mi.dy = dy;
-    input.mi.dwFlags = flags;
-    return input;
-}
-
-// Absolute SendInput coordinates run from 0 to 65535 over the primary screen.
-INPUT MoveTo(POINT at) {
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    LONG dx = static_cast<LONG>((at.x * 65536LL + width / 2) / width);
-    LONG dy = static_cast<LONG>((at.y * 65536LL + height / 2) / height);
-    return MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, dx, dy);
-}
-
-POINT CentreOf(HWND window) {
-    RECT r;
-    GetWindowRect(window, &r);
-    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
-// Moves the cursor to the control's centre and clicks the left button
-// `clicks` times.
-bool Click(HWND control, int clicks = 1) {
-    std::vector<INPUT> inputs{MoveTo(CentreOf(control))};
-    for (int i = 0; i < clicks; i++) {
-        inputs.push_back(MouseInput(MOUSEEVENTF_LEFTDOWN));
-        inputs.push_back(MouseInput(MOUSEEVENTF_LEFTUP));
-    }
-    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
-}
-
-INPUT KeyInput(WORD key, bool up) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    return input;
-}
-
-bool PressKey(WORD key, bool shift = false) {
-    std::vector<INPUT> inputs;
-    if (shift) inputs.push_back(KeyInput(VK_SHIFT, false));
-    inputs.push_back(KeyInput(key, false));
-    inputs.push_back(KeyInput(key, true));
-    if (shift) inputs.push_back(KeyInput(VK_SHIFT, true));
-    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
-}
 
 // Types letters, digits and spaces with real key presses.
 bool TypeText(const char* text) {
@@ -219,59 +106,6 @@ long long UnixCpuMs(const std::string& pid) {
     return (strtoll(fields[11].c_str(), nullptr, 10) + strtoll(fields[12].c_str(), nullptr, 10)) * 10;
 }
 
-// --- The program under test --------------------------------------------------
-
-struct Program {
-    PROCESS_INFORMATION process = {};
-    HWND window = nullptr;
-
-    bool Running() const {
-        return process.hProcess && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
-    }
-    HWND Gadget(int number) const { return GetDlgItem(window, number); }
-
-    bool Start(const std::string& path) {
-        // A program left over from an earlier run would be found instead.
-        for (int i = 0; i < 20; i++) {
-            HWND stale = FindWindowA(nullptr, kTitle);
-            if (!stale) break;
-            PostMessageA(stale, WM_CLOSE, 0, 0);
-            Sleep(250);
-        }
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        std::string commandLine = "\"" + path + "\"";
-        if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &process)) {
-            process = {};
-            return false;
-        }
-        bool found = WaitFor([&] {
-            window = FindWindowA(nullptr, kTitle);
-            return (window && IsWindowVisible(window) && GetDlgItem(window, 7)) || !Running();
-        }, 30000);
-        return found && Running();
-    }
-
-    void Kill() {
-        if (Running()) TerminateProcess(process.hProcess, 99);
-        if (process.hProcess) {
-            WaitForSingleObject(process.hProcess, 5000);
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-        }
-        process = {};
-        window = nullptr;
-    }
-
-    HWND Focus() const {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof(info);
-        if (!GetGUIThreadInfo(process.dwThreadId, &info)) return nullptr;
-        return info.hwndFocus;
-    }
-};
-
 Program gApp;
 
 // Presses `button` with a real click and waits until field `target` changes
@@ -302,11 +136,7 @@ std::string PduToTextByClick(const std::string& hex) {
 }
 
 // Lets whatever input is still queued reach the program.
-void Settle() {
-    Responsive(gApp.window);
-    Sleep(200);
-    Responsive(gApp.window);
-}
+void Settle() { gApp.Settle(200); }
 
 class MainWindow : public ::testing::Test {
 protected:
@@ -567,12 +397,12 @@ TEST_F(MainWindow, ClickFromAssistiveTechnologyConverts) {
     SetText(gApp.Gadget(1), "BM_CLICK works");
     SetText(gApp.Gadget(3), kSentinel);
     DWORD_PTR result = 0;
-    ASSERT_TRUE(SendMessageTimeoutA(gApp.Gadget(6), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeout, &result));
+    ASSERT_TRUE(SendMessageTimeoutA(gApp.Gadget(6), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, gMessageTimeout, &result));
     std::string expected = Encode("BM_CLICK works");
     EXPECT_TRUE(WaitFor([&] { return TextOf(gApp.Gadget(3)) == expected; }, 5000)) << TextOf(gApp.Gadget(3));
 
     SetText(gApp.Gadget(5), kSentinel);
-    ASSERT_TRUE(SendMessageTimeoutA(gApp.Gadget(7), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeout, &result));
+    ASSERT_TRUE(SendMessageTimeoutA(gApp.Gadget(7), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, gMessageTimeout, &result));
     EXPECT_TRUE(WaitFor([&] { return TextOf(gApp.Gadget(5)) == "BM_CLICK works"; }, 5000))
         << TextOf(gApp.Gadget(5));
 }
@@ -585,12 +415,12 @@ TEST_F(MainWindow, RapidClicksLeaveItResponsive) {
     SetText(gApp.Gadget(3), kSentinel);
     SetText(gApp.Gadget(5), kSentinel);
     DWORD start = GetTickCount();
-    std::vector<INPUT> inputs{MoveTo(CentreOf(gApp.Gadget(6)))};
+    std::vector<INPUT> inputs{MoveInput(CentreOf(gApp.Gadget(6)))};
     for (int i = 0; i < 500; i++) {
         inputs.push_back(MouseInput(MOUSEEVENTF_LEFTDOWN));
         inputs.push_back(MouseInput(MOUSEEVENTF_LEFTUP));
     }
-    inputs.push_back(MoveTo(CentreOf(gApp.Gadget(7))));
+    inputs.push_back(MoveInput(CentreOf(gApp.Gadget(7))));
     inputs.push_back(MouseInput(MOUSEEVENTF_LEFTDOWN));
     inputs.push_back(MouseInput(MOUSEEVENTF_LEFTUP));
     ASSERT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)), inputs.size());
@@ -604,7 +434,7 @@ TEST_F(MainWindow, RapidClicksLeaveItResponsive) {
     start = GetTickCount();
     for (int i = 0; i < 500; i++) {
         DWORD_PTR result = 0;
-        ASSERT_TRUE(SendMessageTimeoutA(gApp.Gadget(7), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeout, &result));
+        ASSERT_TRUE(SendMessageTimeoutA(gApp.Gadget(7), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, gMessageTimeout, &result));
     }
     EXPECT_TRUE(Responsive(gApp.window, 2000));
     EXPECT_EQ(TextOf(gApp.Gadget(5)), "Hi");
@@ -642,14 +472,14 @@ TEST_F(MainWindow, LongPasteIsNotCut) {
     SetText(field1, "");
     DWORD_PTR result = 0;
     ASSERT_TRUE(SendMessageTimeoutA(field1, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()),
-                                    SMTO_ABORTIFHUNG, kMessageTimeout, &result));
+                                    SMTO_ABORTIFHUNG, gMessageTimeout, &result));
     EXPECT_EQ(TextOf(field1).size(), text.size());
     DWORD_PTR limit = 0;
-    ASSERT_TRUE(SendMessageTimeoutA(field1, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeout, &limit));
+    ASSERT_TRUE(SendMessageTimeoutA(field1, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, gMessageTimeout, &limit));
     EXPECT_GE(limit, 0x7FFFFFFEu);
     for (int field : {3, 5}) {
         ASSERT_TRUE(SendMessageTimeoutA(gApp.Gadget(field), EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG,
-                                        kMessageTimeout, &limit));
+                                        gMessageTimeout, &limit));
         EXPECT_GE(limit, 0x7FFFFFFEu) << "field " << field;
     }
 }
@@ -719,11 +549,7 @@ TEST(NoWindow, ProgramEndsWithExitCodeOne) {
     ASSERT_NE(hook, nullptr);
 
     Program program;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    std::string commandLine = "\"" + gExePath + "\"";
-    bool started = CreateProcessA(gExePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                  &startup, &program.process) != 0;
+    bool started = Launch(gExePath, &program.process);
     DWORD waited = started ? WaitForSingleObject(program.process.hProcess, 20000) : WAIT_FAILED;
     DWORD code = 12345;
     if (started) GetExitCodeProcess(program.process.hProcess, &code);
@@ -744,7 +570,7 @@ HWND WaitForWindow(DWORD ms) {
     HWND window = nullptr;
     WaitFor([&] {
         window = FindWindowA(nullptr, kTitle);
-        return window && IsWindowVisible(window) && GetDlgItem(window, 7);
+        return IsMainWindowUp(window);
     }, ms);
     return window;
 }
@@ -752,12 +578,8 @@ HWND WaitForWindow(DWORD ms) {
 int Demo(const std::string& path) {
     HWND window = WaitForWindow(path.empty() ? 30000 : 1000);
     if (!window && !path.empty()) {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
         PROCESS_INFORMATION process = {};
-        std::string commandLine = "\"" + path + "\"";
-        if (CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &process)) {
+        if (Launch(path, &process)) {
             CloseHandle(process.hThread);
             CloseHandle(process.hProcess);
             window = WaitForWindow(30000);
@@ -803,15 +625,6 @@ int CloseProgram() {
     return static_cast<int>(code);
 }
 
-// Unix paths (as CMake passes them) are on Wine's Z: drive.
-std::string WindowsPath(std::string path) {
-    if (!path.empty() && path[0] == '/') path = "Z:" + path;
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    return path;
-}
-
 std::string ProgramNextToThis() {
     char buffer[MAX_PATH] = {};
     DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
@@ -823,9 +636,7 @@ std::string ProgramNextToThis() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ProgramHeapInit();
-    StringRuntimeInit();
-    ArrayRuntimeInit();
+    StartTestRuntime();
     if (argc >= 2 && strcmp(argv[1], "--demo") == 0) return Demo(argc >= 3 ? WindowsPath(argv[2]) : "");
     if (argc >= 2 && strcmp(argv[1], "--close") == 0) return CloseProgram();
 

@@ -8,11 +8,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "runtime/arrays.h"
-#include "runtime/heap.h"
-#include "runtime/strings.h"
 #include "toolkit/gadgets.h"
 #include "toolkit/toolkit.h"
+#include "toolkit/win_test_support.h"
 #include "toolkit/window.h"
 
 namespace {
@@ -108,9 +106,7 @@ TEST(MainWindowResources, AThousandRoundsGiveEverythingBack) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ProgramHeapInit();
-    StringRuntimeInit();
-    ArrayRuntimeInit();
+    StartTestRuntime();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

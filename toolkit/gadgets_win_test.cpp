@@ -12,13 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime/arrays.h"
-#include "runtime/heap.h"
-#include "runtime/strings.h"
 #include "toolkit/events.h"
 #include "toolkit/focus.h"
 #include "toolkit/gadgets.h"
 #include "toolkit/toolkit.h"
+#include "toolkit/win_test_support.h"
 #include "toolkit/window.h"
 #include "toolkit/window_proc.h"
 
@@ -80,24 +78,13 @@ std::vector<Seen> Drain() {
     return focusEvents;
 }
 
-void SendKey(WORD key, bool up) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &input, sizeof input);
-}
-
 // A real Tab (or shift-Tab) press, pumped through NextEvent until its last
 // key-up has been delivered. Returns the focus events it produced; `arrived`
 // tells whether the key-up was seen at all.
 std::vector<Seen> PressTab(bool shift, bool* arrived = nullptr) {
     std::vector<Seen> focusEvents = Drain();
     focusEvents.clear();
-    if (shift) SendKey(VK_SHIFT, false);
-    SendKey(VK_TAB, false);
-    SendKey(VK_TAB, true);
-    if (shift) SendKey(VK_SHIFT, true);
+    PressKey(VK_TAB, shift);
     WPARAM last = shift ? VK_SHIFT : VK_TAB;
     bool seen = false;
     DWORD deadline = GetTickCount() + 3000;
@@ -789,21 +776,12 @@ TEST_F(Gadgets, RichEditTakesTabUnlessReadOnly) {
     DestroyWindow(rich);
 }
 
-// A hang must fail the run, not block the suite.
-DWORD WINAPI Watchdog(LPVOID) {
-    Sleep(90000);
-    std::fprintf(stderr, "gadgets_win_tests: timed out\n");
-    std::fflush(stderr);
-    ExitProcess(3);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
-    ProgramHeapInit();
-    StringRuntimeInit();
-    ArrayRuntimeInit();
+    // A hang must fail the run, not block the suite.
+    StartWatchdog(90000, "gadgets_win_tests");
+    StartTestRuntime();
     ToolkitInit();
     testing::InitGoogleTest(&argc, argv);
     int result = RUN_ALL_TESTS();

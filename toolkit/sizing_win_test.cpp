@@ -10,17 +10,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <vector>
 
-#include "runtime/arrays.h"
-#include "runtime/heap.h"
-#include "runtime/strings.h"
 #include "toolkit/registry.h"
 #include "toolkit/sizing.h"
 #include "toolkit/toolkit.h"
+#include "toolkit/win_test_support.h"
 #include "toolkit/window.h"
 
 namespace {
@@ -94,31 +90,14 @@ bool SizingActive() { return TheSizingState() && TheSizingState()->active; }
 
 // Runs the toolkit's event fetch until `done` holds, at most `ms`.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms = kStepWait) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (done()) return true;
-        if (GetTickCount() - start > ms) return false;
+    return WaitFor(done, ms, [] {
         int32_t code = NextEvent(10);
         if (code) gDelivered.push_back({code, SizingActive()});
-    }
+    });
 }
 
 void PumpFor(DWORD ms) {
     PumpUntil([] { return false; }, ms);
-}
-
-bool SendMouse(DWORD flags, POINT at = {0, 0}) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    if (flags & MOUSEEVENTF_ABSOLUTE) {
-        // 0 to 65535 over the screen; rounded up, so that the system's
-        // truncating conversion back lands on the very pixel.
-        int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-        input.mi.dx = static_cast<LONG>((at.x * 65536LL + width - 1) / width);
-        input.mi.dy = static_cast<LONG>((at.y * 65536LL + height - 1) / height);
-    }
-    input.mi.dwFlags = flags;
-    return SendInput(1, &input, sizeof(INPUT)) == 1;
 }
 
 POINT CursorPos() {
@@ -135,26 +114,9 @@ bool PointerTo(POINT at) {
            PumpUntil([&] { return SamePoint(CursorPos(), at); });
 }
 
-bool PressKey(WORD key) {
-    INPUT inputs[2] = {};
-    for (INPUT& input : inputs) {
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-        input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
-    }
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    return SendInput(2, inputs, sizeof(INPUT)) == 2;
-}
-
 HCURSOR SystemCursor(WORD id) {
     return static_cast<HCURSOR>(
         LoadImageA(nullptr, MAKEINTRESOURCEA(id), IMAGE_CURSOR, 0, 0, LR_SHARED | LR_DEFAULTSIZE));
-}
-
-RECT WindowRect(HWND window) {
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return r;
 }
 
 LONG WidthOf(HWND window) {
@@ -238,6 +200,15 @@ protected:
         ASSERT_TRUE(PumpUntil([&] { return SizingActive() && GetCapture() == window; }))
             << "the sizing command did not start a live sizing";
         EXPECT_EQ(TheSizingState()->edge, WMSZ_RIGHT);
+    }
+
+    // With the pointer at `start`, a sizing from the window menu: no edge
+    // chosen yet.
+    void StartMenuSizing(POINT start) {
+        ASSERT_TRUE(PointerTo(start));
+        PumpFor(50);
+        PostMessageA(window, WM_SYSCOMMAND, SC_SIZE, 0);
+        ASSERT_TRUE(PumpUntil([&] { return SizingActive() && GetCapture() == window; }));
     }
 
     // Moves the pointer to screen x (same height) and waits for the window's
@@ -378,10 +349,7 @@ TEST_F(LiveSizing, ArrowKeysChooseTheEdgeThenWidenInStepsUpToTheMaximum) {
 TEST_F(LiveSizing, KeyboardSizingEndedBeforeAnyMouseMovePutsTheCursorBack) {
     const RECT before = WindowRect(window);
     const POINT start = {before.left + 120, before.top + 90};
-    ASSERT_TRUE(PointerTo(start));
-    PumpFor(50);
-    PostMessageA(window, WM_SYSCOMMAND, SC_SIZE, 0);
-    ASSERT_TRUE(PumpUntil([&] { return SizingActive() && GetCapture() == window; }));
+    ASSERT_NO_FATAL_FAILURE(StartMenuSizing(start));
 
     // The keys are sent straight to the window so that Enter is handled
     // before the mouse move that the cursor jump queues.
@@ -400,10 +368,7 @@ TEST_F(LiveSizing, KeyboardSizingEndedBeforeAnyMouseMovePutsTheCursorBack) {
 TEST_F(LiveSizing, AMouseMoveDuringAKeyboardSizingLeavesTheCursorWhereItIs) {
     const RECT before = WindowRect(window);
     const POINT start = {before.left + 120, before.top + 90};
-    ASSERT_TRUE(PointerTo(start));
-    PumpFor(50);
-    PostMessageA(window, WM_SYSCOMMAND, SC_SIZE, 0);
-    ASSERT_TRUE(PumpUntil([&] { return SizingActive() && GetCapture() == window; }));
+    ASSERT_NO_FATAL_FAILURE(StartMenuSizing(start));
     const POINT moved = {start.x + 30, start.y + 20};
     ASSERT_TRUE(PointerTo(moved));
     PumpFor(50);
@@ -522,24 +487,14 @@ TEST_F(LiveSizing, NoSizingStartsWithoutTheMouseCapture) {
     EXPECT_EQ(IndexOf(WM_ENTERSIZEMOVE), -1);
 }
 
-DWORD WINAPI Watchdog(LPVOID) {
-    Sleep(kWatchdog);
-    fprintf(stderr, "sizing_win_tests: still running after %lu ms, giving up\n", kWatchdog);
-    fflush(stderr);
-    TerminateProcess(GetCurrentProcess(), 3);
-    return 0;
-}
-
 }  // namespace
 
 HWND LiveSizing::window;
 
 int main(int argc, char** argv) {
-    ProgramHeapInit();
-    StringRuntimeInit();
-    ArrayRuntimeInit();
+    StartTestRuntime();
     ToolkitInit();
-    CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
+    StartWatchdog(kWatchdog, "sizing_win_tests");
     BOOL original = DragFullWindows();
     ::testing::InitGoogleTest(&argc, argv);
     int result = RUN_ALL_TESTS();

@@ -13,11 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "runtime/arrays.h"
-#include "runtime/heap.h"
-#include "runtime/strings.h"
 #include "toolkit/events.h"
 #include "toolkit/toolkit.h"
+#include "toolkit/win_test_support.h"
 #include "toolkit/window.h"
 #include "toolkit/window_proc.h"
 
@@ -76,12 +74,6 @@ SIZE ClientSize(HWND window) {
     RECT r = {};
     GetClientRect(window, &r);
     return {r.right - r.left, r.bottom - r.top};
-}
-
-RECT WindowRect(HWND window) {
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return r;
 }
 
 BOOL CALLBACK CountWindow(HWND, LPARAM count) {
@@ -898,23 +890,14 @@ bool RanWithoutWindowManagerWaits(int* exitCode) {
     return true;
 }
 
-DWORD WINAPI GiveUpWhenHung(LPVOID) {
-    Sleep(120000);
-    fprintf(stderr, "window tests: still running after two minutes, giving up\n");
-    fflush(stderr);
-    ExitProcess(3);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     int exitCode;
     if (RanWithoutWindowManagerWaits(&exitCode)) return exitCode;
     // A hang must fail the test program, not block the suite.
-    CreateThread(nullptr, 0, GiveUpWhenHung, nullptr, 0, nullptr);
-    ProgramHeapInit();
-    StringRuntimeInit();
-    ArrayRuntimeInit();
+    StartWatchdog(120000, "window_win_tests");
+    StartTestRuntime();
     ToolkitInit();
     testing::InitGoogleTest(&argc, argv);
     int result = RUN_ALL_TESTS();
