@@ -45,19 +45,13 @@ void Show(GadgetNumber gadget, Tmp result) {
     WriteGadgetText(gadget, Str(result).Text());
 }
 
-// An edit control takes only about 30,000 typed or pasted characters by
-// default; a long message pasted in must arrive whole.
-void LiftTextLimit(intptr_t control) {
-    if (control) SendMessageA(reinterpret_cast<HWND>(control), EM_SETLIMITTEXT, 0, 0);
-}
-
 void CreateGadgets() {
     CreateLabelGadget(LABEL_TEXT, 30, 20, 60, 20, "SMS Text", 0);
-    LiftTextLimit(CreateEditGadget(FIELD_TEXT, 30, 40, 230, 30, SmsText.Text(), 0));
+    CreateEditGadget(FIELD_TEXT, 30, 40, 230, 30, SmsText.Text(), 0);
     CreateLabelGadget(LABEL_PDU, 30, 80, 60, 20, "Text to PDU", 0);
-    LiftTextLimit(CreateEditGadget(FIELD_PDU, 30, 100, 230, 30, PduText.Text(), 0));
+    CreateEditGadget(FIELD_PDU, 30, 100, 230, 30, PduText.Text(), 0);
     CreateLabelGadget(LABEL_DECODED, 30, 140, 60, 20, "PDU to Text", 0);
-    LiftTextLimit(CreateEditGadget(FIELD_DECODED, 30, 160, 230, 30, "", 0));
+    CreateEditGadget(FIELD_DECODED, 30, 160, 230, 30, "", 0);
     CreateButtonGadget(BUTTON_TO_PDU, 290, 100, 160, 30, "Text to PDU", 0);
     CreateButtonGadget(BUTTON_TO_TEXT, 290, 160, 160, 30, "PDU to Text", 0);
 }

@@ -5,9 +5,6 @@
 
 namespace {
 
-// A procedure hands its result back as a temporary, like a primitive.
-Tmp Return(const Str& value) { return StrArg("") + value; }
-
 // Binary digits of `value` by repeated halving, most significant first, with
 // '0' put in front up to `width` digits. The quotients and remainders are
 // kept in arrays of `upperBound` + 1 elements; a value needing more steps
@@ -37,7 +34,7 @@ Tmp ToBinary(int16_t value, int64_t width, size_t upperBound) {
         digits.Prepend(IntToDec(v));
     }
     if (StrLen(digits) < width) digits.Prepend(StrPad("", width - StrLen(digits), "0"));
-    return Return(digits);
+    return ReturnString(digits);
 }
 
 // The value of the first `width` binary digits, each weighted from the left.

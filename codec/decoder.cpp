@@ -19,7 +19,7 @@ Tmp WithoutWhiteSpace(StrArg textArg) {
         }
     }
     kept.Append(StrMid(text, runStart, n - runStart + 1));
-    return TempKeep(StrArg("") + kept, textArg);
+    return ReturnString(kept, textArg);
 }
 
 }  // namespace
@@ -62,7 +62,7 @@ Tmp PduToText(StrArg hexArg) {
         codes[c] = GsmToLatin(values[c]);
         result.Prepend(codes[c]);
     }
-    return TempKeep(StrArg("") + result, hexArg);
+    return ReturnString(result, hexArg);
 }
 
 Tmp SwapPair(StrArg pairArg) {

@@ -28,5 +28,5 @@ Tmp TextToPdu(StrArg textArg) {
         result.Append(digits(g, 1));
         result.Append(digits(g, 2));
     }
-    return TempKeep(StrArg("") + result, textArg);
+    return ReturnString(result, textArg);
 }

@@ -153,6 +153,15 @@ static_assert(sizeof(Str) == sizeof(void*), "a string element is one reference")
 // Concatenation: the pieces are placed one after the other in the buffer.
 Tmp operator+(StrArg a, StrArg b);
 
+// A procedure hands its result back as a temporary, like a primitive: a copy
+// of `value` in the buffer, which keeps the temporary of `argument` (the
+// procedure's own argument, if it was one) alive until the caller is done.
+inline Tmp ReturnString(StrArg value, const StrArg& argument = StrArg(nullptr, 0)) {
+    Tmp t = StrArg("") + value;
+    if (argument.Base() < t.base) t.base = argument.Base();
+    return t;
+}
+
 // --- Set-up and the temporary string buffer ---------------------------------
 
 // Creates the string heap (initial size 4096 bytes) and the temporary string

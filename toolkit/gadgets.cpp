@@ -224,6 +224,9 @@ intptr_t CreateGadget(GadgetNumber number, GadgetKind* kind, int32_t code, const
     if (code == KIND_EDIT) {
         gEditProcedure = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EditGadgetProc)));
+        // An edit control takes only about 30,000 typed or pasted characters
+        // by default; a long text pasted in must arrive whole.
+        SendMessageA(control, EM_SETLIMITTEXT, 0, 0);
     }
     return RegisterGadget(number, record, control, kind);
 }
