@@ -183,6 +183,9 @@ TEST_F(Gadgets, CreatedControlsCarryClassStyleNumberAndFont) {
         EXPECT_EQ(reinterpret_cast<intptr_t>(GetPropA(control, "QV_ID")), number);
         EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)), guiFont);
         EXPECT_EQ(WindowText(control), "text");
+        if (strcmp(c.className, "Edit") == 0) {  // a long paste is not cut at the default limit
+            EXPECT_GT(SendMessageA(control, EM_GETLIMITTEXT, 0, 0), 1000000);
+        }
         number++;
     }
 }
