@@ -33,28 +33,14 @@ POINT RightBorderPoint() {
     return POINT{r.right - 2, (r.top + r.bottom) / 2};
 }
 
-// Starts a sizing of the main window's right edge with the button held.
-// First as a user would, pressing on the border. Under a display without a
-// window manager Wine gives a top-level window only its client area, so the
-// press lands on the desktop and no sizing starts; then the button goes
-// down inside the client area by the border and the sizing command comes
-// as the system would send it for a press on the border.
+// Starts a sizing of the main window's right edge with the button held:
+// the button goes down (real input) inside the client area by the border and
+// the sizing command comes as the system sends it for a press on the border.
+// A press on the border itself is not used: with no window manager, whether
+// Wine turns it into a sizing depends on the prefix, and when it does, the
+// pointer moves after a conversion were not always followed (once in several
+// runs), which a test must not depend on.
 bool StartRightEdgeSizing() {
-    const POINT border = RightBorderPoint();
-    if (!MoveTo(border) || !WaitFor([&] {
-            POINT at;
-            return GetCursorPos(&at) && at.x == border.x && at.y == border.y;
-        }, kStepWait))
-        return false;
-    SendMouse(MOUSEEVENTF_LEFTDOWN);
-    if (WaitFor([] { return gApp.Capture() == gApp.window; }, 1500)) {
-        gHowStarted = "a press on the right border";
-        return true;
-    }
-    SendMouse(MOUSEEVENTF_LEFTUP);
-    gApp.Settle(100);
-
-    // The press on the desktop took the foreground from the program.
     RECT client;
     GetClientRect(gApp.window, &client);
     POINT press = {client.right - 3, client.bottom / 2};   // no gadget there
