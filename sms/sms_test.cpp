@@ -115,10 +115,10 @@ TEST(Sms, DecodingEdges) {
     EXPECT_EQ(SeptetsToUtf8({0x41, 0x1B}), "A ");              // a final lone escape
     EXPECT_EQ(SeptetsToUtf8({0x1B, 0x41, 0x1B, 0x1B}), "A ");  // unknown escapes
     EXPECT_EQ(Utf16ToUtf8({0xD83D, 0x41, 0xDE00}), "\xEF\xBF\xBD" "A\xEF\xBF\xBD");
-    Message name = Parse("00040BD0C3B09C7D9A03000062217071559240 05C8329BFD06");  // sender "Carl's" in 7-bit
+    Message name = Parse("00040BD0C3B09C7D9A0300006221707155920A 05C8329BFD06");  // sender "Carl's" in 7-bit
     EXPECT_TRUE(name.address.Alphanumeric());
     EXPECT_EQ(name.address.text, "Carl's");
-    EXPECT_EQ(name.time.Iso(), "2026-12-07T17:55:29+01:00");
+    EXPECT_EQ(name.time.Iso(), "2026-12-07T17:55:29-05:00");
     EXPECT_EQ(name.text, "Hello");
     struct Dcs {
         int dcs, cls;
