@@ -34,6 +34,7 @@ const char kUsage[] =
     "usage: smspdu encode [--raw] [TEXT]\n"
     "       smspdu decode [--raw] [HEX]\n"
     "%s"
+    "\n"
     "encode  prints the PDU hex (GSM 7-bit default alphabet, packed) of TEXT\n"
     "decode  prints the text of the PDU hex HEX; white space in HEX is ignored\n"
     "\n"
