@@ -161,11 +161,10 @@ void CompareSubmit(int kind, int length) {
         their.push_back(Build(&g, PHONE_SMSSubmit, false));
         theirText += ReadBoth(their.back()).text;
     }
-    for (const sms::SubmitPdu& p : ours) ourText += ReadBoth(p.octets).text;
+    std::vector<sms::Bytes> mine;
+    for (const sms::SubmitPdu& p : ours) mine.push_back(p.octets), ourText += ReadBoth(p.octets).text;
     if (ourText != text) Note("our round trip", text + " / " + ourText);
-    bool same = ours.size() == their.size();
-    for (size_t i = 0; same && i < ours.size(); ++i) same = ours[i].octets == their[i];
-    if (same) return;
+    if (mine == their) return;
     std::string detail = "ours " + sms::Hex(ours[0].octets) + "\n  libGammu " + sms::Hex(their[0]);
     // libGammu turns 00 into +; in UCS-2 its escaped tilde counts twice when it splits, and one split from
     // its double becomes U+0001.

@@ -51,17 +51,6 @@ TEST(Sms, WorkedExamples) {
     EXPECT_EQ(Parse(rows[2].hex).validity, 0xAA);  // 4 days
 }
 
-TEST(Sms, PackingRoundTripsForEveryFill) {
-    for (int fill = 0; fill < 7; ++fill)
-        for (size_t n = 0; n < 17; ++n) {
-            Bytes septets, packed;
-            for (size_t i = 0; i < n; ++i) septets.push_back(static_cast<uint8_t>((i * 37 + fill) & 0x7F));
-            PackSeptets(septets, fill, &packed);
-            EXPECT_EQ(packed.size(), (fill + 7 * n + 7) / 8);
-            EXPECT_EQ(UnpackSeptets(packed.data(), fill, n), septets);
-        }
-}
-
 // Part sizes: 160/153 septets, 70/67 units, and no escape or surrogate pair split.
 TEST(Sms, PartBoundaries) {
     std::string a152(152, 'a'), b10(10, 'b'), z66;
