@@ -4,6 +4,9 @@
 //   smspdu encode [--raw] [TEXT]   print the PDU hex of TEXT
 //   smspdu decode [--raw] [HEX]    print the text of the PDU hex HEX
 //
+//   smspdu submit --to NUMBER ... [TEXT]   SMS-SUBMIT PDUs for a modem
+//   smspdu parse [--json] ... [HEX ...]     the fields of received PDUs
+//
 // Without TEXT or HEX, all of standard input is read (one final line break is
 // dropped, as a shell pipe adds it). Text is UTF-8 on both sides unless --raw
 // passes the converter's Windows-1252 bytes through unchanged.
@@ -20,6 +23,7 @@
 #endif
 
 #include "cli/cp1252.h"
+#include "cli/sms_commands.h"
 #include "codec/codec.h"
 #include "runtime/arrays.h"
 #include "runtime/heap.h"
@@ -29,6 +33,7 @@ namespace {
 const char kUsage[] =
     "usage: smspdu encode [--raw] [TEXT]\n"
     "       smspdu decode [--raw] [HEX]\n"
+    "%s"
     "\n"
     "encode  prints the PDU hex (GSM 7-bit default alphabet, packed) of TEXT\n"
     "decode  prints the text of the PDU hex HEX; white space in HEX is ignored\n"
@@ -38,7 +43,9 @@ const char kUsage[] =
     "\n"
     "  --raw      read and write Windows-1252 bytes instead of UTF-8\n"
     "  --help     show this help\n"
-    "  --         end of options (for a TEXT that starts with '-')\n";
+    "  --         end of options (for a TEXT that starts with '-')\n"
+    "\n"
+    "%s";
 
 // The byte the converter maps to no character: stands for anything that has
 // no Windows-1252 form, and for code 0, which would end the text.
@@ -89,13 +96,22 @@ int main(int argc, char** argv) {
 #endif
     std::vector<std::string> args = Arguments(argc, argv);
     if (args.empty()) return UsageError("missing command (encode or decode)");
+    if (args[0] == "submit" || args[0] == "parse") {
+        std::vector<std::string> rest(args.begin() + 1, args.end());
+        for (const std::string& arg : rest)
+            if (arg == "--help" || arg == "-h") {
+                printf(kUsage, kSmsUsageLines, kSmsHelp);
+                return 0;
+            }
+        return args[0] == "submit" ? SubmitCommand(rest, stdin) : ParseCommand(rest, stdin);
+    }
 
     std::string command;
     bool raw = false, endOfOptions = false, haveInput = false;
     std::string input;
     for (const std::string& arg : args) {
         if (!endOfOptions && (arg == "--help" || arg == "-h")) {
-            fputs(kUsage, stdout);
+            printf(kUsage, kSmsUsageLines, kSmsHelp);
             return 0;
         }
         if (!endOfOptions && arg == "--") {

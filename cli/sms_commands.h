@@ -1,0 +1,13 @@
+// smspdu submit and smspdu parse: real SMS PDUs for a GSM modem.
+#pragma once
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// `args` are the arguments after the command name. Exit codes: 0 done,
+// 1 bad input (a message on standard error), 2 bad usage.
+int SubmitCommand(const std::vector<std::string>& args, FILE* in);
+int ParseCommand(const std::vector<std::string>& args, FILE* in);
+
+extern const char kSmsUsageLines[];  // the usage lines of the two commands
+extern const char kSmsHelp[];        // what they do and their options
