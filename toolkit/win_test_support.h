@@ -1,36 +1,33 @@
-// Plumbing shared by the Windows test programs: the runtime set-up of a test
-// main, a watchdog that ends a hung test program, waiting with a time limit,
-// and real mouse and key input through SendInput.
+// Plumbing shared by the Windows test programs: the runtime set-up, one
+// watchdog per program, waiting for a condition with a bound, real input
+// through SendInput, and (for programs linked with the toolkit) the events
+// that the toolkit's fetch delivers.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdio>
 #include <functional>
+#include <ostream>
 #include <vector>
 
 #include "runtime/arrays.h"
 #include "runtime/heap.h"
 #include "runtime/strings.h"
+#include "toolkit/events.h"
+#include "toolkit/window.h"
 
-// The heap, string and array runtimes, as a program's start sets them up.
 inline void StartTestRuntime() {
     ProgramHeapInit();
     StringRuntimeInit();
     ArrayRuntimeInit();
 }
 
-// --- Watchdog ----------------------------------------------------------------
-
-struct WatchdogSetting {
-    DWORD ms;
-    const char* program;
-    void (*beforeExit)();
-};
+struct WatchdogSetting { DWORD ms; const char* program; void (*beforeExit)(); };
 
 inline DWORD WINAPI WatchdogThread(LPVOID setting) {
-    const WatchdogSetting* s = static_cast<const WatchdogSetting*>(setting);
-    Sleep(s->ms);
+    const auto* s = static_cast<const WatchdogSetting*>(setting);
+    Sleep(s->ms);  // not a wait for a condition: the time limit itself
     fprintf(stderr, "%s: still running after %lu ms, giving up\n", s->program, static_cast<unsigned long>(s->ms));
     fflush(stderr);
     if (s->beforeExit) s->beforeExit();
@@ -38,33 +35,22 @@ inline DWORD WINAPI WatchdogThread(LPVOID setting) {
     return 0;
 }
 
-// Ends this program with exit code 3 when it still runs `ms` from now, so
-// that a hang fails the test rather than blocking the suite. `beforeExit`,
-// when given, runs first (say, to end a program the test started).
+// Ends the program with exit code 3 when it still runs `ms` from now, so a
+// hang fails the test instead of blocking the suite; `beforeExit` runs first.
 inline void StartWatchdog(DWORD ms, const char* program, void (*beforeExit)() = nullptr) {
     static WatchdogSetting setting;
     setting = {ms, program, beforeExit};
-    HANDLE thread = CreateThread(nullptr, 0, WatchdogThread, &setting, 0, nullptr);
-    if (thread) CloseHandle(thread);
+    if (HANDLE thread = CreateThread(nullptr, 0, WatchdogThread, &setting, 0, nullptr)) CloseHandle(thread);
 }
 
-// --- Waiting -----------------------------------------------------------------
-
-inline void SleepAWhile() { Sleep(10); }
-
-// Checks `done` until it holds, at most `ms`; between checks runs `step`
-// (by default a pause of 10 ms; a test with windows of its own pumps there).
+// Checks `done` until it holds, at most `ms`, running `step` in between.
 inline bool WaitFor(const std::function<bool()>& done, DWORD ms,
-                    const std::function<void()>& step = SleepAWhile) {
-    DWORD start = GetTickCount();
-    for (;;) {
+                    const std::function<void()>& step = [] { Sleep(10); }) {
+    for (DWORD start = GetTickCount();; step()) {
         if (done()) return true;
         if (GetTickCount() - start > ms) return false;
-        step();
     }
 }
-
-// --- Windows and real input --------------------------------------------------
 
 inline RECT WindowRect(HWND window) {
     RECT r = {};
@@ -77,9 +63,9 @@ inline bool SendInputs(const std::vector<INPUT>& inputs) {
            inputs.size();
 }
 
-// A mouse input; with MOUSEEVENTF_ABSOLUTE, `at` is a screen point. Absolute
-// coordinates run from 0 to 65535 over the primary screen; they are rounded
-// up, so that the system's truncating conversion back lands on the very pixel.
+// With MOUSEEVENTF_ABSOLUTE, `at` is a screen point; absolute coordinates
+// (0 to 65535 over the screen) are rounded up so that the system's
+// truncating conversion back lands on the very pixel.
 inline INPUT MouseInput(DWORD flags, POINT at = {0, 0}) {
     INPUT input = {};
     input.type = INPUT_MOUSE;
@@ -91,9 +77,7 @@ inline INPUT MouseInput(DWORD flags, POINT at = {0, 0}) {
     input.mi.dwFlags = flags;
     return input;
 }
-
 inline INPUT MoveInput(POINT at) { return MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at); }
-
 inline bool SendMouse(DWORD flags, POINT at = {0, 0}) { return SendInputs({MouseInput(flags, at)}); }
 
 inline INPUT KeyInput(WORD key, bool up) {
@@ -113,4 +97,45 @@ inline bool PressKey(WORD key, bool shift = false) {
     inputs.push_back(KeyInput(key, true));
     if (shift) inputs.push_back(KeyInput(VK_SHIFT, true));
     return SendInputs(inputs);
+}
+
+// --- The toolkit's events ----------------------------------------------------
+
+// One result of NextEvent with the current event's fields; `queued` tells a
+// queued event from one formed during the dispatch or a raw message.
+struct Event {
+    int32_t code;
+    intptr_t gadget, window;
+    int32_t type;
+    bool queued = true;
+    bool operator==(const Event& o) const {
+        return code == o.code && gadget == o.gadget && window == o.window && type == o.type && queued == o.queued;
+    }
+};
+inline std::ostream& operator<<(std::ostream& out, const Event& e) {
+    return out << "{" << e.code << ", " << e.gadget << ", " << e.window << ", " << e.type
+               << (e.queued ? ", queued}" : "}");
+}
+
+inline Event CurrentEvent(int32_t code) {
+    return {code, CurrentEventGadget(), CurrentEventWindow(), CurrentEventType(), TheEventState()->currentCode != 0};
+}
+
+// Delivers whatever is pending now.
+inline std::vector<Event> Drain() {
+    std::vector<Event> seen;
+    for (int i = 0; i < 1000; i++) {
+        int32_t code = NextEvent(0);
+        if (!code) break;
+        seen.push_back(CurrentEvent(code));
+    }
+    return seen;
+}
+
+// Runs the toolkit's fetch until `done` holds, at most `ms`, noting events.
+inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 3000, std::vector<Event>* seen = nullptr) {
+    return WaitFor(done, ms, [seen] {
+        int32_t code = NextEvent(10);
+        if (code && seen) seen->push_back(CurrentEvent(code));
+    });
 }
