@@ -1,7 +1,6 @@
 // Plumbing shared by the Windows test programs: the runtime set-up, one
 // watchdog per program, waiting for a condition with a bound, real input
-// through SendInput, and (for programs linked with the toolkit) the events
-// that the toolkit's fetch delivers.
+// through SendInput, and the events the toolkit's fetch delivers.
 #pragma once
 
 #include <windows.h>
@@ -24,17 +23,15 @@ inline void StartTestRuntime() {
 }
 
 struct WatchdogSetting { DWORD ms; const char* program; void (*beforeExit)(); };
-
 inline DWORD WINAPI WatchdogThread(LPVOID setting) {
     const auto* s = static_cast<const WatchdogSetting*>(setting);
-    Sleep(s->ms);  // not a wait for a condition: the time limit itself
+    Sleep(s->ms);  // the time limit itself, not a wait for a condition
     fprintf(stderr, "%s: still running after %lu ms, giving up\n", s->program, static_cast<unsigned long>(s->ms));
     fflush(stderr);
     if (s->beforeExit) s->beforeExit();
     TerminateProcess(GetCurrentProcess(), 3);
     return 0;
 }
-
 // Ends the program with exit code 3 when it still runs `ms` from now, so a
 // hang fails the test instead of blocking the suite; `beforeExit` runs first.
 inline void StartWatchdog(DWORD ms, const char* program, void (*beforeExit)() = nullptr) {
@@ -44,8 +41,7 @@ inline void StartWatchdog(DWORD ms, const char* program, void (*beforeExit)() = 
 }
 
 // Checks `done` until it holds, at most `ms`, running `step` in between.
-inline bool WaitFor(const std::function<bool()>& done, DWORD ms,
-                    const std::function<void()>& step = [] { Sleep(10); }) {
+inline bool WaitFor(const std::function<bool()>& done, DWORD ms, const std::function<void()>& step = [] { Sleep(10); }) {
     for (DWORD start = GetTickCount();; step()) {
         if (done()) return true;
         if (GetTickCount() - start > ms) return false;
@@ -59,10 +55,8 @@ inline RECT WindowRect(HWND window) {
 }
 
 inline bool SendInputs(const std::vector<INPUT>& inputs) {
-    return SendInput(static_cast<UINT>(inputs.size()), const_cast<INPUT*>(inputs.data()), sizeof(INPUT)) ==
-           inputs.size();
+    return SendInput(UINT(inputs.size()), const_cast<INPUT*>(inputs.data()), sizeof(INPUT)) == inputs.size();
 }
-
 // With MOUSEEVENTF_ABSOLUTE, `at` is a screen point; absolute coordinates
 // (0 to 65535 over the screen) are rounded up so that the system's
 // truncating conversion back lands on the very pixel.
@@ -71,35 +65,28 @@ inline INPUT MouseInput(DWORD flags, POINT at = {0, 0}) {
     input.type = INPUT_MOUSE;
     if (flags & MOUSEEVENTF_ABSOLUTE) {
         int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-        input.mi.dx = static_cast<LONG>((at.x * 65536LL + width - 1) / width);
-        input.mi.dy = static_cast<LONG>((at.y * 65536LL + height - 1) / height);
+        input.mi.dx = LONG((at.x * 65536LL + width - 1) / width);
+        input.mi.dy = LONG((at.y * 65536LL + height - 1) / height);
     }
     input.mi.dwFlags = flags;
     return input;
 }
 inline INPUT MoveInput(POINT at) { return MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at); }
 inline bool SendMouse(DWORD flags, POINT at = {0, 0}) { return SendInputs({MouseInput(flags, at)}); }
-
 inline INPUT KeyInput(WORD key, bool up) {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = key;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
+    input.ki.wScan = WORD(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
     input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
     return input;
 }
-
 // A real press and release of `key`, with shift held around it if asked.
 inline bool PressKey(WORD key, bool shift = false) {
-    std::vector<INPUT> inputs;
-    if (shift) inputs.push_back(KeyInput(VK_SHIFT, false));
-    inputs.push_back(KeyInput(key, false));
-    inputs.push_back(KeyInput(key, true));
-    if (shift) inputs.push_back(KeyInput(VK_SHIFT, true));
+    std::vector<INPUT> inputs = {KeyInput(key, false), KeyInput(key, true)};
+    if (shift) inputs.insert(inputs.begin(), KeyInput(VK_SHIFT, false)), inputs.push_back(KeyInput(VK_SHIFT, true));
     return SendInputs(inputs);
 }
-
-// --- The toolkit's events ----------------------------------------------------
 
 // One result of NextEvent with the current event's fields; `queued` tells a
 // queued event from one formed during the dispatch or a raw message.
@@ -113,29 +100,20 @@ struct Event {
     }
 };
 inline std::ostream& operator<<(std::ostream& out, const Event& e) {
-    return out << "{" << e.code << ", " << e.gadget << ", " << e.window << ", " << e.type
-               << (e.queued ? ", queued}" : "}");
+    return out << "{" << e.code << ", " << e.gadget << ", " << e.window << ", " << e.type << (e.queued ? ", queued}" : "}");
 }
-
 inline Event CurrentEvent(int32_t code) {
     return {code, CurrentEventGadget(), CurrentEventWindow(), CurrentEventType(), TheEventState()->currentCode != 0};
 }
-
 // Delivers whatever is pending now.
 inline std::vector<Event> Drain() {
     std::vector<Event> seen;
-    for (int i = 0; i < 1000; i++) {
-        int32_t code = NextEvent(0);
-        if (!code) break;
-        seen.push_back(CurrentEvent(code));
-    }
+    for (int32_t code; seen.size() < 1000 && (code = NextEvent(0)) != 0;) seen.push_back(CurrentEvent(code));
     return seen;
 }
-
 // Runs the toolkit's fetch until `done` holds, at most `ms`, noting events.
 inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 3000, std::vector<Event>* seen = nullptr) {
     return WaitFor(done, ms, [seen] {
-        int32_t code = NextEvent(10);
-        if (code && seen) seen->push_back(CurrentEvent(code));
+        if (int32_t code = NextEvent(10); code && seen) seen->push_back(CurrentEvent(code));
     });
 }
