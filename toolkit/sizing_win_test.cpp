@@ -30,23 +30,14 @@ LRESULT CALLBACK Recorder(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     gSeen.push_back({message, wParam, proposal ? *proposal : RECT{}});
     return CallWindowProcA(gToolkitProc, window, message, wParam, lParam);
 }
-
-int IndexOf(UINT message, bool last = false) {
-    int found = -1;
-    for (size_t i = 0; i < gSeen.size(); i++)
-        if (gSeen[i].message == message && (found < 0 || last)) found = static_cast<int>(i);
-    return found;
-}
-int CountOf(UINT message) {
-    int count = 0;
-    for (const Seen& seen : gSeen) count += seen.message == message;
-    return count;
+std::vector<int> Where(UINT message) {  // positions in gSeen
+    std::vector<int> at;
+    for (size_t i = 0; i < gSeen.size(); i++) if (gSeen[i].message == message) at.push_back(int(i));
+    return at;
 }
 bool SizingActive() { return TheSizingState()->active; }
 POINT CursorPos() { POINT at = {-1, -1}; GetCursorPos(&at); return at; }
-HCURSOR SystemCursor(WORD id) {
-    return static_cast<HCURSOR>(LoadImageA(nullptr, MAKEINTRESOURCEA(id), IMAGE_CURSOR, 0, 0, LR_SHARED | LR_DEFAULTSIZE));
-}
+HCURSOR Shape(WORD id) { return HCURSOR(LoadImageA(nullptr, MAKEINTRESOURCEA(id), IMAGE_CURSOR, 0, 0, LR_SHARED | 0x40)); }
 
 // One window serves every test; each starts it at the same place and size,
 // in the foreground, without size limits, with full-window dragging on.
@@ -80,10 +71,9 @@ protected:
         EXPECT_FALSE(SizingActive()) << "a sizing outlived its test";
     }
     static void Reset() {
-        RECT outer = {0, 0, 400, 300};
-        AdjustWindowRectEx(&outer, kSizingBorder, FALSE, 0);
-        SetWindowPos(window, nullptr, 100, 100, outer.right - outer.left, outer.bottom - outer.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT r = {0, 0, 400, 300};
+        AdjustWindowRectEx(&r, kSizingBorder, FALSE, 0);
+        SetWindowPos(window, nullptr, 100, 100, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     // The sizing command as the system sends it from the frame or the menu.
     static void Start(HWND target, int edge) {
@@ -127,9 +117,9 @@ TEST_F(LiveSizing, EachEdgeFollowsThePointerWithinTheLimits) {
         Start(window, row.edge);
         MoveTo(window, row.at);
         EXPECT_EQ(WindowRect(window), row.expected);
-        ASSERT_GE(IndexOf(WM_SIZING), 0);
-        EXPECT_EQ(gSeen[IndexOf(WM_SIZING)].rect, row.expected) << "proposed";
-        EXPECT_EQ(gSeen[IndexOf(WM_SIZING)].wParam, WPARAM(row.edge));
+        ASSERT_EQ(Where(WM_SIZING).size(), 1u);
+        EXPECT_EQ(gSeen[Where(WM_SIZING)[0]].rect, row.expected) << "proposed";
+        EXPECT_EQ(gSeen[Where(WM_SIZING)[0]].wParam, WPARAM(row.edge));
         Key(VK_ESCAPE);  // ends the sizing at the size reached
         EXPECT_FALSE(SizingActive());
         EXPECT_EQ(WindowRect(window), row.expected);
@@ -158,11 +148,11 @@ TEST_F(LiveSizing, ArrowKeysChooseAnEdgeThenStepIt) {
         SCOPED_TRACE(testing::Message() << "edge " << row.edge << " key " << row.key);
         SetCursorPos(c.x, c.y);
         Start(window, row.edge);
-        EXPECT_TRUE(row.edge || GetCursor() == SystemCursor(32646));  // IDC_SIZEALL
+        EXPECT_TRUE(row.edge || GetCursor() == Shape(32646));  // IDC_SIZEALL
         Key(row.key);
         EXPECT_EQ(TheSizingState()->edge, row.chosen);
         EXPECT_EQ(CursorPos(), row.cursor);
-        EXPECT_EQ(GetCursor(), SystemCursor(row.shape));
+        EXPECT_EQ(GetCursor(), Shape(row.shape));
         MoveTo(window, row.cursor);  // the pointer is where the chosen sides are
         EXPECT_EQ(WindowRect(window), r);
         Key(row.key);
@@ -189,7 +179,7 @@ TEST_F(LiveSizing, ARealDragRunsInTheProgramsLoopUntilTheRelease) {
     POINT press = {client.right - 3, client.bottom / 2};
     ClientToScreen(window, &press);
     ASSERT_TRUE(SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, press) && SendMouse(MOUSEEVENTF_LEFTDOWN));
-    ASSERT_TRUE(PumpUntil([] { return IndexOf(WM_LBUTTONDOWN) >= 0 || IndexOf(WM_LBUTTONDBLCLK) >= 0; }));
+    ASSERT_TRUE(PumpUntil([] { return Where(WM_LBUTTONDOWN).size() + Where(WM_LBUTTONDBLCLK).size(); }));
     gSeen.clear();
     PostMessageA(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, MAKELPARAM(press.x, press.y));
     ASSERT_TRUE(PumpUntil([] { return SizingActive() && GetCapture() == window; }));
@@ -205,15 +195,15 @@ TEST_F(LiveSizing, ARealDragRunsInTheProgramsLoopUntilTheRelease) {
     dragTo(before.right + 20, before.right + 22);
     EXPECT_EQ(WindowRect(window).bottom, before.top + 200);
     ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTUP));
-    ASSERT_TRUE(PumpUntil([] { return !SizingActive() && IndexOf(WM_EXITSIZEMOVE) >= 0; }));
+    ASSERT_TRUE(PumpUntil([] { return !SizingActive() && Where(WM_EXITSIZEMOVE).size(); }));
     EXPECT_NE(GetCapture(), window);
-    const int enter = IndexOf(WM_ENTERSIZEMOVE), exit = IndexOf(WM_EXITSIZEMOVE);
-    ASSERT_GE(enter, 0);
-    EXPECT_LT(enter, IndexOf(WM_SIZING));
-    for (int last : {IndexOf(WM_LBUTTONUP), IndexOf(WM_CAPTURECHANGED), IndexOf(WM_SIZE, true)}) EXPECT_LT(last, exit);
-    EXPECT_EQ(CountOf(WM_ENTERSIZEMOVE), 1);
-    EXPECT_EQ(CountOf(WM_EXITSIZEMOVE), 1);
-    EXPECT_TRUE(sizeEvent);
+    // Enter before the first proposal; the release, the capture's end and the
+    // last size before the exit; each once.
+    const std::vector<int> enter = Where(WM_ENTERSIZEMOVE), exit = Where(WM_EXITSIZEMOVE);
+    ASSERT_TRUE(enter.size() == 1 && exit.size() == 1 && Where(WM_SIZING).size() && Where(WM_SIZE).size());
+    EXPECT_LT(enter[0], Where(WM_SIZING)[0]);
+    for (int last : {Where(WM_LBUTTONUP).back(), Where(WM_CAPTURECHANGED).back(), Where(WM_SIZE).back()}) EXPECT_LT(last, exit[0]);
+    EXPECT_TRUE(sizeEvent) << "the program's fetch delivered no size event during the sizing";
 }
 
 LRESULT gFromThread;
