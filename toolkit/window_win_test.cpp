@@ -286,13 +286,15 @@ TEST_F(Windows, WindowsDestroyedWithoutCloseGiveEverythingBack) {
     HWND owner = HandleOf(Open(11, OPEN_NO_GADGET_TARGET));
     const WindowNumber owned[] = {Open(12, OPEN_NO_GADGET_TARGET, 100, 60, owner),
                                   Open(ANY_NUMBER, OPEN_NO_GADGET_TARGET, 100, 60, owner)};
-    ASSERT_TRUE(target.On(HandleOf(owned[0])) && target.On(HandleOf(owned[1])));
+    SelectGadgetWindow(HandleOf(owned[0]));
+    HWND gadget = reinterpret_cast<HWND>(CreateLabelGadget(70, 0, 0, 50, 20, "dropped on"));
+    ASSERT_TRUE(target.On(HandleOf(owned[0])) && target.On(HandleOf(owned[1])) && target.On(gadget));
     CloseToolkitWindow(11);  // the owned windows go with their owner
     Drain();
     for (WindowNumber number : {WindowNumber(11), owned[0], owned[1]}) {
         EXPECT_TRUE(!FindWindowRecord(number) && !ClassExists(number)) << number;
     }
-    EXPECT_EQ(target.refs, 1) << "a drop target was not revoked";
+    EXPECT_TRUE(target.refs == 1 && !FindGadgetRecord(70)) << target.refs << " references left";
     EXPECT_EQ(HeapBlocks(), blocks);
     DestroyWindow(HandleOf(Open(13, OPEN_NO_GADGET_TARGET)));
     EXPECT_EQ(FindWindowRecord(13), nullptr);
