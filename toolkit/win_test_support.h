@@ -16,11 +16,7 @@
 #include "toolkit/events.h"
 #include "toolkit/window.h"
 
-inline void StartTestRuntime() {
-    ProgramHeapInit();
-    StringRuntimeInit();
-    ArrayRuntimeInit();
-}
+inline void StartTestRuntime() { ProgramHeapInit(), StringRuntimeInit(), ArrayRuntimeInit(); }
 
 struct WatchdogSetting { DWORD ms; const char* program; void (*beforeExit)(); };
 inline DWORD WINAPI WatchdogThread(LPVOID setting) {
@@ -48,11 +44,7 @@ inline bool WaitFor(const std::function<bool()>& done, DWORD ms, const std::func
     }
 }
 
-inline RECT WindowRect(HWND window) {
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return r;
-}
+inline RECT WindowRect(HWND window) { RECT r = {}; GetWindowRect(window, &r); return r; }
 
 inline bool SendInputs(const std::vector<INPUT>& inputs) {
     return SendInput(UINT(inputs.size()), const_cast<INPUT*>(inputs.data()), sizeof(INPUT)) == inputs.size();
@@ -76,9 +68,7 @@ inline bool SendMouse(DWORD flags, POINT at = {0, 0}) { return SendInputs({Mouse
 inline INPUT KeyInput(WORD key, bool up) {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.wScan = WORD(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    input.ki = {key, WORD(MapVirtualKeyA(key, MAPVK_VK_TO_VSC)), DWORD(up ? KEYEVENTF_KEYUP : 0), 0, 0};
     return input;
 }
 // A real press and release of `key`, with shift held around it if asked.
