@@ -130,13 +130,17 @@ POINT CloseBox(HWND window) {
     return left < r.right ? POINT{(left + right) / 2, y} : POINT{-1, -1};
 }
 
-// Queued window events; moves, repaints and activations (which may come with
-// any action) only where the row asks for them.
+// Window events: queued ones, and raw messages that share an event's code
+// (which must never arrive); moves, repaints and activations (which may come
+// with any action) only where the row asks for them.
 std::vector<Event> WindowEvents(const std::vector<Event>& seen, const std::vector<Event>& expected) {
     std::vector<Event> kept;
     for (const Event& e : seen) {
         bool asked = std::count_if(expected.begin(), expected.end(), [&](const Event& x) { return x.code == e.code; });
-        if (e.queued && (asked || (e.code != WM_MOVE && e.code != WM_PAINT && e.code != 13104))) kept.push_back(e);
+        bool shared = e.code == WM_MOVE || e.code == WM_SIZE || e.code == WM_CLOSE;
+        if ((e.queued || shared) && (asked || (e.code != WM_MOVE && e.code != WM_PAINT && e.code != 13104))) {
+            kept.push_back(e);
+        }
     }
     return kept;
 }
@@ -156,6 +160,7 @@ TEST_F(Windows, EachWindowActionQueuesItsEvents) {
             {"restore", show(SW_RESTORE), {{13109, 0, n, 0}, {5, 0, n, 0}}},
             {"maximize", show(SW_MAXIMIZE), {{13108, 0, n, 0}, {5, 0, n, 0}}},
             {"restore", show(SW_RESTORE), {{13109, 0, n, 0}, {5, 0, n, 0}}},
+            {"WM_CLOSE", [&] { PostMessageA(window, WM_CLOSE, 0, 0); }, {{16, n, n, 0}}},
             {"close box", [&] {  // a real click
                 POINT box = CloseBox(window);
                 ASSERT_GE(box.x, 0) << "no close box";
