@@ -95,6 +95,12 @@ LRESULT LabelParentMessage(GadgetRecord* record, HWND, UINT message, WPARAM wPar
 }
 
 LRESULT EditParentMessage(GadgetRecord* record, HWND, UINT message, WPARAM wParam, LPARAM) {
+    // The field reports its focus changes itself (EditGadgetProc queues
+    // them); the control's own focus notifications would form a second,
+    // pending event that hides the key or click that moved the focus.
+    if (message == WM_COMMAND) {
+        return HIWORD(wParam) == EN_SETFOCUS || HIWORD(wParam) == EN_KILLFOCUS ? 0 : NOT_HANDLED;
+    }
     // A read-only or disabled edit control asks with WM_CTLCOLORSTATIC; the
     // disabled one keeps the system's greyed look.
     bool accepted = message == WM_CTLCOLOREDIT ||

@@ -2,129 +2,91 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "runtime/heap.h"
 
 namespace {
 
-struct Entry { uintptr_t handle; intptr_t value; };  // handle non-zero while live
-// What the release callback saw: the number, the handle its entry held then,
-// and whether the number already lay inside the slots.
-struct ReleaseCall { ObjectNumber number; uintptr_t handleSeen; bool grownAlready; };
+struct Entry { uintptr_t handle; intptr_t value; };  // live while the handle is non-zero
+ObjectTable* gTable;
+std::vector<std::vector<intptr_t>> gCalls;  // release calls: number, handle held then, number inside the slots
 
-ObjectTable* gTable = nullptr;
-std::vector<ReleaseCall> gCalls;
-
-// Tables live as long as the program; tests hand theirs back for the leak check.
-void FreeTable(ObjectTable* table) {
-    while (table->list) ClearObjectSlot(table, reinterpret_cast<intptr_t>(table->list + 1));
-    HeapGive(ProgramHeap(), table->slots);
-    HeapGive(ProgramHeap(), table);
-}
-
-void RecordingRelease(ObjectNumber number) {
-    Entry* entry = static_cast<Entry*>(FindObject(gTable, number));
-    gCalls.push_back({number, entry ? entry->handle : 0,
-                      number >= 0 && static_cast<uintptr_t>(number) < gTable->capacity});
+void Release(ObjectNumber number) {
+    auto* entry = static_cast<Entry*>(FindObject(gTable, number));
+    gCalls.push_back({number, intptr_t(entry ? entry->handle : 0), number >= 0 && size_t(number) < gTable->capacity});
     if (entry) ClearObjectSlot(gTable, number);
+}
+size_t Blocks() { return HeapUsageOf(ProgramHeap()).blocks; }
+Entry* Make(ObjectNumber number, uintptr_t handle) {
+    auto* entry = static_cast<Entry*>(ObtainObjectSlot(gTable, number));
+    if (entry) *entry = {handle, intptr_t(handle) * 10};
+    return entry;
+}
+ObjectNumber MakeAny(uintptr_t handle) { return reinterpret_cast<intptr_t>(Make(ANY_NUMBER, handle)); }
+uintptr_t HandleOf(ObjectNumber number) {
+    auto* entry = static_cast<Entry*>(FindObject(gTable, number));
+    return entry ? entry->handle : 0;
+}
+std::vector<ObjectNumber> Walk(const std::function<void(ObjectNumber)>& each = nullptr) {
+    std::vector<ObjectNumber> seen;
+    StartObjectWalk(gTable);
+    for (ObjectNumber number; NextObject(gTable, &number);) {
+        seen.push_back(number);
+        if (each) each(number);
+    }
+    return seen;
 }
 
 class ObjectTableTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ProgramHeapInit();
+        blocks_ = Blocks();
+        gTable = NewObjectTable(sizeof(Entry), 50, Release);
         gCalls.clear();
-        before = HeapUsageOf(ProgramHeap());
-        gTable = NewObjectTable(sizeof(Entry), 50, RecordingRelease);
     }
-    void TearDown() override {
-        FreeTable(gTable);
-        EXPECT_EQ(HeapUsageOf(ProgramHeap()).blocks, before.blocks);
+    void TearDown() override {  // tables live as long as the program; this one goes back for the count
+        while (gTable->list) ClearObjectSlot(gTable, reinterpret_cast<intptr_t>(gTable->list + 1));
+        HeapGive(ProgramHeap(), gTable->slots);
+        HeapGive(ProgramHeap(), gTable);
+        EXPECT_EQ(Blocks(), blocks_);
     }
-    Entry* Make(ObjectNumber number, uintptr_t handle) {
-        Entry* entry = static_cast<Entry*>(ObtainObjectSlot(gTable, number));
-        if (entry) *entry = {handle, static_cast<intptr_t>(handle) * 10};
-        return entry;
-    }
-    ObjectNumber MakeAny(uintptr_t handle) {
-        Entry* entry = Make(ANY_NUMBER, handle);
-        EXPECT_NE(entry, nullptr);
-        return reinterpret_cast<intptr_t>(entry);
-    }
-    std::vector<ObjectNumber> Walk(bool releasing = false) {
-        std::vector<ObjectNumber> seen;
-        StartObjectWalk(gTable);
-        ObjectNumber number = 0;
-        while (NextObject(gTable, &number)) {
-            seen.push_back(number);
-            if (releasing) ClearObjectSlot(gTable, number);
-        }
-        return seen;
-    }
-    HeapUsage before{};
+    size_t blocks_ = 0;
 };
 
-TEST_F(ObjectTableTest, FixedNumberBeyondCapacityGrowsByTheStep) {
-    for (uintptr_t i = 0; i < 50; ++i) Make(static_cast<ObjectNumber>(i), 100 + i);
-    // Dirty blocks of the grown size left behind would show uncleared slots.
-    void* dirty[8];
+TEST_F(ObjectTableTest, GrowingKeepsTheEntriesClearsTheNewSlotsAndReleasesFirst) {
+    for (uintptr_t i = 0; i < 50; ++i) Make(ObjectNumber(i), 100 + i);
+    void* dirty[8];  // freed blocks of the grown size, full of junk, for the growth to find
     for (void*& block : dirty) block = memset(HeapTake(ProgramHeap(), 110 * sizeof(Entry)), 0xAB, 110 * sizeof(Entry));
     for (void* block : dirty) HeapGive(ProgramHeap(), block);
-
+    gCalls.clear();
     ASSERT_NE(Make(60, 7), nullptr);
     EXPECT_EQ(gTable->capacity, 110u);
-    for (ObjectNumber i = 0; i < 110; ++i) {
-        Entry* entry = static_cast<Entry*>(FindObject(gTable, i));
-        bool held = i < 50 || i == 60;
-        ASSERT_EQ(entry != nullptr, held) << i;
-        if (!held) continue;
-        uintptr_t handle = i == 60 ? 7u : 100u + static_cast<uintptr_t>(i);
-        EXPECT_EQ(entry->handle, handle);
-        EXPECT_EQ(entry->value, static_cast<intptr_t>(handle) * 10);
+    for (ObjectNumber i = 0; i < 120; ++i) {
+        const uintptr_t handle = i == 60 ? 7 : i < 50 ? 100 + i : 0;
+        const auto* e = static_cast<Entry*>(FindObject(gTable, i));
+        EXPECT_TRUE(e ? e->handle == handle && e->value == intptr_t(handle) * 10 : handle == 0) << i;
     }
-    Make(109, 8);  // inside the capacity: no growth
+    Make(109, 8);
     EXPECT_EQ(gTable->capacity, 110u);
+    // The release sees the old object (and the grown slots), and the entry comes back empty.
+    const auto* entry = static_cast<Entry*>(ObtainObjectSlot(gTable, 5));
+    MakeAny(9);  // no release for ANY_NUMBER
+    EXPECT_EQ(gCalls, (std::vector<std::vector<intptr_t>>{{60, 0, 1}, {109, 0, 1}, {5, 105, 1}}));
+    EXPECT_TRUE(entry->handle == 0 && entry->value == 0);
 }
 
-TEST_F(ObjectTableTest, ReleaseRunsBeforeReuseAndOnFreeNumbers) {
-    Make(5, 0x55);
-    gCalls.clear();
-    Entry* entry = static_cast<Entry*>(ObtainObjectSlot(gTable, 5));
-    ASSERT_EQ(gCalls.size(), 1u);
-    EXPECT_EQ(gCalls[0].number, 5);
-    EXPECT_EQ(gCalls[0].handleSeen, 0x55u);  // the old object was still there
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->handle, 0u);  // and was gone when the entry came back
-    EXPECT_EQ(entry->value, 0);
-    // 3 lies inside the slots, 80 beyond them: the growth comes first.
-    for (ObjectNumber number : {3, 80}) {
-        gCalls.clear();
-        ASSERT_NE(ObtainObjectSlot(gTable, number), nullptr);
-        ASSERT_EQ(gCalls.size(), 1u) << number;
-        EXPECT_EQ(gCalls[0].number, number);
-        EXPECT_EQ(gCalls[0].handleSeen, 0u);
-        EXPECT_TRUE(gCalls[0].grownAlready);
-    }
-}
-
-TEST_F(ObjectTableTest, AnyNumberGivesDistinctIdentitiesWalkedAfterTheSlots) {
+TEST_F(ObjectTableTest, AnyNumberGivesIdentitiesWalkedAfterTheSlotsOldestFirst) {
     Make(7, 1);
-    ObjectNumber first = MakeAny(2);
+    const ObjectNumber first = MakeAny(2);
     Make(2, 3);
-    ObjectNumber second = MakeAny(4);
-    Make(75, 5);  // grows the slot array; list entries do not move
-    EXPECT_EQ(gCalls.size(), 3u);  // never for ANY_NUMBER
-
-    EXPECT_NE(first, second);
-    for (ObjectNumber id : {first, second}) {
-        EXPECT_TRUE(id < 0 || static_cast<uintptr_t>(id) >= gTable->capacity);
-        EXPECT_EQ(FindObject(gTable, id), reinterpret_cast<void*>(id));
-    }
-    EXPECT_EQ(static_cast<Entry*>(FindObject(gTable, first))->handle, 2u);
-    EXPECT_EQ(static_cast<Entry*>(FindObject(gTable, second))->handle, 4u);
+    const ObjectNumber second = MakeAny(4);
+    Make(75, 5);  // grows the slots; list entries do not move
+    for (ObjectNumber id : {first, second}) EXPECT_TRUE(id < 0 || size_t(id) >= gTable->capacity);
+    EXPECT_TRUE(first != second && HandleOf(first) == 2 && HandleOf(second) == 4);
     EXPECT_EQ(Walk(), (std::vector<ObjectNumber>{2, 7, 75, first, second}));
     ClearObjectSlot(gTable, first);
     EXPECT_EQ(FindObject(gTable, first), nullptr);
@@ -133,88 +95,65 @@ TEST_F(ObjectTableTest, AnyNumberGivesDistinctIdentitiesWalkedAfterTheSlots) {
 
 TEST_F(ObjectTableTest, UnknownAndRefusedNumbersTouchNothing) {
     Make(0, 1);
-    ObjectNumber id = MakeAny(2);
-    size_t held = HeapUsageOf(ProgramHeap()).blocks;
+    const ObjectNumber id = MakeAny(2);
+    const size_t held = Blocks();
     gCalls.clear();
-    const ObjectNumber unknown[] = {
-        50, 1000, MAX_FIXED_NUMBER, MAX_FIXED_NUMBER + 1, INTPTR_MAX,
-        -2, -1000, INTPTR_MIN, id + 1, id - 1, id + static_cast<ObjectNumber>(sizeof(Entry)),
-    };
-    for (ObjectNumber number : unknown) {
+    for (ObjectNumber number : {ObjectNumber(50), ObjectNumber(1000), MAX_FIXED_NUMBER + 1, INTPTR_MAX, ObjectNumber(-2),
+                                INTPTR_MIN, id + 1, id - 1, id + ObjectNumber(sizeof(Entry))}) {
         EXPECT_EQ(FindObject(gTable, number), nullptr) << number;
         ClearObjectSlot(gTable, number);
     }
-    const ObjectNumber refused[] = {-2, -3, -65535, INTPTR_MIN, MAX_FIXED_NUMBER + 1,
-                                    INTPTR_MAX, static_cast<ObjectNumber>(0x7FFFFFFF)};
-    for (ObjectNumber number : refused) EXPECT_EQ(ObtainObjectSlot(gTable, number), nullptr) << number;
-    EXPECT_TRUE(gCalls.empty());
-    EXPECT_EQ(HeapUsageOf(ProgramHeap()).blocks, held);
-    EXPECT_EQ(gTable->capacity, 50u);
+    for (ObjectNumber number : {ObjectNumber(-2), ObjectNumber(-65535), INTPTR_MIN, MAX_FIXED_NUMBER + 1, INTPTR_MAX}) {
+        EXPECT_EQ(ObtainObjectSlot(gTable, number), nullptr) << number;
+    }
+    EXPECT_TRUE(gCalls.empty() && Blocks() == held && gTable->capacity == 50u);
     EXPECT_EQ(Walk(), (std::vector<ObjectNumber>{0, id}));
-    ASSERT_NE(Make(100000, 9), nullptr);  // a large allowed number still works
-    EXPECT_EQ(gTable->capacity, 100050u);
+    EXPECT_NE(Make(100000, 9), nullptr);  // a large allowed number still works
 }
 
-TEST_F(ObjectTableTest, WalkThatReleasesEachEntryEmptiesTheTable) {
-    HeapUsage empty = HeapUsageOf(ProgramHeap());
-    for (ObjectNumber number : {0, 9, 49, 51}) Make(number, 1 + static_cast<uintptr_t>(number));
-    std::vector<ObjectNumber> ids = {MakeAny(100), MakeAny(101), MakeAny(102)};
-    EXPECT_EQ(Walk(true), (std::vector<ObjectNumber>{0, 9, 49, 51, ids[0], ids[1], ids[2]}));
-    EXPECT_TRUE(Walk().empty());
-    EXPECT_EQ(gTable->list, nullptr);
-    EXPECT_EQ(HeapUsageOf(ProgramHeap()).blocks, empty.blocks);  // only the slots were regrown
+TEST_F(ObjectTableTest, AWalkSurvivesReleasingWhatItReturnsAndWhatComesNext) {
+    for (ObjectNumber number : {0, 9, 49, 51}) Make(number, 1 + uintptr_t(number));
+    const std::vector<ObjectNumber> ids = {MakeAny(100), MakeAny(101), MakeAny(102)};
+    EXPECT_EQ(Walk([](ObjectNumber n) { ClearObjectSlot(gTable, n); }),
+              (std::vector<ObjectNumber>{0, 9, 49, 51, ids[0], ids[1], ids[2]}));
+    EXPECT_TRUE(Walk().empty() && gTable->list == nullptr);
+    // Releasing the entry the walk goes to next: the walk steps past it (its
+    // freed block, taken again and cleared, must not be read as the next).
+    const std::vector<ObjectNumber> list = {MakeAny(1), MakeAny(2), MakeAny(3)};
+    void* reused = nullptr;
+    EXPECT_EQ(Walk([&](ObjectNumber n) {
+        if (n != list[0]) return;
+        ClearObjectSlot(gTable, list[1]);
+        reused = HeapTakeZeroed(ProgramHeap(), sizeof(ObjectListEntry) + sizeof(Entry));
+    }), (std::vector<ObjectNumber>{list[0], list[2]}));
+    HeapGive(ProgramHeap(), reused);
 }
 
-size_t BlockCount(const BlockPool* pool) {
-    size_t count = 0;
-    for (const PoolBlock* b = pool->full; b; b = b->next) ++count;
-    for (const PoolBlock* b = pool->withRoom; b; b = b->next) ++count;
-    return count;
-}
-class BlockPoolTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ProgramHeapInit();
-        before = HeapUsageOf(ProgramHeap());
-    }
-    size_t HeapBlocks() const { return HeapUsageOf(ProgramHeap()).blocks - before.blocks; }
-    HeapUsage before{};
-};
-
-TEST_F(BlockPoolTest, SecondBlockOnlyWhenTheFirstIsFullAndFreedRoomComesFirst) {
+TEST(BlockPoolTest, BlocksComeWhenFullAndGoWhenEmpty) {
+    ProgramHeapInit();
+    const HeapUsage before = HeapUsageOf(ProgramHeap());
     BlockPool* pool = NewBlockPool(20, 16, 256);
-    ASSERT_NE(pool, nullptr);
-    EXPECT_EQ(HeapBlocks(), 1u);
+    auto blocks = [pool] {
+        size_t count = 0;
+        for (const PoolBlock* list : {pool->full, pool->withRoom}) for (; list; list = list->next) ++count;
+        return count;
+    };
     std::vector<unsigned char*> elements;
-    for (size_t blocks = 1; blocks <= 2; ++blocks) {  // 16 fill one block, the 17th makes another
-        while (elements.size() < 15 + blocks) elements.push_back(static_cast<unsigned char*>(PoolAlloc(pool)));
-        EXPECT_EQ(pool->total, 16u * blocks);
-        EXPECT_EQ(BlockCount(pool), blocks);
-        EXPECT_EQ(HeapBlocks(), 1u + blocks);
-        EXPECT_EQ(pool->withRoom == nullptr, blocks == 1);  // the first block is full
+    for (size_t n = 1; n <= 2; ++n) {  // 16 fill the first block, the 17th makes another
+        while (elements.size() < 15 + n) elements.push_back(static_cast<unsigned char*>(PoolAlloc(pool)));
+        EXPECT_TRUE(pool->total == 16 * n && blocks() == n && (pool->withRoom == nullptr) == (n == 1)) << n;
     }
-    for (int i = 1; i < 16; ++i) EXPECT_EQ(elements[i] - elements[i - 1], static_cast<ptrdiff_t>(pool->stride));
-    // Freeing from the full first block makes it the next allocation's block.
-    PoolFree(pool, elements[3]);
+    PoolFree(pool, elements[3]);  // from the full first block: the next allocation's block
     EXPECT_EQ(PoolAlloc(pool), elements[3]);
     PoolFree(pool, elements[5]);
     PoolFree(pool, elements[9]);
     EXPECT_EQ(PoolAlloc(pool), elements[9]);  // most recently freed first
     EXPECT_EQ(PoolAlloc(pool), elements[5]);
-    elements.push_back(static_cast<unsigned char*>(PoolAlloc(pool)));
-    EXPECT_EQ(elements.back(), elements[16] + pool->stride);
-    EXPECT_EQ(BlockCount(pool), 2u);
-    for (unsigned char* e : elements) {
-        memset(e, 0xA5, 20);  // the whole element is usable
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(e) % sizeof(void*), 0u);
-        PoolFree(pool, e);
-    }
-    EXPECT_EQ(pool->total, 0u);
-    EXPECT_EQ(BlockCount(pool), 0u);
-    EXPECT_EQ(HeapBlocks(), 1u);
-    PoolDelete(pool);
-    EXPECT_EQ(HeapBlocks(), 0u);
-    EXPECT_EQ(HeapUsageOf(ProgramHeap()).bytes, before.bytes);
+    for (unsigned char* e : elements) memset(e, 0xA5, 20), PoolFree(pool, e);  // the whole element is usable
+    EXPECT_TRUE(pool->total == 0 && blocks() == 0);
+    for (int i = 0; i < 40; i++) PoolAlloc(pool);
+    PoolDelete(pool);  // with its blocks
+    EXPECT_TRUE(HeapUsageOf(ProgramHeap()).blocks == before.blocks && HeapUsageOf(ProgramHeap()).bytes == before.bytes);
 }
 
 }  // namespace

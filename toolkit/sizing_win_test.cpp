@@ -1,280 +1,242 @@
-// Live window sizing with real mouse and key input, pumping the toolkit's own
-// event fetch; a subclass records the window's messages. Waits are bounded.
+// Live window sizing: the sizing command, the pointer and the arrow keys,
+// within the window's tracking limits. A subclass records the messages.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <vector>
+#include <algorithm>
 
-#include "toolkit/registry.h"
 #include "toolkit/sizing.h"
-#include "toolkit/toolkit.h"
 #include "toolkit/win_test_support.h"
-#include "toolkit/window.h"
+
+// Found by the checks' argument-dependent lookup, so outside the unnamed namespace.
+static bool operator==(POINT a, POINT b) { return a.x == b.x && a.y == b.y; }
+static bool operator==(RECT a, RECT b) { return EqualRect(&a, &b) != FALSE; }
+static std::ostream& operator<<(std::ostream& out, RECT r) {
+    return out << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
+}
 
 namespace {
 
 constexpr WindowNumber kWindow = 3, kChild = 4;
-constexpr int kClientWidth = 400, kClientHeight = 300;
-constexpr uint32_t kSizingBorder = 0xCC0000;   // title bar, border, sizing frame
-constexpr DWORD kStepWait = 3000;               // one input step, in ms
-constexpr DWORD kWatchdog = 45000;
+constexpr uint32_t kSizingBorder = 0xCC0000;  // title bar, border, sizing frame
 
-struct Seen { UINT message; WPARAM wParam; LPARAM lParam; RECT rect; };  // rect: WM_SIZING's proposal
+struct Seen { UINT message; WPARAM wParam; RECT rect; };  // rect: WM_SIZING's proposal
 std::vector<Seen> gSeen;
 WNDPROC gToolkitProc;
+LONG gForcedHeight;  // when set, the window changes the proposal in WM_SIZING
 
 LRESULT CALLBACK Recorder(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    gSeen.push_back({message, wParam, lParam, message == WM_SIZING ? *reinterpret_cast<RECT*>(lParam) : RECT{}});
+    RECT* proposal = message == WM_SIZING ? reinterpret_cast<RECT*>(lParam) : nullptr;
+    if (proposal && gForcedHeight) proposal->bottom = proposal->top + gForcedHeight;
+    gSeen.push_back({message, wParam, proposal ? *proposal : RECT{}});
     return CallWindowProcA(gToolkitProc, window, message, wParam, lParam);
 }
-
-int IndexOf(UINT message, bool last = false) {
-    int found = -1;
-    for (size_t i = 0; i < gSeen.size(); i++)
-        if (gSeen[i].message == message && (found < 0 || last)) found = static_cast<int>(i);
-    return found;
+std::vector<int> Where(UINT message) {  // positions in gSeen
+    std::vector<int> at;
+    for (size_t i = 0; i < gSeen.size(); i++) if (gSeen[i].message == message) at.push_back(int(i));
+    return at;
 }
-int CountOf(UINT message) {
-    int count = 0;
-    for (const Seen& seen : gSeen) count += seen.message == message;
-    return count;
-}
-
-bool gSizeEventDuringSizing;  // the toolkit's fetch delivered a size event mid-sizing
-
-bool SizingActive() { return TheSizingState() && TheSizingState()->active; }
-
-// Runs the toolkit's event fetch until `done` holds, at most `ms`.
-bool PumpUntil(const std::function<bool()>& done, DWORD ms = kStepWait) {
-    return WaitFor(done, ms, [] {
-        if (NextEvent(10) == EVENT_SIZE_WINDOW && SizingActive()) gSizeEventDuringSizing = true;
-    });
-}
-
-void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
-
+bool SizingActive() { return TheSizingState()->active; }
 POINT CursorPos() { POINT at = {-1, -1}; GetCursorPos(&at); return at; }
-bool SamePoint(POINT a, POINT b) { return a.x == b.x && a.y == b.y; }
+HCURSOR Shape(WORD id) { return HCURSOR(LoadImageA(nullptr, MAKEINTRESOURCEA(id), IMAGE_CURSOR, 0, 0, LR_SHARED | 0x40)); }
 
-// Moves the pointer with real input and waits until the cursor is there.
-bool PointerTo(POINT at) {
-    return SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at) &&
-           PumpUntil([&] { return SamePoint(CursorPos(), at); });
-}
-
-HCURSOR SystemCursor(WORD id) {
-    return static_cast<HCURSOR>(LoadImageA(nullptr, MAKEINTRESOURCEA(id), IMAGE_CURSOR, 0, 0, LR_SHARED | LR_DEFAULTSIZE));
-}
-LONG WidthOf(HWND window) { return WindowRect(window).right - WindowRect(window).left; }
-BOOL DragFullWindows() { BOOL on = -1; SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &on, 0); return on; }
-
-// One window serves every test (closing one costs seconds without a window
-// manager); each test starts it at the same place and size, in the
-// foreground, without size limits.
+// One window serves every test; each starts it at the same place and size,
+// in the foreground, without size limits, with full-window dragging on.
 class LiveSizing : public ::testing::Test {
 protected:
     static HWND window;
+    static BOOL dragFull;
     static void SetUpTestSuite() {
-        window = reinterpret_cast<HWND>(
-            OpenToolkitWindow(kWindow, 100, 100, kClientWidth, kClientHeight, "Sizing", kSizingBorder));
-        if (window) gToolkitProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, LONG_PTR(Recorder)));
+        SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &dragFull, 0);
+        window = reinterpret_cast<HWND>(OpenToolkitWindow(kWindow, 100, 100, 400, 300, "Sizing", kSizingBorder));
+        gToolkitProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, LONG_PTR(Recorder)));
     }
-
-    static void TearDownTestSuite() { if (window) CloseToolkitWindow(kWindow); }
+    static void TearDownTestSuite() {
+        CloseToolkitWindow(kWindow);
+        SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, dragFull, nullptr, 0);
+    }
     void SetUp() override {
-        ASSERT_NE(window, nullptr) << "the toolkit window did not open";
-        ASSERT_TRUE(SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0) && DragFullWindows() == TRUE);
+        ASSERT_TRUE(SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0));
         SetWindowSizeLimits(kWindow, 0, 0, 0, 0);
-        RECT outer = {0, 0, kClientWidth, kClientHeight};
-        AdjustWindowRectEx(&outer, kSizingBorder, FALSE, 0);
-        SetWindowPos(window, nullptr, 100, 100, outer.right - outer.left, outer.bottom - outer.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        if (GetForegroundWindow() != window) SetForegroundWindow(window);
-        ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == window && GetFocus() == window; }))
-            << "the window is not in the foreground";
-        PumpFor(50);
+        Reset();
+        SetForegroundWindow(window);
+        ASSERT_TRUE(PumpUntil([] { return GetForegroundWindow() == window && GetFocus() == window; }));
+        Drain();
         gSeen.clear();
-        gSizeEventDuringSizing = false;
+        gForcedHeight = 0;
     }
     void TearDown() override {
-        if (GetCapture() == window) ReleaseCapture();
         if (GetAsyncKeyState(VK_LBUTTON) & 0x8000) SendMouse(MOUSEEVENTF_LEFTUP);
-        PumpFor(50);
+        if (GetCapture() == window) ReleaseCapture();
+        Drain();
         EXPECT_FALSE(SizingActive()) << "a sizing outlived its test";
     }
-
-    LONG MiddleY() const { return (WindowRect(window).top + WindowRect(window).bottom) / 2; }
-
-    // A press on the right border, as far as a display without a window
-    // manager allows: the button goes down (real input) just inside the client
-    // area by the border, then the sizing command comes as the system sends it.
-    void StartRightEdgeSizing() {
-        RECT client;
-        GetClientRect(window, &client);
-        POINT press = {client.right - 3, client.bottom / 2};
-        ClientToScreen(window, &press);
-        ASSERT_TRUE(PointerTo(press));
-        ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTDOWN));
-        // A press soon after the one of the test before is a double-click.
-        ASSERT_TRUE(PumpUntil([] { return IndexOf(WM_LBUTTONDOWN) >= 0 || IndexOf(WM_LBUTTONDBLCLK) >= 0; }));
-        gSeen.clear();
-        PostMessageA(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, MAKELPARAM(press.x, press.y));
-        ASSERT_TRUE(PumpUntil([&] { return SizingActive() && GetCapture() == window; }))
-            << "the sizing command did not start a live sizing";
-        EXPECT_EQ(TheSizingState()->edge, WMSZ_RIGHT);
+    static void Reset() {
+        RECT r = {0, 0, 400, 300};
+        AdjustWindowRectEx(&r, kSizingBorder, FALSE, 0);
+        SetWindowPos(window, nullptr, 100, 100, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
-
-    // A sizing from the window menu with the pointer at `start`: no edge yet.
-    void StartMenuSizing(POINT start) {
-        ASSERT_TRUE(PointerTo(start));
-        PumpFor(50);
-        PostMessageA(window, WM_SYSCOMMAND, SC_SIZE, 0);
-        ASSERT_TRUE(PumpUntil([&] { return SizingActive() && GetCapture() == window; }));
+    // The sizing command as the system sends it from the frame or the menu.
+    static void Start(HWND target, int edge) {
+        SendMessageA(target, WM_SYSCOMMAND, SC_SIZE | edge, 0);
+        ASSERT_TRUE(SizingActive() && GetCapture() == target) << "no live sizing started";
     }
-
-    // Pointer to screen x (same height); the right side must settle at expectRight.
-    void DragTo(LONG x, LONG expectRight) {
-        POINT at = {x, MiddleY()};
-        ASSERT_TRUE(SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at));
-        EXPECT_TRUE(PumpUntil([&] { return WindowRect(window).right == expectRight; }))
-            << "pointer at x " << x << ": right side " << WindowRect(window).right << ", expected " << expectRight;
+    // The pointer at a screen point, as the mouse move that the capture brings.
+    static void MoveTo(HWND target, POINT at) {
+        ScreenToClient(target, &at);
+        SendMessageA(target, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(at.x, at.y));
     }
+    static void Key(WORD key) { SendMessageA(window, WM_KEYDOWN, key, 0); }
 };
+HWND LiveSizing::window;
+BOOL LiveSizing::dragFull;
 
-TEST_F(LiveSizing, RightEdgeFollowsThePointerWithinTheTrackingLimits) {
-    const RECT before = WindowRect(window);
-    const LONG minimum = GetSystemMetrics(SM_CXMINTRACK);
-    const LONG maximum = (before.right - before.left) + 120;
-    SetWindowSizeLimits(kWindow, 0, 0, maximum, 0);
-    StartRightEdgeSizing();
-    DragTo(before.right + 100, before.right + 102);  // the pointer sits two pixels inside the right side
-    const RECT dragged = WindowRect(window);
-    EXPECT_TRUE(dragged.left == before.left && dragged.top == before.top && dragged.bottom == before.bottom);
-    // Beyond the window's own maximum (applied through WM_GETMINMAXINFO).
-    DragTo(before.right + 400, before.left + maximum);
-    int sizing = IndexOf(WM_SIZING, true);
-    ASSERT_GE(sizing, 0);
-    EXPECT_EQ(gSeen[sizing].wParam, static_cast<WPARAM>(WMSZ_RIGHT));
-    EXPECT_EQ(gSeen[sizing].rect.right - gSeen[sizing].rect.left, maximum) << "proposed rectangle";
-    // Past the left side: never below the minimum tracking width.
-    DragTo(before.left - 50, before.left + minimum);
-    sizing = IndexOf(WM_SIZING, true);
-    EXPECT_EQ(gSeen[sizing].rect.left, before.left);
-    EXPECT_EQ(gSeen[sizing].rect.right - gSeen[sizing].rect.left, minimum) << "proposed rectangle";
-    DragTo(before.right + 20, before.right + 22);
-    ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTUP));
-    ASSERT_TRUE(PumpUntil([] { return !SizingActive() && IndexOf(WM_EXITSIZEMOVE) >= 0; }))
-        << "releasing the button did not end the sizing";
-    EXPECT_NE(GetCapture(), window);
-    // Enter first, then sizes, then the release and only then the exit.
-    const int enter = IndexOf(WM_ENTERSIZEMOVE), exit = IndexOf(WM_EXITSIZEMOVE);
-    ASSERT_GE(enter, 0);
-    for (UINT message : {WM_SIZE, WM_SIZING}) EXPECT_LT(enter, IndexOf(message)) << message;
-    for (int last : {IndexOf(WM_LBUTTONUP), IndexOf(WM_CAPTURECHANGED), IndexOf(WM_SIZE, true)}) EXPECT_LT(last, exit);
-    EXPECT_EQ(CountOf(WM_ENTERSIZEMOVE), 1);
-    EXPECT_EQ(CountOf(WM_EXITSIZEMOVE), 1);
-    EXPECT_TRUE(gSizeEventDuringSizing) << "the program's own loop did not run during the sizing";
-}
-
-TEST_F(LiveSizing, EscapeEndsTheSizingAtTheSizeReached) {
-    const RECT before = WindowRect(window);
-    StartRightEdgeSizing();
-    DragTo(before.right + 60, before.right + 62);
-    ASSERT_TRUE(PressKey(VK_ESCAPE));  // real key press, button still held
-    ASSERT_TRUE(PumpUntil([] { return !SizingActive(); })) << "Escape did not end the sizing";
-    EXPECT_EQ(WindowRect(window).right, before.right + 62);
-    ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTUP));
-    ASSERT_TRUE(PointerTo(POINT{before.right + 150, MiddleY()}));
-    PumpFor(100);
-    EXPECT_EQ(WindowRect(window).right, before.right + 62);
-    EXPECT_EQ(CountOf(WM_EXITSIZEMOVE), 1);
-}
-
-TEST_F(LiveSizing, ArrowKeysChooseTheEdgeThenWidenInSteps) {
-    const RECT before = WindowRect(window);
-    const LONG width = before.right - before.left;
-    const POINT start = {before.left + 150, before.top + 120};
-    ASSERT_NO_FATAL_FAILURE(StartMenuSizing(start));
-    EXPECT_EQ(TheSizingState()->edge, 0);
-    EXPECT_EQ(GetCursor(), SystemCursor(32646)) << "IDC_SIZEALL";
-    // Real key presses. Right chooses the right side: the cursor goes two
-    // pixels inside it, the size stays.
-    ASSERT_TRUE(PressKey(VK_RIGHT));
-    EXPECT_TRUE(PumpUntil([&] { return SamePoint(CursorPos(), POINT{before.right - 2, start.y}); }));
-    EXPECT_EQ(TheSizingState()->edge, WMSZ_RIGHT);
-    EXPECT_EQ(GetCursor(), SystemCursor(32644)) << "IDC_SIZEWE";
-    PumpFor(100);
-    EXPECT_EQ(WidthOf(window), width);
-    // Each further Right widens by ten pixels, the cursor going along.
-    for (LONG step = 1; step <= 2; ++step) {
-        ASSERT_TRUE(PressKey(VK_RIGHT));
-        EXPECT_TRUE(PumpUntil([&] { return WidthOf(window) == width + 10 * step; })) << WidthOf(window);
-        EXPECT_TRUE(PumpUntil([&] { return CursorPos().x == before.right - 2 + 10 * step; }));
+TEST_F(LiveSizing, EachEdgeFollowsThePointerWithinTheLimits) {
+    const RECT r = WindowRect(window);
+    const LONG w = r.right - r.left, h = r.bottom - r.top, cx = r.left + w / 2, cy = r.top + h / 2;
+    SetWindowSizeLimits(kWindow, w - 100, h - 80, w + 100, h + 80);
+    // The pointer sits on a left or top side, two pixels inside a right or
+    // bottom side, and two pixels inside both at the top-left corner.
+    const struct { int edge; POINT at; RECT expected; LONG forcedHeight = 0; } rows[] = {
+        {WMSZ_LEFT, {r.left + 30, cy}, {r.left + 30, r.top, r.right, r.bottom}},
+        {WMSZ_LEFT, {r.left + 300, cy}, {r.right - (w - 100), r.top, r.right, r.bottom}},
+        {WMSZ_LEFT, {r.left - 300, cy}, {r.right - (w + 100), r.top, r.right, r.bottom}},
+        {WMSZ_RIGHT, {r.right - 30, cy}, {r.left, r.top, r.right - 28, r.bottom}},
+        {WMSZ_TOP, {cx, r.top + 20}, {r.left, r.top + 20, r.right, r.bottom}},
+        {WMSZ_TOP, {cx, r.top + 300}, {r.left, r.bottom - (h - 80), r.right, r.bottom}},
+        {WMSZ_TOP, {cx, r.top - 300}, {r.left, r.bottom - (h + 80), r.right, r.bottom}},
+        {WMSZ_BOTTOM, {cx, r.top}, {r.left, r.top, r.right, r.top + h - 80}},
+        {WMSZ_TOPLEFT, {r.left + 30, r.top + 20}, {r.left + 28, r.top + 18, r.right, r.bottom}},
+        {WMSZ_TOPLEFT, {r.left - 300, r.top - 300}, {r.right - (w + 100), r.bottom - (h + 80), r.right, r.bottom}},
+        {WMSZ_TOPRIGHT, {r.right + 30, r.top + 20}, {r.left, r.top + 20, r.right + 32, r.bottom}},
+        {WMSZ_BOTTOMLEFT, {r.left + 30, r.bottom + 20}, {r.left + 30, r.top, r.right, r.bottom + 22}},
+        {WMSZ_BOTTOMRIGHT, {r.right + 300, r.bottom + 300}, {r.left, r.top, r.left + w + 100, r.top + h + 80}},
+        {WMSZ_RIGHT, {r.right + 20, cy}, {r.left, r.top, r.right + 22, r.top + h - 40}, h - 40},  // the window's change
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "edge " << row.edge << " to " << row.at.x << "," << row.at.y);
+        gSeen.clear();
+        gForcedHeight = row.forcedHeight;
+        Start(window, row.edge);
+        MoveTo(window, row.at);
+        EXPECT_EQ(WindowRect(window), row.expected);
+        ASSERT_EQ(Where(WM_SIZING).size(), 1u);
+        EXPECT_EQ(gSeen[Where(WM_SIZING)[0]].rect, row.expected) << "proposed";
+        EXPECT_EQ(gSeen[Where(WM_SIZING)[0]].wParam, WPARAM(row.edge));
+        Key(VK_ESCAPE);  // ends the sizing at the size reached
+        EXPECT_FALSE(SizingActive());
+        EXPECT_EQ(WindowRect(window), row.expected);
+        Reset();
     }
-    ASSERT_TRUE(PressKey(VK_RETURN));
-    ASSERT_TRUE(PumpUntil([] { return !SizingActive() && IndexOf(WM_EXITSIZEMOVE) >= 0; }))
-        << "Enter did not end the sizing";
-    EXPECT_EQ(WidthOf(window), width + 20);
 }
 
-TEST_F(LiveSizing, KeyboardSizingEndedBeforeAnyMouseMovePutsTheCursorBack) {
+TEST_F(LiveSizing, ArrowKeysChooseAnEdgeThenStepIt) {
+    const RECT r = WindowRect(window);
+    const POINT c = {r.left + 150, r.top + 120};  // the pointer when the sizing starts
+    const struct { int edge; WORD key; int chosen; WORD shape; POINT cursor; RECT stepped; } rows[] = {
+        {0, VK_LEFT, 1, 32644, {r.left, c.y}, {r.left - 10, r.top, r.right, r.bottom}},
+        {0, VK_UP, 3, 32645, {c.x, r.top}, {r.left, r.top - 10, r.right, r.bottom}},
+        {0, VK_RIGHT, 2, 32644, {r.right - 2, c.y}, {r.left, r.top, r.right + 10, r.bottom}},
+        {0, VK_DOWN, 6, 32645, {c.x, r.bottom - 2}, {r.left, r.top, r.right, r.bottom + 10}},
+        {1, VK_UP, 4, 32642, {r.left + 2, r.top + 2}, {r.left, r.top - 10, r.right, r.bottom}},
+        {1, VK_DOWN, 7, 32643, {r.left, r.bottom - 2}, {r.left, r.top, r.right, r.bottom + 10}},
+        {2, VK_UP, 5, 32643, {r.right - 2, r.top}, {r.left, r.top - 10, r.right, r.bottom}},
+        {2, VK_DOWN, 8, 32642, {r.right - 2, r.bottom - 2}, {r.left, r.top, r.right, r.bottom + 10}},
+        {3, VK_LEFT, 4, 32642, {r.left + 2, r.top + 2}, {r.left - 10, r.top, r.right, r.bottom}},
+        {3, VK_RIGHT, 5, 32643, {r.right - 2, r.top}, {r.left, r.top, r.right + 10, r.bottom}},
+        {6, VK_LEFT, 7, 32643, {r.left, r.bottom - 2}, {r.left - 10, r.top, r.right, r.bottom}},
+        {6, VK_RIGHT, 8, 32642, {r.right - 2, r.bottom - 2}, {r.left, r.top, r.right + 10, r.bottom}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "edge " << row.edge << " key " << row.key);
+        SetCursorPos(c.x, c.y);
+        Start(window, row.edge);
+        EXPECT_TRUE(row.edge || GetCursor() == Shape(32646));  // IDC_SIZEALL
+        Key(row.key);
+        EXPECT_EQ(TheSizingState()->edge, row.chosen);
+        EXPECT_EQ(CursorPos(), row.cursor);
+        EXPECT_EQ(GetCursor(), Shape(row.shape));
+        MoveTo(window, row.cursor);  // the pointer is where the chosen sides are
+        EXPECT_EQ(WindowRect(window), r);
+        Key(row.key);
+        EXPECT_EQ(WindowRect(window), row.stepped);
+        Key(VK_RETURN);
+        EXPECT_FALSE(SizingActive());
+        Reset();
+    }
+    // Ended before any mouse move: the pointer goes back where it was.
+    SetCursorPos(c.x, c.y);
+    Start(window, 0);
+    Key(VK_DOWN);
+    Key(VK_RETURN);
+    EXPECT_EQ(CursorPos(), c);
+    EXPECT_EQ(WindowRect(window), r);
+}
+
+// Real input: a press by the right border, the sizing command as the system
+// sends it, a real move, the release; the program's loop runs throughout.
+TEST_F(LiveSizing, ARealDragRunsInTheProgramsLoopUntilTheRelease) {
     const RECT before = WindowRect(window);
-    const POINT start = {before.left + 120, before.top + 90};
-    ASSERT_NO_FATAL_FAILURE(StartMenuSizing(start));
-    // Sent straight to the window so that Enter comes before the mouse move
-    // that the cursor jump queues.
-    SendMessageA(window, WM_KEYDOWN, VK_DOWN, 0);
-    EXPECT_TRUE(SamePoint(CursorPos(), POINT{start.x, before.bottom - 2}));
-    EXPECT_EQ(TheSizingState()->edge, WMSZ_BOTTOM);
-    EXPECT_EQ(SendMessageA(window, WM_KEYDOWN, VK_RETURN, 0), 0);
+    POINT press = {before.right - 6, (before.top + before.bottom) / 2};
+    ASSERT_TRUE(SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, press) && SendMouse(MOUSEEVENTF_LEFTDOWN));
+    ASSERT_TRUE(PumpUntil([] { return Where(WM_LBUTTONDOWN).size() + Where(WM_LBUTTONDBLCLK).size(); }));
+    gSeen.clear();
+    PostMessageA(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, MAKELPARAM(press.x, press.y));
+    ASSERT_TRUE(PumpUntil([] { return SizingActive() && GetCapture() == window; }));
+    std::vector<Event> seen;
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, {before.right + 60, press.y});
+    EXPECT_TRUE(PumpUntil([&] { return WindowRect(window).right == before.right + 62; }, 3000, &seen));
+    for (const Event& e : Drain()) seen.push_back(e);
+    EXPECT_GE(std::count(seen.begin(), seen.end(), Event{WM_SIZE, 0, kWindow, 0}), 1) << "the program's loop stood still";
+    ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTUP));
+    ASSERT_TRUE(PumpUntil([] { return !SizingActive() && Where(WM_EXITSIZEMOVE).size(); }));
+    // Enter before the first proposal; the release, the capture's end and the
+    // last size before the exit; each once.
+    const std::vector<int> enter = Where(WM_ENTERSIZEMOVE), exit = Where(WM_EXITSIZEMOVE);
+    ASSERT_TRUE(enter.size() == 1 && exit.size() == 1 && Where(WM_SIZING).size() && Where(WM_SIZE).size());
+    EXPECT_LT(enter[0], Where(WM_SIZING)[0]);
+    for (int last : {Where(WM_LBUTTONUP).back(), Where(WM_CAPTURECHANGED).back(), Where(WM_SIZE).back()}) EXPECT_LT(last, exit[0]);
+}
+
+LRESULT gFromThread;
+DWORD WINAPI SizeFromAnotherThread(LPVOID window) {
+    gFromThread = LiveSizingHandler(static_cast<HWND>(window), WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0);
+    return 0;
+}
+
+TEST_F(LiveSizing, OneSizingAtATimeAndOnlyWithTheCapture) {
+    // A thread that does not own the window gets no capture, so no sizing.
+    HANDLE thread = CreateThread(nullptr, 0, SizeFromAnotherThread, window, 0, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }));
+    CloseHandle(thread);
+    EXPECT_EQ(gFromThread, NOT_HANDLED);
     EXPECT_FALSE(SizingActive());
-    EXPECT_TRUE(SamePoint(CursorPos(), start)) << CursorPos().x << "," << CursorPos().y;
-    PumpFor(150);
-    EXPECT_TRUE(SamePoint(CursorPos(), start));
-    RECT after = WindowRect(window);
-    EXPECT_TRUE(EqualRect(&after, &before));
-}
-
-TEST_F(LiveSizing, WithFullWindowDraggingOffTheCommandPassesThrough) {
+    Start(window, WMSZ_RIGHT);
+    // A second command and another window's release leave the sizing alone.
+    EXPECT_EQ(LiveSizingHandler(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_LEFT, 0), 0);
+    EXPECT_EQ(LiveSizingHandler(GetDesktopWindow(), WM_LBUTTONUP, 0, 0), NOT_HANDLED);
+    EXPECT_TRUE(SizingActive() && GetCapture() == window);
+    EXPECT_EQ(TheSizingState()->edge, WMSZ_RIGHT);
+    Key(VK_ESCAPE);
+    // With full-window dragging off the system sizes the window its own way.
     ASSERT_TRUE(SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, FALSE, nullptr, 0));
-    ASSERT_EQ(DragFullWindows(), FALSE);
-    const RECT before = WindowRect(window);
-    // Called directly: through the window procedure the system's own modal
-    // sizing loop would start and wait for the user.
     EXPECT_EQ(LiveSizingHandler(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0), NOT_HANDLED);
     EXPECT_FALSE(SizingActive());
     EXPECT_NE(GetCapture(), window);
-    PumpFor(100);
-    EXPECT_EQ(IndexOf(WM_ENTERSIZEMOVE), -1);
-    RECT after = WindowRect(window);
-    EXPECT_TRUE(EqualRect(&after, &before));
 }
 
-TEST_F(LiveSizing, ClosingTheWindowBeingSizedEndsTheSizing) {
+TEST_F(LiveSizing, AChildIsSizedInItsParentAndClosingItEndsTheSizing) {
     HWND child = reinterpret_cast<HWND>(
         OpenToolkitWindow(kChild, 30, 40, 200, 150, "Child", WS_CHILD | WS_THICKFRAME | OPEN_NO_GADGET_TARGET, window));
     ASSERT_NE(child, nullptr);
-    PostMessageA(child, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0);
-    ASSERT_TRUE(PumpUntil([&] { return SizingActive() && GetCapture() == child; }));
+    const RECT before = WindowRect(child);
+    Start(child, WMSZ_RIGHT);
+    MoveTo(child, {before.right + 20, before.top + 10});
+    EXPECT_EQ(WindowRect(child), (RECT{before.left, before.top, before.right + 22, before.bottom}));
     CloseToolkitWindow(kChild);
     EXPECT_FALSE(SizingActive());
     EXPECT_NE(GetCapture(), child);
 }
 
 }  // namespace
-
-HWND LiveSizing::window;
-
-int main(int argc, char** argv) {
-    StartTestRuntime();
-    ToolkitInit();
-    StartWatchdog(kWatchdog, "sizing_win_tests");
-    BOOL original = DragFullWindows();
-    ::testing::InitGoogleTest(&argc, argv);
-    int result = RUN_ALL_TESTS();
-    SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, original == TRUE, nullptr, 0);
-    ToolkitEnd();
-    return result;
-}

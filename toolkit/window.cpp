@@ -39,6 +39,13 @@ struct PostedPayload {
 };
 PostedPayload* gPosted = nullptr;
 
+// Numbers of windows destroyed without CloseToolkitWindow. Their classes
+// cannot be unregistered while the window still exists (it is being
+// destroyed when we learn of it), so they go at the next open or close, or
+// at the end of the library.
+WindowNumber* gOrphans = nullptr;
+size_t gOrphanCount = 0, gOrphanCapacity = 0;
+
 void ClassName(char* name, size_t size, WindowNumber number) {
     snprintf(name, size, "WindowClass_%" PRIdPTR, number);
 }
@@ -49,6 +56,35 @@ void ClassName(char* name, size_t size, WindowNumber number) {
 WindowRecord* EntryOf(WindowNumber number, bool anyNumber) {
     if (anyNumber) return reinterpret_cast<WindowRecord*>(number);
     return reinterpret_cast<WindowRecord*>(gWindows->slots + static_cast<size_t>(number) * gWindows->entrySize);
+}
+
+void NoteOrphanClass(WindowNumber number) {
+    if (gOrphanCount == gOrphanCapacity) {
+        gOrphanCapacity = gOrphanCapacity ? 2 * gOrphanCapacity : 8;
+        gOrphans = static_cast<WindowNumber*>(
+            HeapResize(ProgramHeap(), gOrphans, gOrphanCapacity * sizeof(WindowNumber)));
+    }
+    gOrphans[gOrphanCount++] = number;
+}
+
+// Keeps only the classes that still have a window (one in the middle of its
+// destruction); a class already gone or re-registered and unregistered since
+// is simply dropped from the list.
+void UnregisterOrphanClasses() {
+    size_t kept = 0;
+    for (size_t i = 0; i < gOrphanCount; i++) {
+        char className[48];
+        ClassName(className, sizeof className, gOrphans[i]);
+        if (!UnregisterClassA(className, ToolkitInstance()) && GetLastError() == ERROR_CLASS_HAS_WINDOWS) {
+            gOrphans[kept++] = gOrphans[i];
+        }
+    }
+    gOrphanCount = kept;
+    if (kept == 0) {
+        HeapGive(ProgramHeap(), gOrphans);
+        gOrphans = nullptr;
+        gOrphanCapacity = 0;
+    }
 }
 
 void FreePayload(EventPayload* payload) {
@@ -151,6 +187,7 @@ void WindowLibraryEnd() {
     StartObjectWalk(gWindows);
     WindowNumber number;
     while (NextObject(gWindows, &number)) CloseToolkitWindow(number);
+    UnregisterOrphanClasses();
     if (EventState* state = TheEventState()) {
         FreePayload(state->payload);
         state->payload = nullptr;
@@ -181,6 +218,7 @@ intptr_t OpenToolkitWindow(WindowNumber number, int x, int y, int width, int hei
     // table cannot hold, and then nothing has been touched.
     void* entry = ObtainObjectSlot(gWindows, number);
     if (!entry) return 0;
+    UnregisterOrphanClasses();  // one of them may carry this window's class name
     const bool anyNumber = number == ANY_NUMBER;
     if (anyNumber) number = reinterpret_cast<intptr_t>(entry);
 
@@ -301,10 +339,11 @@ void CloseToolkitWindow(WindowNumber number) {
     if (record.mdiClient) {
         SendMessageA(record.mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(window), 0);
     } else {
-        DestroyWindow(window);
+        DestroyWindow(window);  // also destroys the windows it owns
         char className[48];
         ClassName(className, sizeof className, number);
         UnregisterClassA(className, ToolkitInstance());
+        UnregisterOrphanClasses();
     }
     ReleaseRecordResources(record);
 }
@@ -315,9 +354,9 @@ void ForgetDestroyedWindow(WindowNumber number, HWND window) {
     const WindowRecord record = *found;
     ClearObjectSlot(gWindows, number);
     RemovePropA(window, kWindowIdProperty);
+    if (RemovePropA(window, kDropProperty)) RevokeDragDrop(window);
     ReleaseRecordResources(record);
-    // The class cannot go while its window still exists; opening the number
-    // again finds it registered and uses it.
+    if (!record.mdiClient) NoteOrphanClass(number);
 }
 
 // --- Hooks ---------------------------------------------------------------------------

@@ -180,12 +180,15 @@ LRESULT TranslateWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
     if (callback) {
         intptr_t result = callback(window, message, wParam, lParam);
         if (result != PASS_ON) return result;
+        // The callback may have opened or closed windows, which moves or
+        // frees records: the one found before may be gone.
+        record = FindWindowRecord(owner.number);
     }
     if (!state) return NOT_HANDLED;  // the toolkit has not been started
     state->pendingWindow = owner.number;
 
-    // Records are looked up again below wherever they are needed: anything
-    // that sends a message may open a window and move the slot entries.
+    // Records are looked up again below wherever they are needed after a
+    // call that sends messages (anything may open a window then).
     switch (message) {
         case WM_MOVE:
         case WM_CLOSE:
