@@ -1,21 +1,20 @@
 // An independent reference for the converter, shared by the unit tests, the
-// fuzz targets and the table codec/vectors.txt. It shares no code with the
-// converter: the character map is its table of rows, and the packing is the
-// arithmetic definition. With X = c1 + c2 * 2^7 + ... for the codes, octet j
-// is (X >> 8(j - 1)) mod 256, and character k of a decoded PDU is the code
-// (X >> 7(k - 1)) mod 128 of the octets' X; only a window of X is ever held.
+// fuzz targets and codec/vectors.txt. It shares no code with the converter:
+// the map is its table of rows, and the packing is the arithmetic definition.
+// With X = c1 + c2 * 2^7 + ... for the codes, octet j is (X >> 8(j - 1)) mod
+// 256; character k of a PDU is the code (X >> 7(k - 1)) mod 128 of its
+// octets' X. Only the window of X in use is held.
 #pragma once
 #include <cstdint>
 #include <string>
 
 namespace ref {
 
-// Latin bytes first..last map to GSM codes gsm.. in step.
-struct MapRow { int first, last, gsm; };
+struct MapRow { int first, last, gsm; };  // Latin bytes first..last are codes gsm.. in step
 constexpr MapRow kMapRows[] = {
-    {10, 10, 10}, {13, 13, 13}, {32, 35, 32}, {36, 36, 2}, {37, 63, 37}, {64, 64, 0},
-    {65, 90, 65}, {95, 95, 64}, {97, 122, 97}, {168, 168, 96}, {196, 196, 91}, {214, 214, 92},
-    {220, 220, 94}, {223, 223, 30}, {228, 228, 123}, {246, 246, 124}, {252, 252, 126},
+    {10, 10, 10}, {13, 13, 13}, {32, 35, 32}, {36, 36, 2}, {37, 63, 37}, {64, 64, 0}, {65, 90, 65}, {95, 95, 64},
+    {97, 122, 97}, {168, 168, 96}, {196, 196, 91}, {214, 214, 92}, {220, 220, 94}, {223, 223, 30}, {228, 228, 123},
+    {246, 246, 124}, {252, 252, 126},
 };
 
 inline int ToGsm(unsigned char c) {
@@ -31,42 +30,35 @@ inline char FromGsm(int code) {
 }
 
 inline std::string Encode(const std::string& text) {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string pdu;
-    uint32_t x = 0;  // the bits of X not yet written
-    int bits = 0;
-    auto put = [&] { pdu += kHex[x >> 4 & 15]; pdu += kHex[x & 15]; x >>= 8; };
+    uint32_t x = 0, bits = 0;  // the bits of X not yet written
+    auto put = [&] { pdu += "0123456789ABCDEF"[x >> 4 & 15], pdu += "0123456789ABCDEF"[x & 15], x >>= 8; };
     for (unsigned char c : text) {
         x |= static_cast<uint32_t>(ToGsm(c)) << bits;
-        bits += 7;
-        if (bits >= 8) put(), bits -= 8;
+        if ((bits += 7) >= 8) put(), bits -= 8;
     }
     while (pdu.size() < 2 * text.size()) put();  // the rest of X, then 00 padding
     return pdu;
 }
 
-// Spaces, tabs and line breaks are dropped; lower-case hex digits count; any
-// other character is the digit 0 in its place; an unpaired digit is ignored.
+// Spaces, tabs and line breaks are dropped; lower-case digits count; any other
+// character is the digit 0 in its place; an unpaired digit is ignored.
 inline std::string Decode(const std::string& hex) {
-    std::string digits;
+    std::string digits, text;
     for (unsigned char c : hex) {
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
-        digits += static_cast<char>(c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                    : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 0);
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            digits += static_cast<char>(c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 55
+                                        : c >= 'a' && c <= 'f' ? c - 87 : 0);
     }
-    size_t m = digits.size() / 2;
-    std::string text;
-    uint32_t x = 0;
-    int bits = 0;
-    for (size_t j = 0; j < m && text.size() < m; ++j) {
+    uint32_t x = 0, bits = 0, m = static_cast<uint32_t>(digits.size() / 2);
+    for (uint32_t j = 0; text.size() < m; ++j) {
         x |= static_cast<uint32_t>(digits[2 * j] * 16 + digits[2 * j + 1]) << bits;
         for (bits += 8; bits >= 7 && text.size() < m; bits -= 7, x >>= 7) text += FromGsm(x & 127);
     }
     return text;
 }
 
-// The text as the converter gives it back: every character outside the map
-// becomes '@'.
+// The text as the converter gives it back: characters outside the map as '@'.
 inline std::string Mapped(const std::string& text) {
     std::string out;
     for (unsigned char c : text) out += FromGsm(ToGsm(c));

@@ -21,9 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(TempEnd() == 0);
         FUZZ_CHECK(std::string(back.Text(), back.Length()) == ref::Mapped(text));
     }
-    FUZZ_CHECK(HeapUsageOf(StringHeap()).blocks == strings.blocks);
-    FUZZ_CHECK(HeapUsageOf(StringHeap()).bytes - TempCapacity() == strings.bytes - buffer);
-    FUZZ_CHECK(HeapUsageOf(ProgramHeap()).blocks == program.blocks);
-    FUZZ_CHECK(HeapUsageOf(ProgramHeap()).bytes == program.bytes);
+    HeapUsage s = HeapUsageOf(StringHeap()), p = HeapUsageOf(ProgramHeap());
+    FUZZ_CHECK(s.blocks == strings.blocks && s.bytes - TempCapacity() == strings.bytes - buffer);
+    FUZZ_CHECK(p.blocks == program.blocks && p.bytes == program.bytes);
     return 0;
 }

@@ -1,9 +1,9 @@
-// An ObjectTable and a BlockPool driven by operation sequences from the input
-// and checked against plain models: what FindObject finds; the walk order,
-// also while the walk releases entries; the release callback's calls, also
-// when the callback itself obtains a number; entries zeroed when handed out
-// and intact across growth; pool elements distinct, aligned and intact, and
-// a pool's blocks gone once none is in use. The heap ends as it began.
+// An ObjectTable and a BlockPool driven by operations read from the input and
+// checked against plain models: what FindObject finds; the walk order, also
+// while the walk releases entries; the release callback's calls, also when it
+// obtains a number itself; entries zeroed when handed out and intact across
+// growth; pool elements distinct, aligned and intact, and the pool's blocks
+// gone once none is in use. The heap ends as it began.
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -16,25 +16,22 @@
 
 namespace {
 
-typedef std::pair<ObjectNumber, uint8_t> Item;  // number and fill byte (0: never filled)
-struct Model {
-    ObjectTable* table;
-    size_t entrySize;
-    std::map<ObjectNumber, uint8_t> slots;
-    std::vector<Item> list;            // ANY_NUMBER entries, oldest first
-    std::vector<ObjectNumber> calls;   // release calls expected, innermost last
-    ObjectNumber reenter;              // obtained by the next release callback, when pending
-    bool pending;
-    uint8_t tag;
-} gM;
+typedef std::pair<ObjectNumber, uint8_t> Item;  // a number and its fill byte (0: never filled)
+ObjectTable* gTable;
+size_t gEntrySize;
+std::map<ObjectNumber, uint8_t> gSlots;
+std::vector<Item> gList;           // ANY_NUMBER entries, oldest first
+std::vector<ObjectNumber> gCalls;  // release calls expected, innermost last
+ObjectNumber gReenter;             // obtained by the next release callback when pending
+bool gPending;
+uint8_t gTag;
 
-uint8_t NextTag() { return ++gM.tag ? gM.tag : ++gM.tag; }
+uint8_t NextTag() { return ++gTag ? gTag : ++gTag; }
 
 uint8_t Expected(ObjectNumber n) {
-    if (gM.slots.count(n)) return gM.slots[n];
-    for (const Item& e : gM.list)
+    for (const Item& e : gList)
         if (e.first == n) return e.second;
-    return 0;
+    return gSlots.count(n) ? gSlots[n] : 0;
 }
 
 void CheckEntry(const void* entry, uint8_t tag, size_t size) {
@@ -42,66 +39,56 @@ void CheckEntry(const void* entry, uint8_t tag, size_t size) {
     for (size_t i = 0; i < size; ++i) FUZZ_CHECK(static_cast<const uint8_t*>(entry)[i] == tag);
 }
 
-void CheckFind(ObjectNumber n) {
-    void* found = FindObject(gM.table, n);
-    uint8_t tag = Expected(n);
-    if (!tag) return FUZZ_CHECK(found == nullptr);
-    CheckEntry(found, tag, gM.entrySize);
-    FUZZ_CHECK(gM.slots.count(n) || reinterpret_cast<intptr_t>(found) == n);  // an identity is the entry
+void CheckFind(ObjectNumber n) {  // an identity is the address of its entry
+    void* found = FindObject(gTable, n);
+    if (Expected(n)) CheckEntry(found, Expected(n), gEntrySize);
+    FUZZ_CHECK(Expected(n) ? gSlots.count(n) || reinterpret_cast<intptr_t>(found) == n : found == nullptr);
 }
 
 void Clear(ObjectNumber n) {
-    ClearObjectSlot(gM.table, n);
-    gM.slots.erase(n);
-    gM.list.erase(std::remove_if(gM.list.begin(), gM.list.end(), [n](const Item& e) { return e.first == n; }),
-                  gM.list.end());
-    FUZZ_CHECK(FindObject(gM.table, n) == nullptr);
+    ClearObjectSlot(gTable, n);
+    gSlots.erase(n);
+    gList.erase(std::remove_if(gList.begin(), gList.end(), [n](const Item& e) { return e.first == n; }), gList.end());
+    FUZZ_CHECK(FindObject(gTable, n) == nullptr);
 }
 
 void Obtain(ObjectNumber n, bool fill) {
     bool valid = n == ANY_NUMBER || (n >= 0 && n <= MAX_FIXED_NUMBER);
-    size_t depth = gM.calls.size();
-    if (valid && n != ANY_NUMBER) gM.calls.push_back(n);
-    auto* entry = static_cast<uint8_t*>(ObtainObjectSlot(gM.table, n));
-    FUZZ_CHECK(gM.calls.size() == depth);  // a fixed number's release ran; no other did
-    FUZZ_CHECK((entry != nullptr) == valid);
+    size_t depth = gCalls.size();
+    if (valid && n != ANY_NUMBER) gCalls.push_back(n);
+    auto* entry = static_cast<uint8_t*>(ObtainObjectSlot(gTable, n));
+    FUZZ_CHECK(gCalls.size() == depth && (entry != nullptr) == valid);  // a fixed number's release ran
     if (!entry) return;
-    CheckEntry(entry, 0, gM.entrySize);
-    uint8_t tag = fill ? NextTag() : 0;
-    memset(entry, tag, gM.entrySize);
-    if (n != ANY_NUMBER) {
-        gM.slots[n] = tag;
-    } else {
-        FUZZ_CHECK(Expected(reinterpret_cast<intptr_t>(entry)) == 0);
-        gM.list.push_back({reinterpret_cast<intptr_t>(entry), tag});
-    }
+    CheckEntry(entry, 0, gEntrySize);
+    memset(entry, fill ? NextTag() : 0, gEntrySize);
+    if (n != ANY_NUMBER) return void(gSlots[n] = entry[0]);
+    FUZZ_CHECK(Expected(reinterpret_cast<intptr_t>(entry)) == 0);
+    gList.push_back({reinterpret_cast<intptr_t>(entry), entry[0]});
 }
 
-// The toolkit's callbacks release whatever holds the number.
+// As the toolkit's callbacks do, it releases whatever holds the number.
 void Release(ObjectNumber n) {
-    FUZZ_CHECK(!gM.calls.empty() && gM.calls.back() == n);
-    gM.calls.pop_back();
-    FUZZ_CHECK(gM.table->capacity > static_cast<size_t>(n));  // grown first
+    FUZZ_CHECK(!gCalls.empty() && gCalls.back() == n && gTable->capacity > static_cast<size_t>(n));
+    gCalls.pop_back();
     CheckFind(n);
-    if (gM.slots.count(n)) Clear(n);
-    if (gM.pending) gM.pending = false, Obtain(gM.reenter, true);
+    if (gSlots.count(n)) Clear(n);
+    if (gPending) gPending = false, Obtain(gReenter, true);
 }
 
 // Each step may release the entry just given or any other; released entries
 // not yet reached are skipped.
 void Walk(FuzzInput& in, bool releasing) {
-    std::vector<Item> expected(gM.slots.begin(), gM.slots.end());
-    for (const Item& e : gM.list)
-        if (e.second) expected.push_back(e);
+    std::vector<Item> expected(gSlots.begin(), gSlots.end());
+    std::copy_if(gList.begin(), gList.end(), std::back_inserter(expected), [](const Item& e) { return e.second; });
     std::set<ObjectNumber> gone;
-    StartObjectWalk(gM.table);
+    StartObjectWalk(gTable);
     for (size_t next = 0;; ++next) {
         while (next < expected.size() && gone.count(expected[next].first)) ++next;
         ObjectNumber number = 0;
-        void* entry = NextObject(gM.table, &number);
+        void* entry = NextObject(gTable, &number);
         if (next == expected.size()) return FUZZ_CHECK(entry == nullptr);
         FUZZ_CHECK(number == expected[next].first);
-        CheckEntry(entry, expected[next].second, gM.entrySize);
+        CheckEntry(entry, expected[next].second, gEntrySize);
         uint8_t choice = releasing ? in.Byte() % 3 : 2;
         ObjectNumber victim = choice == 0 ? number : expected[in.Byte() % expected.size()].first;
         if (choice < 2 && gone.insert(victim).second) Clear(victim);
@@ -111,25 +98,20 @@ void Walk(FuzzInput& in, bool releasing) {
 ObjectNumber Pick(FuzzInput& in) {
     static const ObjectNumber refused[] = {-2, -65535, INTPTR_MIN, INTPTR_MAX, MAX_FIXED_NUMBER + 1};
     uint8_t kind = in.Byte();
-    if (kind % 6 == 0 && !gM.list.empty())  // an identity, or a number just beside one
-        return gM.list[in.Byte() % gM.list.size()].first + (kind & 0x80 ? static_cast<int8_t>(in.Byte()) : 0);
+    if (kind % 6 == 0 && !gList.empty())  // an identity, or a number just beside one
+        return gList[in.Byte() % gList.size()].first + (kind & 0x80 ? static_cast<int8_t>(in.Byte()) : 0);
     if (kind % 6 == 1) return refused[in.Byte() % 5];
-    if (kind % 6 == 2) return in.Word() % 3000;  // growth well beyond the step
-    return in.Byte() % 64;
+    return kind % 6 == 2 ? in.Word() % 3000 : in.Byte() % 64;  // growth well beyond the step, or not
 }
 
 void TableOp(FuzzInput& in) {
     uint8_t op = in.Byte();
     switch (op % 6) {
         case 0: return Obtain(Pick(in), true);
-        case 1: {  // a fixed number whose release obtains another
-            ObjectNumber n = in.Byte() % 64;
-            gM.reenter = op & 0x80 ? ANY_NUMBER : Pick(in);
-            if (gM.reenter == n) return;
-            gM.pending = true;
-            Obtain(n, true);
-            return FUZZ_CHECK(!gM.pending);
-        }
+        case 1:  // a fixed number whose release obtains another
+            gReenter = op & 0x80 ? ANY_NUMBER : Pick(in);
+            gPending = gReenter != (op & 63);
+            return Obtain(op & 63, true), FUZZ_CHECK(!gPending);
         case 2: return Obtain(ANY_NUMBER, op & 0x80);  // unfilled: a failed creation
         case 3: return CheckFind(Pick(in));
         case 4: return Clear(Pick(in));
@@ -137,30 +119,24 @@ void TableOp(FuzzInput& in) {
     }
 }
 
-struct PoolModel {
-    BlockPool* pool;
-    size_t size;
-    std::vector<std::pair<uint8_t*, uint8_t>> live;
-};
-
-void PoolOp(PoolModel& p, FuzzInput& in) {
+void PoolOp(BlockPool* pool, size_t size, std::vector<std::pair<uint8_t*, uint8_t>>& live, FuzzInput& in) {
     uint8_t op = in.Byte();
     if (op % 16 == 15) {
-        PoolClear(p.pool);
-        p.live.clear();
-    } else if ((op % 2 == 0 || p.live.empty()) && p.live.size() < 3000) {
-        auto* e = static_cast<uint8_t*>(PoolAlloc(p.pool));
+        PoolClear(pool);
+        live.clear();
+    } else if ((op % 2 == 0 || live.empty()) && live.size() < 3000) {
+        auto* e = static_cast<uint8_t*>(PoolAlloc(pool));
         FUZZ_CHECK(e != nullptr && reinterpret_cast<uintptr_t>(e) % sizeof(void*) == 0);
-        for (const auto& other : p.live) FUZZ_CHECK(other.first != e);
-        p.live.push_back({e, NextTag()});
-        memset(e, p.live.back().second, p.size);
+        for (const auto& other : live) FUZZ_CHECK(other.first != e);
+        memset(e, NextTag(), size);
+        live.push_back({e, gTag});
     } else {
-        size_t i = in.Word() % p.live.size();
-        CheckEntry(p.live[i].first, p.live[i].second, p.size);
-        PoolFree(p.pool, p.live[i].first);
-        p.live.erase(p.live.begin() + static_cast<ptrdiff_t>(i));
+        size_t i = in.Word() % live.size();
+        CheckEntry(live[i].first, live[i].second, size);
+        PoolFree(pool, live[i].first);
+        live.erase(live.begin() + static_cast<ptrdiff_t>(i));
     }
-    if (p.live.empty()) FUZZ_CHECK(!p.pool->full && !p.pool->withRoom && p.pool->total == 0);
+    if (live.empty()) FUZZ_CHECK(!pool->full && !pool->withRoom && pool->total == 0);
 }
 
 }  // namespace
@@ -170,20 +146,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)ready;
     const HeapUsage start = HeapUsageOf(ProgramHeap());
     FuzzInput in{data, size};
-    gM = Model();
-    gM.entrySize = sizeof(uintptr_t) + in.Byte() % 25;
-    size_t step = 1 + in.Byte() % 16;
-    gM.table = NewObjectTable(gM.entrySize, step, Release);
-    PoolModel pool{nullptr, in.Byte() % 65u, {}};
-    size_t minimum = in.Byte() % 40;
-    pool.pool = NewBlockPool(pool.size, minimum, in.Byte() % 80);
-    for (int ops = 0; in.More() && ops < 2000; ++ops) in.Byte() & 1 ? TableOp(in) : PoolOp(pool, in);
+    gSlots.clear(), gList.clear(), gCalls.clear(), gPending = false;
+    gEntrySize = sizeof(uintptr_t) + in.Byte() % 25;
+    gTable = NewObjectTable(gEntrySize, 1 + in.Byte() % 16, Release);
+    size_t elementSize = in.Byte() % 65, minimum = in.Byte() % 40;
+    BlockPool* pool = NewBlockPool(elementSize, minimum, in.Byte() % 80);
+    std::vector<std::pair<uint8_t*, uint8_t>> live;
+    for (int ops = 0; in.More() && ops < 2000; ++ops) in.Byte() & 1 ? TableOp(in) : PoolOp(pool, elementSize, live, in);
     Walk(in, false);
-
-    while (!gM.list.empty()) Clear(gM.list.back().first);
-    HeapGive(ProgramHeap(), gM.table->slots);
-    HeapGive(ProgramHeap(), gM.table);
-    PoolDelete(pool.pool);
+    while (!gList.empty()) Clear(gList.back().first);
+    HeapGive(ProgramHeap(), gTable->slots);
+    HeapGive(ProgramHeap(), gTable);
+    PoolDelete(pool);
     const HeapUsage end = HeapUsageOf(ProgramHeap());
     FUZZ_CHECK(end.blocks == start.blocks && end.bytes == start.bytes);
     return 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "runtime/heap.h"
@@ -13,9 +14,9 @@ protected:
     static void SetUpTestSuite() { ProgramHeapInit(), StringRuntimeInit(), ArrayRuntimeInit(); }
     void SetUp() override { strings_ = HeapUsageOf(StringHeap()), program_ = HeapUsageOf(ProgramHeap()); }
     void TearDown() override {  // every array and every string of one is given back
-        EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, strings_.blocks);
-        EXPECT_EQ(HeapUsageOf(ProgramHeap()).blocks, program_.blocks);
-        EXPECT_EQ(HeapUsageOf(ProgramHeap()).bytes, program_.bytes);
+        HeapUsage s = HeapUsageOf(StringHeap()), p = HeapUsageOf(ProgramHeap());
+        EXPECT_EQ(std::make_tuple(s.blocks, p.blocks, p.bytes),
+                  std::make_tuple(strings_.blocks, program_.blocks, program_.bytes));
     }
     HeapUsage strings_, program_;
 };
