@@ -119,24 +119,20 @@ void TableOp(FuzzInput& in) {
     }
 }
 
+// Each element is filled with its own byte: one handed out twice, or
+// overlapping another, shows when it is checked before being freed.
 void PoolOp(BlockPool* pool, size_t size, std::vector<std::pair<uint8_t*, uint8_t>>& live, FuzzInput& in) {
-    uint8_t op = in.Byte();
-    if (op % 16 == 15) {
-        PoolClear(pool);
-        live.clear();
-    } else if ((op % 2 == 0 || live.empty()) && live.size() < 3000) {
+    if ((in.Byte() & 1 || live.empty()) && live.size() < 3000) {
         auto* e = static_cast<uint8_t*>(PoolAlloc(pool));
         FUZZ_CHECK(e != nullptr && reinterpret_cast<uintptr_t>(e) % sizeof(void*) == 0);
-        for (const auto& other : live) FUZZ_CHECK(other.first != e);
-        memset(e, NextTag(), size);
-        live.push_back({e, gTag});
-    } else {
-        size_t i = in.Word() % live.size();
-        CheckEntry(live[i].first, live[i].second, size);
-        PoolFree(pool, live[i].first);
-        live.erase(live.begin() + static_cast<ptrdiff_t>(i));
+        live.push_back({e, NextTag()});
+        return void(memset(e, gTag, size));
     }
-    if (live.empty()) FUZZ_CHECK(!pool->full && !pool->withRoom && pool->total == 0);
+    size_t i = in.Word() % live.size();
+    CheckEntry(live[i].first, live[i].second, size);
+    PoolFree(pool, live[i].first);
+    live.erase(live.begin() + static_cast<ptrdiff_t>(i));
+    if (live.empty()) FUZZ_CHECK(!pool->full && !pool->withRoom && pool->total == 0);  // blocks gone once unused
 }
 
 }  // namespace
@@ -149,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     gSlots.clear(), gList.clear(), gCalls.clear(), gPending = false;
     gEntrySize = sizeof(uintptr_t) + in.Byte() % 25;
     gTable = NewObjectTable(gEntrySize, 1 + in.Byte() % 16, Release);
-    size_t elementSize = in.Byte() % 65, minimum = in.Byte() % 40;
+    size_t elementSize = 1 + in.Byte() % 64, minimum = in.Byte() % 40;
     BlockPool* pool = NewBlockPool(elementSize, minimum, in.Byte() % 80);
     std::vector<std::pair<uint8_t*, uint8_t>> live;
     for (int ops = 0; in.More() && ops < 2000; ++ops) in.Byte() & 1 ? TableOp(in) : PoolOp(pool, elementSize, live, in);
