@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cmath>
+#include <random>
 #include <string>
 
 #include "runtime/heap.h"
@@ -20,221 +21,123 @@ std::string S(StrArg value) {
     Str held = value;
     return std::string(held.Text(), held.Length());
 }
-
-TEST_F(Strings, VariablesCopyOnAssignment) {
-    Str a, b;
-    EXPECT_FALSE(a.IsSet());
-    EXPECT_EQ(StrLen(a), 0);
-    a = "abc";
-    b = a;
-    a = "x";
-    EXPECT_EQ(S(b), "abc");
-    EXPECT_EQ(S(a), "x");
-    b = StrMid(b, 2, 1);  // part of its own text
-    EXPECT_EQ(S(b), "b");
-    a.Release();
-    EXPECT_FALSE(a.IsSet());
+std::string N(int64_t v) { return std::to_string(v); }
+std::string F(float v) {
+    char text[40];
+    snprintf(text, sizeof text, "%a", static_cast<double>(v));
+    return std::isnan(v) ? "nan" : text;
 }
 
-TEST_F(Strings, AppendAndPrependMatchConcatenation) {
-    Str s;
-    s.Append("ab");
-    s.Prepend("x");
-    s.Append(s);  // its own text
-    s.Prepend(StrMid(s, 2, 2));
-    EXPECT_EQ(S(s), "abxabxab");
-    Str empty;
-    empty.Append("");
-    EXPECT_TRUE(empty.IsSet());
-    EXPECT_EQ(S(empty), "");
+// A temporary argument lies at the end of the buffer while the primitive that
+// reads it reserves room for its result and makes the buffer grow and move.
+TEST_F(Strings, LongTemporariesWhileTheBufferGrows) {
+    std::string big(TempCapacity() + 100000, ' ');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
+    int64_t n = static_cast<int64_t>(big.size());
+    Str s = StrArg(big.data(), big.size());
+    EXPECT_EQ(S(StrPad(StrLeft(s, n), 3 * n, "-")), big + std::string(2 * big.size(), '-'));
+    EXPECT_EQ(S(StrReverse(StrReverse(StrRight(s, n)))), big);
+    EXPECT_EQ(S(StrMid(s, 1, n) + StrMid(s, 2, n)), big + big.substr(1));
+    EXPECT_EQ(StrAsc(StrRight(s, 1)), big.back());
+    EXPECT_EQ(DecToInt(StrMid(StrPad("", 3 * n, "1"), 1, 3)), 111);
 }
 
-TEST_F(Strings, ConcatenationJoinsTemporariesAndVariables) {
-    Str v = "mid";
-    EXPECT_EQ(S(StrLeft("abc", 1) + v + StrRight("xyz", 1) + "!"), "amidz!");
-    EXPECT_EQ(S(v + v), "midmid");
-    EXPECT_EQ(S(StrChr(0) + "text"), "text");
-}
-
-TEST_F(Strings, Substrings) {
-    struct Case { const char* s; int64_t start, count; const char* mid; } cases[] = {
-        {"abc", 0, 2, "ab"}, {"abc", -5, 2, "ab"}, {"abc", 3, 5, "c"}, {"abc", 4, 1, ""},
-        {"abc", 1, 0, ""}, {"abc", 1, -1, ""}, {"abc", 2, INT64_MAX, "bc"},
-        {"abc", INT64_MAX, 1, ""}, {"abc", INT64_MIN, 1, "a"}, {"", 1, 1, ""}, {nullptr, 1, 3, ""},
-    };
-    for (const Case& c : cases) EXPECT_EQ(S(StrMid(c.s, c.start, c.count)), c.mid) << c.start << "," << c.count;
-    EXPECT_EQ(S(StrLeft("abc", 5)), "abc");
-    EXPECT_EQ(S(StrLeft("abc", -1)), "");
-    EXPECT_EQ(S(StrLeft("abc", 2)), "ab");
-    EXPECT_EQ(S(StrRight("abc", 2)), "bc");
-    EXPECT_EQ(S(StrRight("abc", 9)), "abc");
-    EXPECT_EQ(S(StrRight("abc", INT64_MIN)), "");
-    EXPECT_EQ(S(StrLeft(nullptr, 3)), "");
-}
-
-TEST_F(Strings, Padding) {
+// Each primitive's edges: an unset string, a count or start out of range, a
+// character that is not a digit.
+TEST_F(Strings, PrimitivesAtTheirEdges) {
     Str unset;
-    struct Case { const char* s; int64_t length; StrArg fill; const char* padded; } cases[] = {
-        {"", 3, "0", "000"}, {"", 0, "0", ""}, {"", -2, "0", ""}, {"10110", 4, "0", "1011"},
-        {"1", 4, "0", "1000"}, {"ab", 4, "xyz", "abxx"}, {"ab", 4, unset, "ab  "},
-        {"ab", 3, "", "ab "},  // a set but empty fill pads with spaces too
+    struct Case { std::string got, want; int line; };
+#define C(got, want) Case{got, want, __LINE__}
+    const Case cases[] = {
+        C(S(StrMid("abc", 0, 2)), "ab"), C(S(StrMid("abc", -5, 2)), "ab"), C(S(StrMid("abc", 3, 5)), "c"),
+        C(S(StrMid("abc", 4, 1)), ""), C(S(StrMid("abc", 1, 0)), ""), C(S(StrMid("abc", 1, -1)), ""),
+        C(S(StrMid("abc", 2, 1)), "b"), C(S(StrMid("abc", 2, INT64_MAX)), "bc"), C(S(StrMid("abc", INT64_MAX, 1)), ""),
+        C(S(StrMid("abc", INT64_MIN, 1)), "a"), C(S(StrMid(unset, 1, 3)), ""), C(S(StrLeft("abc", 2)), "ab"),
+        C(S(StrLeft("abc", 5)), "abc"), C(S(StrLeft("abc", -1)), ""), C(S(StrRight("abc", 2)), "bc"),
+        C(S(StrRight("abc", 9)), "abc"), C(S(StrRight("abc", INT64_MIN)), ""), C(S(StrLeft(unset, 3)), ""),
+        C(S(StrPad("", 3, "0")), "000"), C(S(StrPad("", 0, "0")), ""), C(S(StrPad("", -2, "0")), ""),
+        C(S(StrPad("10110", 4, "0")), "1011"), C(S(StrPad("1", 4, "0")), "1000"), C(S(StrPad("ab", 4, "xyz")), "abxx"),
+        C(S(StrPad("ab", 4, unset)), "ab  "), C(S(StrPad("ab", 3, "")), "ab "),  // a set but empty fill: spaces too
+        C(N(StrAsc("")), "0"), C(N(StrAsc(unset)), "0"), C(N(StrAsc("\xE9x")), "233"), C(N(StrLen(unset)), "0"),
+        C(S(StrChr(65)), "A"), C(S(StrChr(321)), "A"), C(S(StrChr(0)), ""), C(S(StrChr(256)), ""),
+        C(S(StrChr(-1)), "\xFF"), C(S(StrReverse("abc")), "cba"), C(S(StrReverse(unset)), ""),
+        C(S(StrChr(0) + "te" + StrLeft("xyz", 1) + unset + StrRight("abc", 1)), "texc"),
+        C(S(IntToDec(0)), "0"), C(S(IntToDec(7)), "7"), C(S(IntToDec(10)), "10"), C(S(IntToDec(-5)), "-5"),
+        C(S(IntToDec(INT32_MIN)), "-2147483648"), C(S(IntToDec(INT32_MAX)), "2147483647"),
+        C(S(IntToDec(4294967296LL)), "4294967296"), C(S(IntToDec(-2147483649LL)), "-2147483649"),
+        C(S(IntToDec(INT64_MIN)), "-9223372036854775808"), C(S(IntToDec(INT64_MAX)), "9223372036854775807"),
+        C(S(IntToHex(0)), "0"), C(S(IntToHex(10)), "A"), C(S(IntToHex(255)), "FF"), C(S(IntToHex(4096)), "1000"),
+        C(S(IntToHex(-1)), "FFFFFFFFFFFFFFFF"), C(S(IntToHex(INT64_MIN)), "8000000000000000"),
+        C(S(IntToHex(0x123456789ABCDEFLL)), "123456789ABCDEF"),
+        C(N(DecToInt("")), "0"), C(N(DecToInt(unset)), "0"), C(N(DecToInt("7")), "7"), C(N(DecToInt("  \t-12abc")), "-12"),
+        C(N(DecToInt("+ 5")), "0"), C(N(DecToInt("$fF")), "255"), C(N(DecToInt("-$10")), "-16"), C(N(DecToInt("%102")), "2"),
+        C(N(DecToInt("0x1F")), "0"), C(N(DecToInt("1 000")), "1"), C(N(DecToInt("18446744073709551617")), "1"),
+        C(N(DecToInt("\n5")), "0"), C(N(DecToInt("--5")), "0"), C(N(DecToInt("+7")), "7"), C(N(DecToInt("$")), "0"),
+        C(N(DecToInt("%")), "0"), C(N(DecToInt("9\xB9")), "9"), C(N(DecToInt("$Ag")), "10"), C(N(DecToInt("$Gf")), "0"),
+        C(N(DecToInt("-9223372036854775808")), N(INT64_MIN)), C(N(DecToInt("$FFFFFFFFFFFFFFFF")), "-1"),
+        C(F(PowF(2, 0)), F(1)), C(F(PowF(2, 6)), F(64)), C(F(PowF(2, -1)), F(0.5f)), C(F(PowF(0.5f, 3)), F(0.125f)),
+        C(F(PowF(2, 200)), F(HUGE_VALF)), C(F(PowF(3, 2)), F(9)), C(F(PowF(2, 0.5f)), F(std::sqrt(2.0f))),
+        C(F(PowF(-2, 0.5f)), "nan"), C(F(PowF(2, -149)), F(std::ldexp(1.0f, -149))), C(F(PowF(2, -150)), F(0)),
+        C(N(TruncToInt(2.9)), "2"), C(N(TruncToInt(-2.9)), "-2"), C(N(TruncToInt(0.5)), "0"), C(N(TruncToInt(-0.5)), "0"),
+        C(N(TruncToInt(2.5)), "2"), C(N(TruncToInt(3.5)), "3"), C(N(TruncToInt(-2.5)), "-2"), C(N(TruncToInt(-0.7)), "0"),
+        C(N(TruncToInt(2147483647.0)), N(INT32_MAX)), C(N(TruncToInt(1e300)), N(INT32_MAX)),
+        C(N(TruncToInt(-2147483648.0)), N(INT32_MIN)), C(N(TruncToInt(-1e300)), N(INT32_MIN)), C(N(TruncToInt(NAN)), "0"),
     };
-    for (const Case& c : cases) EXPECT_EQ(S(StrPad(c.s, c.length, c.fill)), c.padded) << c.s << "/" << c.length;
+#undef C
+    for (const Case& c : cases) EXPECT_EQ(c.got, c.want) << "case on line " << c.line;
+    for (int e = -149; e <= 128; ++e) EXPECT_EQ(F(PowF(2, static_cast<float>(e))), F(std::ldexp(1.0f, e))) << e;
 }
 
-TEST_F(Strings, CharacterCodes) {
-    EXPECT_EQ(StrAsc(""), 0);
-    EXPECT_EQ(StrAsc(nullptr), 0);
-    EXPECT_EQ(StrAsc("\xE9x"), 233);
-    EXPECT_EQ(StrAsc("A"), 65);
-    EXPECT_EQ(S(StrChr(65)), "A");
-    EXPECT_EQ(S(StrChr(321)), "A");
-    EXPECT_EQ(S(StrChr(0)), "");
-    EXPECT_EQ(S(StrChr(256)), "");
-    EXPECT_EQ(S(StrChr(-1)), "\xFF");
-    EXPECT_EQ(S(StrReverse("abc")), "cba");
-    EXPECT_EQ(S(StrReverse(nullptr)), "");
-}
-
-TEST_F(Strings, NumbersToText) {
-    struct Case { int64_t v; const char* dec; const char* hex; } cases[] = {
-        {0, "0", "0"}, {10, "10", "A"}, {255, "255", "FF"}, {4096, "4096", "1000"},
-        {-5, "-5", "FFFFFFFFFFFFFFFB"}, {-1, "-1", "FFFFFFFFFFFFFFFF"},
-        {-2147483648LL, "-2147483648", "FFFFFFFF80000000"}, {2147483647, "2147483647", "7FFFFFFF"},
-        {4294967296LL, "4294967296", "100000000"},
-        {INT64_MIN, "-9223372036854775808", "8000000000000000"},
-        {INT64_MAX, "9223372036854775807", "7FFFFFFFFFFFFFFF"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(S(IntToDec(c.v)), c.dec);
-        EXPECT_EQ(S(IntToHex(c.v)), c.hex);
-    }
-}
-
-TEST_F(Strings, TextToNumbers) {
-    Str unset;
-    EXPECT_EQ(DecToInt(unset), 0);
-    struct Case { const char* s; int64_t v; } cases[] = {
-        {"", 0}, {"  \t-12abc", -12}, {"+ 5", 0}, {"$fF", 255}, {"-$10", -16}, {"%102", 2},
-        {"0x1F", 0}, {"1 000", 1}, {"18446744073709551617", 1}, {"\n5", 0}, {"--5", 0},
-        {"+7", 7}, {"$", 0}, {"%", 0}, {"9\xB9", 9}, {"-9223372036854775808", INT64_MIN},
-        {"$FFFFFFFFFFFFFFFF", -1},
-    };
-    for (const Case& c : cases) EXPECT_EQ(DecToInt(c.s), c.v) << "'" << c.s << "'";
-}
-
-TEST_F(Strings, FloatHelpers) {
-    EXPECT_EQ(PowF(2, 0), 1.0f);
-    EXPECT_EQ(PowF(2, 6), 64.0f);
-    EXPECT_EQ(PowF(2, -1), 0.5f);
-    EXPECT_EQ(PowF(0.5f, 3), 0.125f);
-    EXPECT_EQ(PowF(2, 200), HUGE_VALF);
-    EXPECT_EQ(PowF(3, 2), 9.0f);
-    EXPECT_EQ(PowF(10, 0.5f), static_cast<float>(std::sqrt(10.0L)));
-    EXPECT_TRUE(std::isnan(PowF(-2, 0.5f)));
-    struct Case { double x; int32_t v; } cases[] = {
-        {2.9, 2}, {-2.9, -2}, {0.5, 0}, {-0.5, 0}, {2.5, 2}, {3.5, 3}, {-2.5, -2}, {-0.7, 0},
-        {2147483647.0, INT32_MAX}, {1e300, INT32_MAX}, {-2147483648.0, INT32_MIN}, {-1e300, INT32_MIN},
-        {NAN, 0},
-    };
-    for (const Case& c : cases) EXPECT_EQ(TruncToInt(c.x), c.v) << c.x;
-}
-
-// The argument of the second primitive is a temporary sitting in the buffer;
-// reserving room for the result makes the buffer grow and move.
-TEST_F(Strings, TemporaryArgumentSurvivesBufferGrowth) {
-    std::string big(100000, 'q');
-    big[0] = '7';
-    big[99999] = 'z';
-    Str text(StrArg(big.data(), big.size()));
-    size_t before = TempCapacity();
-    Str padded = StrPad(StrLeft(text, 100000), 300000, "-");
-    EXPECT_GT(TempCapacity(), before);
-    EXPECT_EQ(padded.Length(), 300000u);
-    EXPECT_EQ(padded.Text()[0], '7');
-    EXPECT_EQ(padded.Text()[99999], 'z');
-    EXPECT_EQ(padded.Text()[100000], '-');
-    EXPECT_EQ(DecToInt(StrMid(StrPad("", 2000000, "1"), 1, 3)), 111);
-}
-
-TEST_F(Strings, LongStringsPassThroughEveryPrimitiveWhole) {
-    std::string big;
-    for (int i = 0; i < 100000; ++i) big += static_cast<char>('a' + i % 26);
-    Str s(StrArg(big.data(), big.size()));
-    EXPECT_EQ(StrLen(s), 100000);
-    EXPECT_EQ(S(StrLeft(s, 100000)), big);
-    EXPECT_EQ(S(StrRight(s, 100000)), big);
-    EXPECT_EQ(S(StrMid(s, 1, 100000)), big);
-    EXPECT_EQ(S(StrPad(s, 100000, "0")), big);
-    EXPECT_EQ(S(StrReverse(StrReverse(s))), big);
-    EXPECT_EQ(S(s + ""), big);
-    EXPECT_EQ(StrAsc(StrRight(s, 1)), 'a' + 99999 % 26);
-    std::string digits(100000, '0');
-    digits.back() = '5';
-    EXPECT_EQ(DecToInt(StrArg(digits.data(), digits.size())), 5);
-}
-
-TEST_F(Strings, TemporaryBufferGrowsByTheRequestPlusSlack) {
-    size_t end = TempEnd();
-    size_t capacity = TempCapacity();
-    size_t want = capacity + 100;
-    TempReserve(want, end);
-    EXPECT_EQ(TempEnd(), end + want);
-    EXPECT_EQ(TempCapacity(), end + want + 16384);
-    EXPECT_EQ(TempGiveBack(want), end);
-    TempReserve(10, end);  // fits: no growth
-    EXPECT_EQ(TempCapacity(), end + want + 16384);
-    TempGiveBack(10);
-}
-
-TEST_F(Strings, BuildingPieceByPieceGivesBackEveryBlock) {
+// Assignment, Append and Prepend, with pieces taken from the variable's own
+// text, step by step against std::string; short and long texts switch
+// storage all the time. At the end every block is back.
+TEST_F(Strings, VariablesFollowAModel) {
     HeapUsage before = HeapUsageOf(StringHeap());
     {
-        Str s;
-        for (int i = 0; i < 10000; ++i) {
-            s.Append(IntToDec(i % 10));
-            s.Prepend(StrChr('x'));
+        std::mt19937 rng(1207);
+        Str s, copy;
+        std::string ms, mcopy;
+        for (int step = 0; step < 5000; ++step) {
+            std::string piece(rng() % 20, ' ');
+            for (char& c : piece) c = static_cast<char>('A' + rng() % 58);
+            int64_t a = rng() % 24, b = rng() % 24;
+            std::string mid = ms.substr(std::min<size_t>(a ? a - 1 : 0, ms.size()), b);
+            switch (rng() % 8) {
+                case 0: s.Append(piece.c_str()), ms += piece; break;
+                case 1: s.Prepend(piece.c_str()), ms = piece + ms; break;
+                case 2: s.Append(StrMid(s, a, b)), ms += mid; break;
+                case 3: s.Prepend(StrMid(s, a, b)), ms = mid + ms; break;
+                case 4: a % 2 ? s.Append(s) : s.Prepend(s), ms += ms; break;
+                case 5: s = StrMid(s, a, b), ms = mid; break;
+                case 6: copy = s, mcopy = ms; break;
+                default:
+                    if (ms.size() > 4000 || !a) s.Release(), ms.clear();
+                    else s = StrRight(s, b) + copy, ms = ms.substr(ms.size() - std::min<size_t>(b, ms.size())) + mcopy;
+            }
+            ASSERT_EQ(std::string(s.Text()) + "|" + N(StrLen(s)) + "|" + S(copy), ms + "|" + N(ms.size()) + "|" + mcopy)
+                << "step " << step;  // the text ends with code 0, and has the length it says
         }
-        EXPECT_EQ(StrLen(s), 20000);
-        EXPECT_EQ(S(StrLeft(s, 2)), "xx");
-        EXPECT_EQ(S(StrRight(s, 3)), "789");
+        s.Release();
+        EXPECT_FALSE(s.IsSet());
+        s = "";
+        EXPECT_TRUE(s.IsSet());
     }
     EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, before.blocks);
     EXPECT_EQ(HeapUsageOf(StringHeap()).bytes, before.bytes);
 }
 
-}  // namespace
-
-namespace {
-
-// Short texts live in the variable itself, longer ones in a block: the
-// switch between the two must keep the text exact in every direction.
-TEST_F(Strings, ShortAndLongTextsSwitchStorage) {
-    HeapUsage before = HeapUsageOf(StringHeap());
-    Str s = "abc";
-    EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, before.blocks);
-    std::string want = "abc";
-    for (int i = 0; i < 12; ++i) {
-        s.Append(StrChr('d' + i));
-        want += static_cast<char>('d' + i);
-        ASSERT_EQ(S(s), want);
-    }
-    s = StrLeft(s, 2);  // long to short, taken from its own text
-    EXPECT_EQ(S(s), "ab");
-    s.Prepend("0123456789");
-    EXPECT_EQ(S(s), "0123456789ab");
-    s = StrMid(s, 3, 4);
-    EXPECT_EQ(S(s), "2345");
-    s.Prepend(s);
-    EXPECT_EQ(S(s), "23452345");
-    Str copy = s;
-    s = "";
-    EXPECT_TRUE(s.IsSet());
-    EXPECT_EQ(StrLen(s), 0);
-    EXPECT_EQ(S(copy), "23452345");
-    copy.Release();
-    s.Release();
-    EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, before.blocks);
+// The buffer grows when a reservation comes within 4 bytes of its capacity,
+// to the reservation's end plus 16384 bytes.
+TEST_F(Strings, BufferGrowsByTheRequestPlusSlack) {
+    size_t capacity = TempCapacity() + 100;
+    TempReserve(capacity, 0);
+    EXPECT_EQ(TempCapacity(), capacity + 16384);
+    capacity = TempCapacity();
+    TempReserve(capacity - 5, 0);
+    EXPECT_EQ(TempCapacity(), capacity);
+    TempReserve(capacity - 4, 0);
+    EXPECT_EQ(TempCapacity(), capacity - 4 + 16384);
+    EXPECT_EQ(TempGiveBack(capacity - 4), 0u);
 }
 
 }  // namespace
