@@ -92,10 +92,13 @@ void Str::Reserve(size_t front, size_t back) {
     Block* block = HeapBlock();
     if (block && block->front >= front && block->capacity - block->front - len - 1 >= back) return;
     if (len > SIZE_MAX / 4 || front > SIZE_MAX / 4 || back > SIZE_MAX / 4) OutOfMemory();
-    // Grow by at least half again, on the side that is asked for, so that a
-    // string built piece by piece is copied a logarithmic number of times.
-    size_t growFront = front ? front + len / 2 + 16 : 0;
-    size_t growBack = back ? back + len / 2 + 16 : 0;
+    // Grow by at least half again on the side that is asked for, and keep
+    // the room the other side has: a string built piece by piece, at either
+    // end or at both in turn, is then copied a logarithmic number of times.
+    size_t roomFront = block ? block->front : 0;
+    size_t roomBack = block ? block->capacity - block->front - len - 1 : 0;
+    size_t growFront = front ? front + len / 2 + 16 : roomFront;
+    size_t growBack = back ? back + len / 2 + 16 : roomBack;
     Block* fresh = NewBlock(growFront, len, growFront + len + 1 + growBack);
     memcpy(fresh->data + growFront, Text(), len);
     fresh->data[growFront + len] = '\0';

@@ -238,3 +238,33 @@ TEST_F(Strings, ShortAndLongTextsSwitchStorage) {
 }
 
 }  // namespace
+
+namespace {
+
+// Appending and prepending in turn keeps room on both sides of the text; the
+// text must stay exact through every move of its block, pieces taken from
+// the text itself included.
+TEST_F(Strings, AppendAndPrependInTurnKeepTheTextExact) {
+    HeapUsage before = HeapUsageOf(StringHeap());
+    {
+        Str s;
+        std::string want;
+        for (int i = 0; i < 3000; ++i) {
+            std::string piece(static_cast<size_t>(1 + i % 5), static_cast<char>('a' + i % 26));
+            s.Append(StrArg(piece.c_str()));
+            want += piece;
+            s.Prepend(IntToDec(i % 10));
+            want.insert(0, 1, static_cast<char>('0' + i % 10));
+            if (i % 1000 == 999) {
+                s.Prepend(StrRight(s, 3));
+                want.insert(0, want.substr(want.size() - 3));
+                s.Append(s);
+                want += want;
+            }
+        }
+        ASSERT_EQ(S(s), want);
+    }
+    EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, before.blocks);
+}
+
+}  // namespace
