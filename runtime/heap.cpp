@@ -8,42 +8,19 @@
 #include <windows.h>
 #endif
 
-// Small blocks (the strings of string arrays, the codec's short-lived arrays)
-// are carved from 64 KiB chunks in 16-byte size classes and recycled through
-// a free list per class: taking and giving back one costs a few instructions
-// instead of a trip through the platform allocator. Larger blocks go straight
-// to the platform (a private heap on Windows, the C allocator elsewhere).
-//
-// Every block has an 8-byte header word in front of it: the requested size
-// shifted left by 8, and the size class in the low byte (0 for a block of
-// the platform's). The usage counts use the requested sizes, so they are the
-// same on every platform.
-namespace {
+namespace heap_internal {
+Heap* gProgramHeap = nullptr;
+}  // namespace heap_internal
 
-constexpr size_t kHeader = 8;
-constexpr size_t kClassStep = 16;
-constexpr size_t kClasses = 16;  // totals up to 256 bytes, header included
+using namespace heap_internal;
+
+namespace {
 constexpr size_t kChunk = 64 * 1024;
 
-struct FreeBlock {
-    FreeBlock* next;
-};
-
-Heap* gProgramHeap = nullptr;
-
-}  // namespace
-
-struct Heap {
 #ifdef _WIN32
-    HANDLE handle;
+HANDLE HandleOf(Heap* heap) { return static_cast<HANDLE>(heap->handle); }
 #endif
-    size_t bytes;
-    size_t blocks;
-    FreeBlock* freeLists[kClasses + 1];
-    char* bump;        // next unused byte of the newest chunk
-    char* bumpEnd;
-    void* chunks;      // chunks, each starting with the link to the previous one
-};
+}  // namespace
 
 void OutOfMemory() {
     static const char msg[] = "out of memory\n";
@@ -62,7 +39,7 @@ void OutOfMemory() {
 // large zeroed block costs no pass over its memory.
 static void* RawTake(Heap* heap, size_t bytes, bool zero = false) {
 #ifdef _WIN32
-    void* block = HeapAlloc(heap->handle, zero ? HEAP_ZERO_MEMORY : 0, bytes);
+    void* block = HeapAlloc(HandleOf(heap), zero ? HEAP_ZERO_MEMORY : 0, bytes);
 #else
     (void)heap;
     void* block = zero ? calloc(1, bytes) : malloc(bytes);
@@ -73,7 +50,7 @@ static void* RawTake(Heap* heap, size_t bytes, bool zero = false) {
 
 static void RawGive(Heap* heap, void* block) {
 #ifdef _WIN32
-    HeapFree(heap->handle, 0, block);
+    HeapFree(HandleOf(heap), 0, block);
 #else
     (void)heap;
     free(block);
@@ -95,7 +72,7 @@ Heap* NewHeap(size_t initialSize) {
 void DeleteHeap(Heap* heap) {
     if (!heap) return;
 #ifdef _WIN32
-    HeapDestroy(heap->handle);  // every block and chunk at once
+    HeapDestroy(HandleOf(heap));  // every block and chunk at once
 #else
     // Blocks still held stay with the C allocator; the chunks go.
     for (void* chunk = heap->chunks; chunk;) {
@@ -107,14 +84,10 @@ void DeleteHeap(Heap* heap) {
     free(heap);
 }
 
-static uint64_t& HeaderOf(void* block) {
-    return *reinterpret_cast<uint64_t*>(static_cast<char*>(block) - kHeader);
-}
+// The size class of a request, 0 for one the platform serves.
+static size_t SmallClass(size_t bytes) { return bytes <= kSmallMax ? ClassOf(bytes) : 0; }
 
-static size_t ClassOf(size_t bytes) {
-    size_t total = bytes + kHeader;
-    return total <= kClasses * kClassStep ? (total + kClassStep - 1) / kClassStep : 0;
-}
+static bool TooLarge(size_t bytes) { return static_cast<uint64_t>(bytes) > LargestRequest(SIZE_MAX); }
 
 static char* TakeSmall(Heap* heap, size_t cls) {
     if (FreeBlock* block = heap->freeLists[cls]) {
@@ -134,9 +107,9 @@ static char* TakeSmall(Heap* heap, size_t cls) {
     return raw;
 }
 
-static void* Take(Heap* heap, size_t bytes, bool zero = false) {
-    if (bytes > (SIZE_MAX >> 8) - kHeader) OutOfMemory();
-    size_t cls = ClassOf(bytes);
+void* heap_internal::TakeSlow(Heap* heap, size_t bytes, bool zero) {
+    if (TooLarge(bytes)) OutOfMemory();
+    size_t cls = SmallClass(bytes);
     char* raw = cls ? TakeSmall(heap, cls) : static_cast<char*>(RawTake(heap, bytes + kHeader, zero));
     if (cls && zero) memset(raw + kHeader, 0, bytes);
     void* user = raw + kHeader;
@@ -146,20 +119,18 @@ static void* Take(Heap* heap, size_t bytes, bool zero = false) {
     return user;
 }
 
-void* HeapTake(Heap* heap, size_t bytes) { return Take(heap, bytes); }
-
-void* HeapTakeZeroed(Heap* heap, size_t bytes) { return Take(heap, bytes, true); }
+void* HeapTakeZeroed(Heap* heap, size_t bytes) { return TakeSlow(heap, bytes, true); }
 
 void* HeapResize(Heap* heap, void* block, size_t bytes) {
-    if (!block) return Take(heap, bytes);
-    if (bytes > (SIZE_MAX >> 8) - kHeader) OutOfMemory();
+    if (!block) return HeapTake(heap, bytes);
+    if (TooLarge(bytes)) OutOfMemory();
     uint64_t header = HeaderOf(block);
     size_t old = static_cast<size_t>(header >> 8);
     size_t cls = static_cast<size_t>(header & 0xFF);
-    if (cls == 0 && ClassOf(bytes) == 0) {
+    if (cls == 0 && SmallClass(bytes) == 0) {
         char* raw = static_cast<char*>(block) - kHeader;
 #ifdef _WIN32
-        char* moved = static_cast<char*>(HeapReAlloc(heap->handle, 0, raw, bytes + kHeader));
+        char* moved = static_cast<char*>(HeapReAlloc(HandleOf(heap), 0, raw, bytes + kHeader));
 #else
         char* moved = static_cast<char*>(realloc(raw, bytes + kHeader));
 #endif
@@ -169,30 +140,22 @@ void* HeapResize(Heap* heap, void* block, size_t bytes) {
         heap->bytes = heap->bytes - old + bytes;
         return user;
     }
-    if (cls != 0 && ClassOf(bytes) == cls) {
+    if (cls != 0 && SmallClass(bytes) == cls) {
         HeaderOf(block) = static_cast<uint64_t>(bytes) << 8 | cls;
         heap->bytes = heap->bytes - old + bytes;
         return block;
     }
-    void* moved = Take(heap, bytes);
+    void* moved = HeapTake(heap, bytes);
     memcpy(moved, block, old < bytes ? old : bytes);
     HeapGive(heap, block);
     return moved;
 }
 
-void HeapGive(Heap* heap, void* block) {
-    if (!block) return;
-    uint64_t header = HeaderOf(block);
-    size_t cls = static_cast<size_t>(header & 0xFF);
-    heap->bytes -= static_cast<size_t>(header >> 8);
+// A block of the platform's; small blocks go back to their list inline.
+void heap_internal::GiveSlow(Heap* heap, void* block) {
+    heap->bytes -= static_cast<size_t>(HeaderOf(block) >> 8);
     heap->blocks -= 1;
-    if (cls) {
-        FreeBlock* free = static_cast<FreeBlock*>(block);
-        free->next = heap->freeLists[cls];
-        heap->freeLists[cls] = free;
-    } else {
-        RawGive(heap, static_cast<char*>(block) - kHeader);
-    }
+    RawGive(heap, static_cast<char*>(block) - kHeader);
 }
 
 HeapUsage HeapUsageOf(const Heap* heap) {
@@ -209,4 +172,3 @@ void ProgramHeapEnd() {
     gProgramHeap = nullptr;
 }
 
-Heap* ProgramHeap() { return gProgramHeap; }

@@ -268,3 +268,32 @@ TEST_F(Strings, AppendAndPrependInTurnKeepTheTextExact) {
 }
 
 }  // namespace
+
+namespace {
+
+// The heap refuses only a request no platform could grant. On a 32-bit
+// platform every size up to the end of the address space, less the block
+// header, goes to the platform: a 20 MiB string of a million-character
+// message included.
+TEST(Heap, RefusesOnlyWhatNoPlatformCanGrant) {
+    using heap_internal::LargestRequest;
+    EXPECT_EQ(LargestRequest(UINT32_MAX), UINT32_MAX - heap_internal::kHeader);
+    EXPECT_GT(LargestRequest(UINT32_MAX), uint64_t{1} << 31);
+    EXPECT_EQ(LargestRequest(UINT64_MAX), UINT64_MAX >> 8);
+    Heap* heap = NewHeap(4096);
+    const size_t big = size_t{40} << 20;
+    char* block = static_cast<char*>(HeapTake(heap, big));
+    block[0] = 'a';
+    block[big - 1] = 'z';
+    block = static_cast<char*>(HeapResize(heap, block, big + 4096));
+    EXPECT_EQ(block[big - 1], 'z');
+    EXPECT_EQ(HeapUsageOf(heap).bytes, big + 4096);
+    HeapGive(heap, block);
+    EXPECT_EQ(HeapUsageOf(heap).blocks, 0u);
+    DeleteHeap(heap);
+#ifndef _WIN32
+    EXPECT_EXIT(HeapTake(NewHeap(4096), SIZE_MAX - 4), ::testing::ExitedWithCode(3), "out of memory");
+#endif
+}
+
+}  // namespace
