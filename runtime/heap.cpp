@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -16,6 +17,7 @@ using namespace heap_internal;
 
 namespace {
 constexpr size_t kChunk = 64 * 1024;
+constexpr size_t kSpareMin = 256 * 1024;  // smaller blocks the platform recycles well
 
 #ifdef _WIN32
 HANDLE HandleOf(Heap* heap) { return static_cast<HANDLE>(heap->handle); }
@@ -74,6 +76,7 @@ void DeleteHeap(Heap* heap) {
 #ifdef _WIN32
     HeapDestroy(HandleOf(heap));  // every block and chunk at once
 #else
+    for (void* spare : heap->spares) free(spare);
     // Blocks still held stay with the C allocator; the chunks go.
     for (void* chunk = heap->chunks; chunk;) {
         void* previous = *static_cast<void**>(chunk);
@@ -107,10 +110,26 @@ static char* TakeSmall(Heap* heap, size_t cls) {
     return raw;
 }
 
+// A kept large block that fits `bytes` without wasting more than half of
+// it, or null.
+static char* TakeSpare(Heap* heap, size_t bytes, bool zero) {
+    if (bytes < kSpareMin) return nullptr;
+    for (size_t i = 0; i < 4; ++i) {
+        if (heap->spares[i] && heap->spareSize[i] >= bytes && heap->spareSize[i] / 2 <= bytes) {
+            char* raw = static_cast<char*>(heap->spares[i]);
+            heap->spares[i] = nullptr;
+            if (zero) memset(raw + kHeader, 0, bytes);
+            return raw;
+        }
+    }
+    return nullptr;
+}
+
 void* heap_internal::TakeSlow(Heap* heap, size_t bytes, bool zero) {
     if (TooLarge(bytes)) OutOfMemory();
     size_t cls = SmallClass(bytes);
-    char* raw = cls ? TakeSmall(heap, cls) : static_cast<char*>(RawTake(heap, bytes + kHeader, zero));
+    char* raw = cls ? TakeSmall(heap, cls) : TakeSpare(heap, bytes, zero);
+    if (!raw && !cls) raw = static_cast<char*>(RawTake(heap, bytes + kHeader, zero));
     if (cls && zero) memset(raw + kHeader, 0, bytes);
     void* user = raw + kHeader;
     HeaderOf(user) = static_cast<uint64_t>(bytes) << 8 | cls;
@@ -153,9 +172,22 @@ void* HeapResize(Heap* heap, void* block, size_t bytes) {
 
 // A block of the platform's; small blocks go back to their list inline.
 void heap_internal::GiveSlow(Heap* heap, void* block) {
-    heap->bytes -= static_cast<size_t>(HeaderOf(block) >> 8);
+    size_t size = static_cast<size_t>(HeaderOf(block) >> 8);
+    heap->bytes -= size;
     heap->blocks -= 1;
-    RawGive(heap, static_cast<char*>(block) - kHeader);
+    char* raw = static_cast<char*>(block) - kHeader;
+    if (size >= kSpareMin) {
+        // Kept in place of the smallest spare, which goes back instead.
+        size_t slot = 0;
+        for (size_t i = 1; i < 4; ++i)
+            if (!heap->spares[slot] ? false : !heap->spares[i] || heap->spareSize[i] < heap->spareSize[slot]) slot = i;
+        if (!heap->spares[slot] || heap->spareSize[slot] < size) {
+            std::swap(raw, *reinterpret_cast<char**>(&heap->spares[slot]));
+            std::swap(size, heap->spareSize[slot]);
+        }
+        if (!raw) return;
+    }
+    RawGive(heap, raw);
 }
 
 HeapUsage HeapUsageOf(const Heap* heap) {

@@ -61,6 +61,11 @@ struct Heap {
     char* bump;  // next unused byte of the newest chunk
     char* bumpEnd;
     void* chunks;  // chunks, each starting with the link to the previous one
+    // Large blocks given back, kept for the next large request: fresh pages
+    // from the platform cost a fault each, which made a long text's working
+    // storage cost more per character than a short one's.
+    void* spares[4];     // raw blocks, header included
+    size_t spareSize[4]; // bytes usable after the header
 };
 
 Heap* NewHeap(size_t initialSize);

@@ -43,11 +43,14 @@ constexpr size_t kShortMax = 8;
 constexpr size_t kShortOff = SIZE_MAX;
 
 // The low `k` bytes (k at most 8) set.
-SMS_INLINE uint64_t Mask(size_t k) { return ~uint64_t(0) >> (32 - 4 * k) >> (32 - 4 * k); }
+constexpr uint64_t kMasks[9] = {0, 0xFF, 0xFFFF, 0xFFFFFF, 0xFFFFFFFF, 0xFFFFFFFFFFull, 0xFFFFFFFFFFFFull,
+                                0xFFFFFFFFFFFFFFull, ~uint64_t(0)};
+SMS_INLINE uint64_t Mask(size_t k) { return kMasks[k]; }
 
 // Reads exactly `k` (at most 8) bytes: two overlapping loads of a power-of-
 // two width, never a byte past the text.
 SMS_INLINE uint64_t Load(const char* p, size_t k) {
+    if (k == 1) return static_cast<unsigned char>(p[0]);  // the common case
     if (k >= 4) {
         uint32_t lo, hi;
         memcpy(&lo, p, 4);
@@ -124,8 +127,8 @@ public:
     // `k` (at most 8) characters from position `skip` (counted from 0) on,
     // as a value; skip + k must not pass the end.
     SMS_FORCE uint64_t CharsAt(size_t skip, size_t k) const {
-        // Two half shifts: a skip of 8 (with k 0) shifts everything out.
-        if (kind_ == kShort) return (chars_ >> (4 * skip) >> (4 * skip)) & strings_internal::Mask(k);
+        // A skip of 8 comes only with k 0, whose mask clears everything.
+        if (kind_ == kShort) return (chars_ >> (8 * (skip & 7))) & strings_internal::Mask(k);
         return strings_internal::Load(Ptr() + skip, k);
     }
     // Whether the text is a temporary in the buffer.

@@ -290,6 +290,17 @@ TEST(Heap, RefusesOnlyWhatNoPlatformCanGrant) {
     EXPECT_EQ(HeapUsageOf(heap).bytes, big + 4096);
     HeapGive(heap, block);
     EXPECT_EQ(HeapUsageOf(heap).blocks, 0u);
+    // A large block given back is kept for the next large request, which
+    // must still come zeroed when asked so.
+    for (size_t size : {size_t{1} << 20, (size_t{1} << 20) - 100, size_t{3} << 20}) {
+        char* dirty = static_cast<char*>(HeapTake(heap, size));
+        memset(dirty, 0x5A, size);
+        HeapGive(heap, dirty);
+        char* zeroed = static_cast<char*>(HeapTakeZeroed(heap, size));
+        EXPECT_EQ(zeroed[0] | zeroed[size / 2] | zeroed[size - 1], 0) << size;
+        HeapGive(heap, zeroed);
+    }
+    EXPECT_EQ(HeapUsageOf(heap).bytes, 0u);
     DeleteHeap(heap);
 #ifndef _WIN32
     EXPECT_EXIT(HeapTake(NewHeap(4096), SIZE_MAX - 4), ::testing::ExitedWithCode(3), "out of memory");
