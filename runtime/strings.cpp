@@ -48,6 +48,19 @@ Str::Block* NewBlock(size_t front, size_t len, size_t capacity) {
 }  // namespace
 
 
+void Str::Unpack() const {
+    size_t len = Length();
+    Block* block = NewBlock(0, len, len + 1);
+    Store(block->data, InlineChars(), len);
+    block->data[len] = '\0';
+    word_ = reinterpret_cast<uintptr_t>(block);
+}
+
+void Str::CopyTo(char* dst) const {
+    if (IsInline()) Store(dst, InlineChars(), Length());
+    else if (word_) memcpy(dst, Text(), Length());
+}
+
 // Makes room for `front` more bytes before and `back` more after the text,
 // moving a short text out of the word into a block.
 void Str::Reserve(size_t front, size_t back) {
@@ -63,7 +76,7 @@ void Str::Reserve(size_t front, size_t back) {
     size_t growFront = front ? front + len / 2 + 16 : roomFront;
     size_t growBack = back ? back + len / 2 + 16 : roomBack;
     Block* fresh = NewBlock(growFront, len, growFront + len + 1 + growBack);
-    memcpy(fresh->data + growFront, Text(), len);
+    CopyTo(fresh->data + growFront);
     fresh->data[growFront + len] = '\0';
     Release();
     word_ = reinterpret_cast<uintptr_t>(fresh);
@@ -97,12 +110,12 @@ void Str::Assign(const char* text, size_t len) {
 void Str::AppendSlow(StrArg piece) {
     size_t add = piece.Length(), len = Length();
     if (len + add <= kInline) {
-        uintptr_t word = ShortWord(Load(Text(), len) | piece.CharsAt(0, add) << (8 * len), len + add);
+        uintptr_t word = ShortWord(StrArg(*this).CharsAt(0, len) | piece.CharsAt(0, add) << (8 * len), len + add);
         Release();
         word_ = word;
     } else {
         // `piece` may be this variable's own text: note its offset first.
-        const char* own = Text();
+        const char* own = IsInline() ? reinterpret_cast<const char*>(&word_) + 1 : Text();
         bool self = piece.Ptr() >= own && piece.Ptr() <= own + len;
         size_t selfOff = self ? static_cast<size_t>(piece.Ptr() - own) : 0;
         Reserve(0, add);
@@ -118,11 +131,11 @@ void Str::AppendSlow(StrArg piece) {
 void Str::PrependSlow(StrArg piece) {
     size_t add = piece.Length(), len = Length();
     if (len + add <= kInline) {
-        uintptr_t word = ShortWord(piece.CharsAt(0, add) | Load(Text(), len) << (8 * add), len + add);
+        uintptr_t word = ShortWord(piece.CharsAt(0, add) | StrArg(*this).CharsAt(0, len) << (8 * add), len + add);
         Release();
         word_ = word;
     } else {
-        const char* own = Text();
+        const char* own = IsInline() ? reinterpret_cast<const char*>(&word_) + 1 : Text();
         bool self = piece.Ptr() >= own && piece.Ptr() <= own + len;
         size_t selfOff = self ? static_cast<size_t>(piece.Ptr() - own) : 0;
         Reserve(add, 0);

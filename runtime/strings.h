@@ -161,10 +161,13 @@ private:
 // up to kInline characters is kept in the word itself, its first byte holding
 // a tag (bit 0 set) and the length; a longer one lives in a block of the
 // string heap. Short texts are the common case in the converter (binary
-// digits, hex digits, single characters), and they need no heap block.
+// digits, hex digits, single characters), and they need no heap block. A
+// text that fills the word has no room for its final code 0: `Text()` moves
+// it to a block the first time it is asked for (outside the converter's
+// work, which reads texts through `StrArg`).
 class Str {
 public:
-    static constexpr size_t kInline = sizeof(void*) - 2;
+    static constexpr size_t kInline = sizeof(void*) - 1;
 
     // A text too long for the word: kept with room on both sides, so that
     // appending and prepending move nothing most of the time.
@@ -205,6 +208,7 @@ public:
     }
     // "" when unset; valid until the next change.
     const char* Text() const {
+        if (IsInline() && Length() == kInline) Unpack();
         if (IsInline()) return reinterpret_cast<const char*>(&word_) + 1;
         if (!word_) return "";
         const Block* block = reinterpret_cast<const Block*>(word_);
@@ -213,7 +217,10 @@ public:
 
 private:
     friend class StrArg;
-    uintptr_t word_ = 0;
+    mutable uintptr_t word_ = 0;  // mutable: see Text()
+    void Unpack() const;
+    // The text copied to `dst` (Length() bytes), from the word or the block.
+    void CopyTo(char* dst) const;
     SMS_FORCE bool IsInline() const { return (word_ & 1) != 0; }
     SMS_FORCE Block* HeapBlock() const { return IsInline() ? nullptr : reinterpret_cast<Block*>(word_); }
     // The word of a short text: tag and length in the low byte, then the

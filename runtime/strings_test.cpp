@@ -308,3 +308,21 @@ TEST(Heap, RefusesOnlyWhatNoPlatformCanGrant) {
 }
 
 }  // namespace
+
+namespace {
+
+// A text that fills the variable's word has no room there for its code 0:
+// asked for its text, it must still end there.
+TEST_F(Strings, TextOfAFullWordEndsWithCodeZero) {
+    for (size_t len = 1; len <= 9; ++len) {
+        std::string want(len, 'k');
+        want[0] = 'A';
+        Str s = StrArg(want.c_str());
+        EXPECT_STREQ(s.Text(), want.c_str());
+        s.Append("z");
+        EXPECT_STREQ(s.Text(), (want + "z").c_str());
+        EXPECT_EQ(S(StrRight(s, 2) + StrLeft(s, 1)), want.substr(len - 1) + "zA");
+    }
+}
+
+}  // namespace
