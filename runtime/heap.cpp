@@ -114,7 +114,7 @@ static char* TakeSmall(Heap* heap, size_t cls) {
 // it, or null.
 static char* TakeSpare(Heap* heap, size_t bytes, bool zero) {
     if (bytes < kSpareMin) return nullptr;
-    for (size_t i = 0; i < 4; ++i) {
+    for (size_t i = 0; i < kSpares; ++i) {
         if (heap->spares[i] && heap->spareSize[i] >= bytes && heap->spareSize[i] / 2 <= bytes) {
             char* raw = static_cast<char*>(heap->spares[i]);
             heap->spares[i] = nullptr;
@@ -179,7 +179,7 @@ void heap_internal::GiveSlow(Heap* heap, void* block) {
     if (size >= kSpareMin) {
         // Kept in place of the smallest spare, which goes back instead.
         size_t slot = 0;
-        for (size_t i = 1; i < 4; ++i)
+        for (size_t i = 1; i < kSpares; ++i)
             if (!heap->spares[slot] ? false : !heap->spares[i] || heap->spareSize[i] < heap->spareSize[slot]) slot = i;
         if (!heap->spares[slot] || heap->spareSize[slot] < size) {
             std::swap(raw, *reinterpret_cast<char**>(&heap->spares[slot]));

@@ -38,6 +38,7 @@ constexpr size_t kHeader = 8;
 constexpr size_t kClassStep = 16;
 constexpr size_t kClasses = 16;  // totals up to 256 bytes, header included
 constexpr size_t kSmallMax = kClasses * kClassStep - kHeader;
+constexpr size_t kSpares = 8;
 
 // The largest request a heap records, on a platform whose sizes go up to
 // `sizeMax`: the header word must hold the size above its class byte, and
@@ -63,9 +64,10 @@ struct Heap {
     void* chunks;  // chunks, each starting with the link to the previous one
     // Large blocks given back, kept for the next large request: fresh pages
     // from the platform cost a fault each, which made a long text's working
-    // storage cost more per character than a short one's.
-    void* spares[4];     // raw blocks, header included
-    size_t spareSize[4]; // bytes usable after the header
+    // storage cost more per character than a short one's. What is kept never
+    // exceeds what was in use at once.
+    void* spares[heap_internal::kSpares];      // raw blocks, header included
+    size_t spareSize[heap_internal::kSpares];  // bytes usable after the header
 };
 
 Heap* NewHeap(size_t initialSize);
