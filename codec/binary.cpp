@@ -5,12 +5,15 @@
 
 namespace {
 
+// Each public helper below is this code with its own constant width and
+// bounds: inlined into it, the loops are unrolled and the weights folded.
+
 // Binary digits of `value` by repeated halving, most significant first, with
 // '0' put in front up to `width` digits. The quotients and remainders are
 // kept in arrays of `upperBound` + 1 elements; a value needing more steps
 // than they hold (outside the callers' range) still gets all its digits, the
 // extra steps are just not recorded.
-Tmp ToBinary(int16_t value, int64_t width, size_t upperBound) {
+SMS_INLINE Tmp ToBinary(int16_t value, int64_t width, size_t upperBound) {
     Str digits;
     Array<int16_t> quotients(upperBound), remainders(upperBound);
     if (value == 0) {
@@ -39,10 +42,11 @@ Tmp ToBinary(int16_t value, int64_t width, size_t upperBound) {
 
 // The value of the first `width` binary digits, each weighted from the left.
 // A missing digit reads as 0.
-int16_t FromBinary(StrArg bitsArg, int width) {
+SMS_INLINE int16_t FromBinary(StrArg bitsArg, int width) {
     StrArg bits = bitsArg.Pinned();
     Array<int16_t> digits(static_cast<size_t>(width) + 1);
     int16_t sum = 0;
+#pragma GCC unroll 8
     for (int i = 1; i <= width; ++i) {
         digits[static_cast<size_t>(i)] = static_cast<int16_t>(DecToInt(StrMid(bits, i, 1)));
         float weight = PowF(2.0f, static_cast<float>(width) - static_cast<float>(i));

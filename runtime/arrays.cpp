@@ -19,28 +19,9 @@ ArrayHeader* HeaderOf(void* elements) { return static_cast<ArrayHeader*>(element
 
 void ArrayRuntimeInit() { gContainerOps = ContainerOps{DimArray, ReleaseArray}; }
 
-const ArrayHeader* ArrayHeaderOf(const void* elements) {
-    return static_cast<const ArrayHeader*>(elements) - 1;
-}
-
-void DimArray(size_t elementSize, size_t count, intptr_t typeCode, const intptr_t* managedFields,
-              void** variable) {
-    ReleaseArray(*variable);
+void* arrays_internal::TakeLarge(size_t elementSize, size_t count) {
     if (elementSize && count > (SIZE_MAX - sizeof(ArrayHeader)) / elementSize) OutOfMemory();
-    size_t bytes = elementSize * count;
-    // Small arrays (the converter's digit arrays) are taken plain and cleared
-    // here; large ones come zeroed from the heap, which for fresh pages costs
-    // no pass over the memory. Either way every element starts 0 or unset.
-    auto* header = static_cast<ArrayHeader*>(bytes <= 4096 ? HeapTake(ProgramHeap(), sizeof(ArrayHeader) + bytes)
-                                                           : HeapTakeZeroed(ProgramHeap(), sizeof(ArrayHeader) + bytes));
-    header->dimensions = 1;
-    header->elementSize = static_cast<intptr_t>(elementSize);
-    header->managedFields = managedFields;
-    header->owner = variable;
-    header->count = static_cast<intptr_t>(count);
-    header->typeCode = typeCode;
-    if (bytes <= 4096) memset(header + 1, 0, bytes);
-    *variable = header + 1;
+    return HeapTakeZeroed(ProgramHeap(), sizeof(ArrayHeader) + elementSize * count);
 }
 
 void DimArrayMulti(int dimensions, size_t elementSize, intptr_t typeCode,
@@ -61,19 +42,16 @@ void DimArrayMulti(int dimensions, size_t elementSize, intptr_t typeCode,
     HeaderOf(*variable)->dimensions = dimensions;
 }
 
-void ReleaseArray(void* elements) {
-    if (!elements) return;
-    ArrayHeader* header = HeaderOf(elements);
+// Releases every string the managed-field list names in every element.
+void arrays_internal::ReleaseFields(ArrayHeader* header) {
+    void* elements = header + 1;
     if (header->managedFields == kStringElementFields) {
         Str* strings = static_cast<Str*>(elements);
         for (intptr_t i = 0; i < header->count; ++i) strings[i].Release();
-    } else if (header->managedFields) {
-        char* element = static_cast<char*>(elements);
-        for (intptr_t i = 0; i < header->count; ++i, element += header->elementSize) {
-            for (const intptr_t* f = header->managedFields; *f >= 0; ++f)
-                reinterpret_cast<Str*>(element + *f)->Release();
-        }
+        return;
     }
-    *header->owner = nullptr;
-    HeapGive(ProgramHeap(), header);
+    char* element = static_cast<char*>(elements);
+    for (intptr_t i = 0; i < header->count; ++i, element += header->elementSize) {
+        for (const intptr_t* f = header->managedFields; *f >= 0; ++f) reinterpret_cast<Str*>(element + *f)->Release();
+    }
 }

@@ -8,7 +8,9 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
+#include "runtime/heap.h"
 #include "runtime/strings.h"
 
 enum ArrayTypeCode : intptr_t { ARRAY_TYPE_INT16 = 3, ARRAY_TYPE_STRING = 8 };
@@ -30,16 +32,58 @@ extern const intptr_t kStringElementFields[];
 void ArrayRuntimeInit();
 
 // Releases what `*variable` holds, then gives it `count` zeroed elements.
-void DimArray(size_t elementSize, size_t count, intptr_t typeCode, const intptr_t* managedFields,
-              void** variable);
+inline void DimArray(size_t elementSize, size_t count, intptr_t typeCode, const intptr_t* managedFields,
+                     void** variable);
 // `sizes` holds one size (upper bound + 1) per dimension on entry and the
 // strides on return; the elements are dimensioned as one block.
 void DimArrayMulti(int dimensions, size_t elementSize, intptr_t typeCode,
                    const intptr_t* managedFields, void** variable, intptr_t* sizes);
 // Releases the strings the elements own, clears the owning variable and
 // frees the block. Null does nothing.
-void ReleaseArray(void* elements);
-const ArrayHeader* ArrayHeaderOf(const void* elements);
+inline void ReleaseArray(void* elements);
+inline const ArrayHeader* ArrayHeaderOf(const void* elements) {
+    return static_cast<const ArrayHeader*>(elements) - 1;
+}
+
+// --- Inline paths: the converter dimensions and releases small arrays in
+// every call of its helpers, so both cost a few instructions.
+
+namespace arrays_internal {
+void* TakeLarge(size_t elementSize, size_t count);
+void ReleaseFields(ArrayHeader* header);
+// Small arrays are taken plain and cleared here; large ones come zeroed from
+// the heap, which for fresh pages costs no pass over the memory.
+constexpr size_t kClearInPlace = 4096;
+}  // namespace arrays_internal
+
+SMS_INLINE void DimArray(size_t elementSize, size_t count, intptr_t typeCode, const intptr_t* managedFields,
+                         void** variable) {
+    ReleaseArray(*variable);
+    size_t bytes = elementSize * count;
+    ArrayHeader* header;
+    if (elementSize <= arrays_internal::kClearInPlace && count <= arrays_internal::kClearInPlace &&
+        bytes <= arrays_internal::kClearInPlace) {
+        header = static_cast<ArrayHeader*>(HeapTake(ProgramHeap(), sizeof(ArrayHeader) + bytes));
+        memset(header + 1, 0, bytes);
+    } else {
+        header = static_cast<ArrayHeader*>(arrays_internal::TakeLarge(elementSize, count));
+    }
+    header->dimensions = 1;
+    header->elementSize = static_cast<intptr_t>(elementSize);
+    header->managedFields = managedFields;
+    header->owner = variable;
+    header->count = static_cast<intptr_t>(count);
+    header->typeCode = typeCode;
+    *variable = header + 1;
+}
+
+SMS_INLINE void ReleaseArray(void* elements) {
+    if (!elements) return;
+    ArrayHeader* header = static_cast<ArrayHeader*>(elements) - 1;
+    if (header->managedFields) arrays_internal::ReleaseFields(header);
+    *header->owner = nullptr;
+    HeapGive(ProgramHeap(), header);
+}
 
 // --- Typed array variables, released when they go out of scope ---------------
 

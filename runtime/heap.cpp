@@ -3,47 +3,26 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
 #endif
 
-// Small blocks (the strings of string arrays, the codec's short-lived arrays)
-// are carved from 64 KiB chunks in 16-byte size classes and recycled through
-// a free list per class: taking and giving back one costs a few instructions
-// instead of a trip through the platform allocator. Larger blocks go straight
-// to the platform (a private heap on Windows, the C allocator elsewhere).
-//
-// Every block has an 8-byte header word in front of it: the requested size
-// shifted left by 8, and the size class in the low byte (0 for a block of
-// the platform's). The usage counts use the requested sizes, so they are the
-// same on every platform.
-namespace {
-
-constexpr size_t kHeader = 8;
-constexpr size_t kClassStep = 16;
-constexpr size_t kClasses = 16;  // totals up to 256 bytes, header included
-constexpr size_t kChunk = 64 * 1024;
-
-struct FreeBlock {
-    FreeBlock* next;
-};
-
+namespace heap_internal {
 Heap* gProgramHeap = nullptr;
+}  // namespace heap_internal
 
-}  // namespace
+using namespace heap_internal;
 
-struct Heap {
+namespace {
+constexpr size_t kChunk = 64 * 1024;
+constexpr size_t kSpareMin = 256 * 1024;  // smaller blocks the platform recycles well
+
 #ifdef _WIN32
-    HANDLE handle;
+HANDLE HandleOf(Heap* heap) { return static_cast<HANDLE>(heap->handle); }
 #endif
-    size_t bytes;
-    size_t blocks;
-    FreeBlock* freeLists[kClasses + 1];
-    char* bump;        // next unused byte of the newest chunk
-    char* bumpEnd;
-    void* chunks;      // chunks, each starting with the link to the previous one
-};
+}  // namespace
 
 void OutOfMemory() {
     static const char msg[] = "out of memory\n";
@@ -62,7 +41,7 @@ void OutOfMemory() {
 // large zeroed block costs no pass over its memory.
 static void* RawTake(Heap* heap, size_t bytes, bool zero = false) {
 #ifdef _WIN32
-    void* block = HeapAlloc(heap->handle, zero ? HEAP_ZERO_MEMORY : 0, bytes);
+    void* block = HeapAlloc(HandleOf(heap), zero ? HEAP_ZERO_MEMORY : 0, bytes);
 #else
     (void)heap;
     void* block = zero ? calloc(1, bytes) : malloc(bytes);
@@ -73,7 +52,7 @@ static void* RawTake(Heap* heap, size_t bytes, bool zero = false) {
 
 static void RawGive(Heap* heap, void* block) {
 #ifdef _WIN32
-    HeapFree(heap->handle, 0, block);
+    HeapFree(HandleOf(heap), 0, block);
 #else
     (void)heap;
     free(block);
@@ -95,8 +74,9 @@ Heap* NewHeap(size_t initialSize) {
 void DeleteHeap(Heap* heap) {
     if (!heap) return;
 #ifdef _WIN32
-    HeapDestroy(heap->handle);  // every block and chunk at once
+    HeapDestroy(HandleOf(heap));  // every block and chunk at once
 #else
+    for (void* spare : heap->spares) free(spare);
     // Blocks still held stay with the C allocator; the chunks go.
     for (void* chunk = heap->chunks; chunk;) {
         void* previous = *static_cast<void**>(chunk);
@@ -107,14 +87,10 @@ void DeleteHeap(Heap* heap) {
     free(heap);
 }
 
-static uint64_t& HeaderOf(void* block) {
-    return *reinterpret_cast<uint64_t*>(static_cast<char*>(block) - kHeader);
-}
+// The size class of a request, 0 for one the platform serves.
+static size_t SmallClass(size_t bytes) { return bytes <= kSmallMax ? ClassOf(bytes) : 0; }
 
-static size_t ClassOf(size_t bytes) {
-    size_t total = bytes + kHeader;
-    return total <= kClasses * kClassStep ? (total + kClassStep - 1) / kClassStep : 0;
-}
+static bool TooLarge(size_t bytes) { return static_cast<uint64_t>(bytes) > LargestRequest(SIZE_MAX); }
 
 static char* TakeSmall(Heap* heap, size_t cls) {
     if (FreeBlock* block = heap->freeLists[cls]) {
@@ -134,10 +110,26 @@ static char* TakeSmall(Heap* heap, size_t cls) {
     return raw;
 }
 
-static void* Take(Heap* heap, size_t bytes, bool zero = false) {
-    if (bytes > (SIZE_MAX >> 8) - kHeader) OutOfMemory();
-    size_t cls = ClassOf(bytes);
-    char* raw = cls ? TakeSmall(heap, cls) : static_cast<char*>(RawTake(heap, bytes + kHeader, zero));
+// A kept large block that fits `bytes` without wasting more than half of
+// it, or null.
+static char* TakeSpare(Heap* heap, size_t bytes, bool zero) {
+    if (bytes < kSpareMin) return nullptr;
+    for (size_t i = 0; i < kSpares; ++i) {
+        if (heap->spares[i] && heap->spareSize[i] >= bytes && heap->spareSize[i] / 2 <= bytes) {
+            char* raw = static_cast<char*>(heap->spares[i]);
+            heap->spares[i] = nullptr;
+            if (zero) memset(raw + kHeader, 0, bytes);
+            return raw;
+        }
+    }
+    return nullptr;
+}
+
+void* heap_internal::TakeSlow(Heap* heap, size_t bytes, bool zero) {
+    if (TooLarge(bytes)) OutOfMemory();
+    size_t cls = SmallClass(bytes);
+    char* raw = cls ? TakeSmall(heap, cls) : TakeSpare(heap, bytes, zero);
+    if (!raw && !cls) raw = static_cast<char*>(RawTake(heap, bytes + kHeader, zero));
     if (cls && zero) memset(raw + kHeader, 0, bytes);
     void* user = raw + kHeader;
     HeaderOf(user) = static_cast<uint64_t>(bytes) << 8 | cls;
@@ -146,20 +138,18 @@ static void* Take(Heap* heap, size_t bytes, bool zero = false) {
     return user;
 }
 
-void* HeapTake(Heap* heap, size_t bytes) { return Take(heap, bytes); }
-
-void* HeapTakeZeroed(Heap* heap, size_t bytes) { return Take(heap, bytes, true); }
+void* HeapTakeZeroed(Heap* heap, size_t bytes) { return TakeSlow(heap, bytes, true); }
 
 void* HeapResize(Heap* heap, void* block, size_t bytes) {
-    if (!block) return Take(heap, bytes);
-    if (bytes > (SIZE_MAX >> 8) - kHeader) OutOfMemory();
+    if (!block) return HeapTake(heap, bytes);
+    if (TooLarge(bytes)) OutOfMemory();
     uint64_t header = HeaderOf(block);
     size_t old = static_cast<size_t>(header >> 8);
     size_t cls = static_cast<size_t>(header & 0xFF);
-    if (cls == 0 && ClassOf(bytes) == 0) {
+    if (cls == 0 && SmallClass(bytes) == 0) {
         char* raw = static_cast<char*>(block) - kHeader;
 #ifdef _WIN32
-        char* moved = static_cast<char*>(HeapReAlloc(heap->handle, 0, raw, bytes + kHeader));
+        char* moved = static_cast<char*>(HeapReAlloc(HandleOf(heap), 0, raw, bytes + kHeader));
 #else
         char* moved = static_cast<char*>(realloc(raw, bytes + kHeader));
 #endif
@@ -169,30 +159,35 @@ void* HeapResize(Heap* heap, void* block, size_t bytes) {
         heap->bytes = heap->bytes - old + bytes;
         return user;
     }
-    if (cls != 0 && ClassOf(bytes) == cls) {
+    if (cls != 0 && SmallClass(bytes) == cls) {
         HeaderOf(block) = static_cast<uint64_t>(bytes) << 8 | cls;
         heap->bytes = heap->bytes - old + bytes;
         return block;
     }
-    void* moved = Take(heap, bytes);
+    void* moved = HeapTake(heap, bytes);
     memcpy(moved, block, old < bytes ? old : bytes);
     HeapGive(heap, block);
     return moved;
 }
 
-void HeapGive(Heap* heap, void* block) {
-    if (!block) return;
-    uint64_t header = HeaderOf(block);
-    size_t cls = static_cast<size_t>(header & 0xFF);
-    heap->bytes -= static_cast<size_t>(header >> 8);
+// A block of the platform's; small blocks go back to their list inline.
+void heap_internal::GiveSlow(Heap* heap, void* block) {
+    size_t size = static_cast<size_t>(HeaderOf(block) >> 8);
+    heap->bytes -= size;
     heap->blocks -= 1;
-    if (cls) {
-        FreeBlock* free = static_cast<FreeBlock*>(block);
-        free->next = heap->freeLists[cls];
-        heap->freeLists[cls] = free;
-    } else {
-        RawGive(heap, static_cast<char*>(block) - kHeader);
+    char* raw = static_cast<char*>(block) - kHeader;
+    if (size >= kSpareMin) {
+        // Kept in place of the smallest spare, which goes back instead.
+        size_t slot = 0;
+        for (size_t i = 1; i < kSpares; ++i)
+            if (!heap->spares[slot] ? false : !heap->spares[i] || heap->spareSize[i] < heap->spareSize[slot]) slot = i;
+        if (!heap->spares[slot] || heap->spareSize[slot] < size) {
+            std::swap(raw, *reinterpret_cast<char**>(&heap->spares[slot]));
+            std::swap(size, heap->spareSize[slot]);
+        }
+        if (!raw) return;
     }
+    RawGive(heap, raw);
 }
 
 HeapUsage HeapUsageOf(const Heap* heap) {
@@ -209,4 +204,3 @@ void ProgramHeapEnd() {
     gProgramHeap = nullptr;
 }
 
-Heap* ProgramHeap() { return gProgramHeap; }

@@ -2,23 +2,16 @@
 
 #include <cmath>
 #include <cstring>
-#include <string>
 
 #include "runtime/heap.h"
 
-namespace {
-
-Heap* gStringHeap = nullptr;
-using strings_internal::gTemp;
-
 using namespace strings_internal;
-
-}  // namespace
 
 // --- Set-up and buffer ------------------------------------------------------
 
 namespace strings_internal {
 TempBuffer gTemp = {nullptr, 0, 0};
+Heap* gStringHeap = nullptr;
 
 char* GrowTemp(size_t amount, size_t position) {
     if (amount > SIZE_MAX / 4 || position > SIZE_MAX / 4) OutOfMemory();
@@ -42,35 +35,6 @@ void StringRuntimeInit() {
 
 Heap* StringHeap() { return gStringHeap; }
 
-Tmp TempSpan(size_t start, size_t end) {
-    if (end < start) end = start;
-    return Tmp{start, start, end - start};
-}
-
-Tmp TempKeep(Tmp t, const StrArg& arg) {
-    t.base = Min(t.base, arg.Base());
-    return t;
-}
-
-// --- StrArg -----------------------------------------------------------------
-
-
-StrArg::StrArg(const char* literal) {
-    if (!literal) {
-        unset_ = true;
-        return;
-    }
-    ptr_ = literal;
-    len_ = strlen(literal);
-}
-
-
-StrArg StrArg::Pinned() const {
-    StrArg copy = *this;
-    copy.base_ = kNoBase;
-    return copy;
-}
-
 // --- Str --------------------------------------------------------------------
 
 namespace {
@@ -83,7 +47,19 @@ Str::Block* NewBlock(size_t front, size_t len, size_t capacity) {
 }
 }  // namespace
 
-void Str::ReleaseBlock() { HeapGive(gStringHeap, HeapBlock()); }
+
+void Str::Unpack() const {
+    size_t len = Length();
+    Block* block = NewBlock(0, len, len + 1);
+    Store(block->data, InlineChars(), len);
+    block->data[len] = '\0';
+    word_ = reinterpret_cast<uintptr_t>(block);
+}
+
+void Str::CopyTo(char* dst) const {
+    if (IsInline()) Store(dst, InlineChars(), Length());
+    else if (word_) memcpy(dst, Text(), Length());
+}
 
 // Makes room for `front` more bytes before and `back` more after the text,
 // moving a short text out of the word into a block.
@@ -92,12 +68,15 @@ void Str::Reserve(size_t front, size_t back) {
     Block* block = HeapBlock();
     if (block && block->front >= front && block->capacity - block->front - len - 1 >= back) return;
     if (len > SIZE_MAX / 4 || front > SIZE_MAX / 4 || back > SIZE_MAX / 4) OutOfMemory();
-    // Grow by at least half again, on the side that is asked for, so that a
-    // string built piece by piece is copied a logarithmic number of times.
-    size_t growFront = front ? front + len / 2 + 16 : 0;
-    size_t growBack = back ? back + len / 2 + 16 : 0;
+    // Grow by at least half again on the side that is asked for, and keep
+    // the room the other side has: a string built piece by piece, at either
+    // end or at both in turn, is then copied a logarithmic number of times.
+    size_t roomFront = block ? block->front : 0;
+    size_t roomBack = block ? block->capacity - block->front - len - 1 : 0;
+    size_t growFront = front ? front + len / 2 + 16 : roomFront;
+    size_t growBack = back ? back + len / 2 + 16 : roomBack;
     Block* fresh = NewBlock(growFront, len, growFront + len + 1 + growBack);
-    memcpy(fresh->data + growFront, Text(), len);
+    CopyTo(fresh->data + growFront);
     fresh->data[growFront + len] = '\0';
     Release();
     word_ = reinterpret_cast<uintptr_t>(fresh);
@@ -106,7 +85,7 @@ void Str::Reserve(size_t front, size_t back) {
 // Assigns a text; `text` may lie in the variable's own storage.
 void Str::Assign(const char* text, size_t len) {
     if (len <= kInline) {
-        uintptr_t word = ShortWord(text, len);
+        uintptr_t word = ShortWord(Load(text, len), len);
         Release();
         word_ = word;
         return;
@@ -131,10 +110,12 @@ void Str::Assign(const char* text, size_t len) {
 void Str::AppendSlow(StrArg piece) {
     size_t add = piece.Length(), len = Length();
     if (len + add <= kInline) {
-        Assign((std::string(Text(), len) + std::string(piece.Ptr(), add)).c_str(), len + add);
+        uintptr_t word = ShortWord(StrArg(*this).CharsAt(0, len) | piece.CharsAt(0, add) << (8 * len), len + add);
+        Release();
+        word_ = word;
     } else {
         // `piece` may be this variable's own text: note its offset first.
-        const char* own = Text();
+        const char* own = IsInline() ? reinterpret_cast<const char*>(&word_) + 1 : Text();
         bool self = piece.Ptr() >= own && piece.Ptr() <= own + len;
         size_t selfOff = self ? static_cast<size_t>(piece.Ptr() - own) : 0;
         Reserve(0, add);
@@ -150,9 +131,11 @@ void Str::AppendSlow(StrArg piece) {
 void Str::PrependSlow(StrArg piece) {
     size_t add = piece.Length(), len = Length();
     if (len + add <= kInline) {
-        Assign((std::string(piece.Ptr(), add) + std::string(Text(), len)).c_str(), len + add);
+        uintptr_t word = ShortWord(piece.CharsAt(0, add) | StrArg(*this).CharsAt(0, len) << (8 * add), len + add);
+        Release();
+        word_ = word;
     } else {
-        const char* own = Text();
+        const char* own = IsInline() ? reinterpret_cast<const char*>(&word_) + 1 : Text();
         bool self = piece.Ptr() >= own && piece.Ptr() <= own + len;
         size_t selfOff = self ? static_cast<size_t>(piece.Ptr() - own) : 0;
         Reserve(add, 0);
@@ -165,16 +148,16 @@ void Str::PrependSlow(StrArg piece) {
     TempConsume(piece);
 }
 
-Tmp operator+(StrArg a, StrArg b) {
+Tmp strings_internal::ConcatLong(const StrArg& a, const StrArg& b) {
     size_t base = Min(a.Base(), b.Base());
     char* dst;
     // A left piece that already ends the buffer stays where it is.
-    if (a.Base() != StrArg::kNoBase && a.Ptr() + a.Length() == gTemp.data + gTemp.end) {
+    if (a.InBuffer() && a.Ptr() + a.Length() == gTemp.data + gTemp.end) {
         size_t aOff = static_cast<size_t>(a.Ptr() - gTemp.data);
         size_t start = ReserveAtEnd(b.Length(), &dst);
         memmove(dst, b.Ptr(), b.Length());
         gTemp.data[start + b.Length()] = '\0';
-        return Tmp{Min(base, aOff), aOff, a.Length() + b.Length()};
+        return Tmp{Min(base, aOff), aOff, a.Length() + b.Length(), 0};
     }
     size_t total = a.Length() + b.Length();
     size_t start = ReserveAtEnd(total, &dst);
@@ -185,44 +168,24 @@ Tmp operator+(StrArg a, StrArg b) {
 
 // --- Primitives -------------------------------------------------------------
 
-int64_t StrLen(StrArg s) {
-    TempConsume(s);
-    return static_cast<int64_t>(s.Length());
-}
-
-int StrAsc(StrArg s) {
-    int code = s.Length() ? static_cast<unsigned char>(s.Ptr()[0]) : 0;
-    TempConsume(s);
-    return code;
-}
-
-Tmp StrChr(int64_t code) {
+Tmp strings_internal::CopyLong(const StrArg& s, size_t skip, size_t k) {
     char* dst;
-    size_t start = ReserveAtEnd(1, &dst);
-    char c = static_cast<char>(code & 0xFF);
-    dst[0] = c;
-    return Finish(start, 1, c ? 1 : 0, start);
+    size_t start = ReserveAtEnd(k, &dst);
+    memcpy(dst, s.Ptr() + skip, k);
+    return Finish(start, k, k, s.Base());
 }
 
-
-
-
-// The fill character is the first of `fill`, a space when `fill` is unset.
-// A set but empty fill also pads with spaces: the result is then still
-// exactly `length` characters long, as for every other fill.
-Tmp StrPad(StrArg s, int64_t length, StrArg fill) {
-    size_t want = length <= 0 ? 0 : static_cast<size_t>(length);
+Tmp strings_internal::PadLong(const StrArg& s, size_t want, const StrArg& fill) {
     size_t k = Min(s.Length(), want);
     char* dst;
     size_t at = ReserveAtEnd(want, &dst);
     memmove(dst, s.Ptr(), k);
     char f = fill.Length() ? fill.Ptr()[0] : ' ';
     memset(dst + k, f, want - k);
-    Tmp t = Finish(at, want, want, s.Base());
-    return TempKeep(t, fill);
+    return TempKeep(Finish(at, want, want, s.Base()), fill);
 }
 
-Tmp StrReverse(StrArg s) {
+Tmp strings_internal::ReverseLong(const StrArg& s) {
     size_t len = s.Length();
     char* dst;
     size_t at = ReserveAtEnd(len, &dst);
@@ -253,7 +216,7 @@ Tmp strings_internal::IntToDecAny(int64_t v) {
     return Finish(at, reserve, w, at);
 }
 
-Tmp IntToHex(int64_t v) {
+Tmp strings_internal::IntToHexAny(int64_t v) {
     static const char kDigits[] = "0123456789ABCDEF";
     char* dst;
     size_t at = ReserveAtEnd(16, &dst);

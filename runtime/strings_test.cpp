@@ -141,3 +141,91 @@ TEST_F(Strings, BufferGrowsByTheRequestPlusSlack) {
 }
 
 }  // namespace
+
+namespace {
+
+// Appending and prepending in turn keeps room on both sides of the text; the
+// text must stay exact through every move of its block, pieces taken from
+// the text itself included.
+TEST_F(Strings, AppendAndPrependInTurnKeepTheTextExact) {
+    HeapUsage before = HeapUsageOf(StringHeap());
+    {
+        Str s;
+        std::string want;
+        for (int i = 0; i < 3000; ++i) {
+            std::string piece(static_cast<size_t>(1 + i % 5), static_cast<char>('a' + i % 26));
+            s.Append(StrArg(piece.c_str()));
+            want += piece;
+            s.Prepend(IntToDec(i % 10));
+            want.insert(0, 1, static_cast<char>('0' + i % 10));
+            if (i % 1000 == 999) {
+                s.Prepend(StrRight(s, 3));
+                want.insert(0, want.substr(want.size() - 3));
+                s.Append(s);
+                want += want;
+            }
+        }
+        ASSERT_EQ(S(s), want);
+    }
+    EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, before.blocks);
+}
+
+}  // namespace
+
+namespace {
+
+// The heap refuses only a request no platform could grant. On a 32-bit
+// platform every size up to the end of the address space, less the block
+// header, goes to the platform: a 20 MiB string of a million-character
+// message included.
+TEST(Heap, RefusesOnlyWhatNoPlatformCanGrant) {
+    using heap_internal::LargestRequest;
+    EXPECT_EQ(LargestRequest(UINT32_MAX), UINT32_MAX - heap_internal::kHeader);
+    EXPECT_GT(LargestRequest(UINT32_MAX), uint64_t{1} << 31);
+    EXPECT_EQ(LargestRequest(UINT64_MAX), UINT64_MAX >> 8);
+    Heap* heap = NewHeap(4096);
+    const size_t big = size_t{40} << 20;
+    char* block = static_cast<char*>(HeapTake(heap, big));
+    block[0] = 'a';
+    block[big - 1] = 'z';
+    block = static_cast<char*>(HeapResize(heap, block, big + 4096));
+    EXPECT_EQ(block[big - 1], 'z');
+    EXPECT_EQ(HeapUsageOf(heap).bytes, big + 4096);
+    HeapGive(heap, block);
+    EXPECT_EQ(HeapUsageOf(heap).blocks, 0u);
+    // A large block given back is kept for the next large request, which
+    // must still come zeroed when asked so.
+    for (size_t size : {size_t{1} << 20, (size_t{1} << 20) - 100, size_t{3} << 20}) {
+        char* dirty = static_cast<char*>(HeapTake(heap, size));
+        memset(dirty, 0x5A, size);
+        HeapGive(heap, dirty);
+        char* zeroed = static_cast<char*>(HeapTakeZeroed(heap, size));
+        EXPECT_EQ(zeroed[0] | zeroed[size / 2] | zeroed[size - 1], 0) << size;
+        HeapGive(heap, zeroed);
+    }
+    EXPECT_EQ(HeapUsageOf(heap).bytes, 0u);
+    DeleteHeap(heap);
+#ifndef _WIN32
+    EXPECT_EXIT(HeapTake(NewHeap(4096), SIZE_MAX - 4), ::testing::ExitedWithCode(3), "out of memory");
+#endif
+}
+
+}  // namespace
+
+namespace {
+
+// A text that fills the variable's word has no room there for its code 0:
+// asked for its text, it must still end there.
+TEST_F(Strings, TextOfAFullWordEndsWithCodeZero) {
+    for (size_t len = 1; len <= 9; ++len) {
+        std::string want(len, 'k');
+        want[0] = 'A';
+        Str s = StrArg(want.c_str());
+        EXPECT_STREQ(s.Text(), want.c_str());
+        s.Append("z");
+        EXPECT_STREQ(s.Text(), (want + "z").c_str());
+        EXPECT_EQ(S(StrRight(s, 2) + StrLeft(s, 1)), want.substr(len - 1) + "zA");
+    }
+}
+
+}  // namespace
