@@ -167,7 +167,8 @@ std::string WhyNothingChanged() {
     GetCursorPos(&at);
     return "it answers; pointer at " + std::to_string(at.x) + "," + std::to_string(at.y) + " over gadget " +
            std::to_string(GetDlgCtrlID(WindowFromPoint(at))) + ", focus on " +
-           std::to_string(GetDlgCtrlID(ThreadInfo().hwndFocus));
+           std::to_string(GetDlgCtrlID(ThreadInfo().hwndFocus)) + ", capture on " +
+           std::to_string(GetDlgCtrlID(ThreadInfo().hwndCapture)) + (ThreadInfo().hwndCapture ? "" : " (none)");
 }
 
 // Clicks button 6 ("Text to PDU", into field 3) or 7 ("PDU to Text", into
@@ -320,19 +321,17 @@ TEST_F(MainWindow, IdleProgramUsesNoProcessor) {
 
 LONG RightSide() { return WindowRect(gWindow).right; }
 
-// The button goes down inside the client area by the border, then comes the
-// command the system sends for a press on the border (which sizes under Wine
-// without a window manager only in some prefixes). Posted, it may overtake
-// queued input: a conversion by a real click first shows that the click's
-// release, which would end the sizing, has been handled.
+// The button goes down on field 5 (real input), and once the field has the
+// focus the program has the press; then comes the command the system sends
+// for a press on the border (which sizes under Wine without a window manager
+// only in some prefixes). A conversion by a real click comes first, so that
+// its release, which would end the sizing, has been handled too.
 bool StartSizing() {
     if (Press(6) != "C834" || GetForegroundWindow() != gWindow) return false;
-    RECT client = {};
-    GetClientRect(gWindow, &client);
-    POINT press = {client.right - 3, client.bottom / 2};   // no gadget there
-    ClientToScreen(gWindow, &press);
-    if (!SendInputs({MoveInput(press), MouseInput(MOUSEEVENTF_LEFTDOWN)})) return false;
-    PostMessageA(gWindow, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, MAKELPARAM(press.x, press.y));
+    if (!SendInputs({MoveInput(CentreOf(G(5))), MouseInput(MOUSEEVENTF_LEFTDOWN)}) ||
+        !WaitFor([] { return ThreadInfo().hwndFocus == G(5); }, 5000))
+        return false;
+    PostMessageA(gWindow, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0);
     return WaitFor([] { return ThreadInfo().hwndCapture == gWindow; }, 5000);
 }
 
@@ -354,7 +353,7 @@ TEST_F(MainWindow, LiveSizingFollowsThePointerWhileClicksConvert) {
     EXPECT_EQ(std::vector<LONG>({during.left, during.top, during.bottom}),
               std::vector<LONG>({before.left, before.top, before.bottom}));
     ASSERT_TRUE(SetText(G(3), kSentinel) && Send(gWindow, WM_COMMAND, MAKEWPARAM(6, BN_CLICKED), (LPARAM)G(6)));
-    EXPECT_EQ(TextOf(G(3)), "C834");
+    EXPECT_TRUE(WaitFor([] { return TextOf(G(3)) == "C834"; }, 5000)) << TextOf(G(3));
     EXPECT_EQ(ThreadInfo().hwndCapture, gWindow) << "the sizing ended before the release";
     EXPECT_TRUE(DragTo(before.right + 90)) << "right side at " << RightSide();
     ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTUP));
@@ -363,7 +362,7 @@ TEST_F(MainWindow, LiveSizingFollowsThePointerWhileClicksConvert) {
     ASSERT_TRUE(StartSizing()) << "no second sizing started";
     EXPECT_TRUE(DragTo(before.right - 60)) << "right side at " << RightSide();
     ASSERT_TRUE(SetText(G(5), kSentinel) && Send(G(7), BM_CLICK));
-    EXPECT_EQ(TextOf(G(5)), "Hi");
+    EXPECT_TRUE(WaitFor([] { return TextOf(G(5)) == "Hi"; }, 5000)) << TextOf(G(5));
     EXPECT_NE(ThreadInfo().hwndCapture, gWindow);
     ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTUP));
     EXPECT_EQ(Press(6), "C834");
