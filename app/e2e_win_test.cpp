@@ -336,9 +336,13 @@ bool StartSizing() {
 }
 
 // Moves the pointer to screen x; the right side follows, two pixels out.
-bool DragTo(LONG x) {
+std::string DragTo(LONG x) {
     const POINT to = {x, CentreOf(gWindow).y};
-    return SendInputs({MoveInput(to)}) && WaitFor([&] { return RightSide() == x + 2; }, 5000);
+    if (SendInputs({MoveInput(to)}) && WaitFor([&] { return RightSide() == x + 2; }, 5000)) return "";
+    POINT at = {};
+    GetCursorPos(&at);
+    return "right side at " + std::to_string(RightSide()) + ", pointer at " + std::to_string(at.x) + " for " +
+           std::to_string(x);
 }
 
 // The program's loop runs on during a sizing: a click reported then converts
@@ -348,19 +352,19 @@ TEST_F(MainWindow, LiveSizingFollowsThePointerWhileClicksConvert) {
     const RECT before = WindowRect(gWindow);
     ASSERT_TRUE(SetText(G(1), "Hi"));
     ASSERT_TRUE(StartSizing()) << "no sizing started";
-    EXPECT_TRUE(DragTo(before.right + 40)) << "right side at " << RightSide();
+    EXPECT_EQ(DragTo(before.right + 40), "");
     const RECT during = WindowRect(gWindow);
     EXPECT_EQ(std::vector<LONG>({during.left, during.top, during.bottom}),
               std::vector<LONG>({before.left, before.top, before.bottom}));
     ASSERT_TRUE(SetText(G(3), kSentinel) && Send(gWindow, WM_COMMAND, MAKEWPARAM(6, BN_CLICKED), (LPARAM)G(6)));
     EXPECT_TRUE(WaitFor([] { return TextOf(G(3)) == "C834"; }, 5000)) << TextOf(G(3));
     EXPECT_EQ(ThreadInfo().hwndCapture, gWindow) << "the sizing ended before the release";
-    EXPECT_TRUE(DragTo(before.right + 90)) << "right side at " << RightSide();
+    EXPECT_EQ(DragTo(before.right + 90), "");
     ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTUP));
     EXPECT_TRUE(WaitFor([] { return ThreadInfo().hwndCapture != gWindow; }, 5000)) << "the release did not end it";
 
     ASSERT_TRUE(StartSizing()) << "no second sizing started";
-    EXPECT_TRUE(DragTo(before.right - 60)) << "right side at " << RightSide();
+    EXPECT_EQ(DragTo(before.right - 60), "");
     ASSERT_TRUE(SetText(G(5), kSentinel) && Send(G(7), BM_CLICK));
     EXPECT_TRUE(WaitFor([] { return TextOf(G(5)) == "Hi"; }, 5000)) << TextOf(G(5));
     EXPECT_NE(ThreadInfo().hwndCapture, gWindow);
