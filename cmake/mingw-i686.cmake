@@ -1,5 +1,5 @@
-# Cross-compile for 32-bit Windows (the shipped program). Its programs cannot
-# run on these machines, so there is no emulator: tests run on the x86_64 build.
+# Cross-compile for 32-bit Windows (the shipped program). Test programs run
+# under the private 32-bit Wine that scripts/setup-wine32 prepares.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
@@ -9,3 +9,4 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
