@@ -48,8 +48,6 @@ std::string Pdu(size_t phrases) {
                                          << got.substr(at, 24) << "\" for \"" << want.substr(at, 24) << '"';
 }
 
-// --- The program's process -------------------------------------------------------------
-
 bool Launch() {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
@@ -130,8 +128,6 @@ bool Start() {
     return IsMainWindowUp(gWindow) && Running();
 }
 
-// --- Talking to the program ---------------------------------------------------------------
-
 bool Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0, DWORD_PTR* result = nullptr) {
     DWORD_PTR ignored = 0;
     return SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 15000, result ? result : &ignored);
@@ -195,8 +191,6 @@ class MainWindow : public ::testing::Test {
         if (!Running()) GTEST_SKIP() << "the program is not running (see the first failure)";
     }
 };
-
-// --- Tests, in order: the program is started once and closed at the end -----------
 
 const struct Layout {
     const char* kind;
@@ -316,8 +310,6 @@ TEST_F(MainWindow, IdleProgramUsesNoProcessor) {
     }
     EXPECT_LT(percent, 1.0);
 }
-
-// --- Live sizing of the main window by its right edge ------------------------------
 
 LONG RightSide() { return WindowRect(gWindow).right; }
 
