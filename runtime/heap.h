@@ -16,7 +16,10 @@
 // is told to inline them wherever they are used, or its size limits leave
 // them as calls in the converter's innermost loops.
 // SMS_FORCE is the same for member functions defined in their class.
-#if defined(__GNUC__)
+// Not for the 64-bit MinGW compiler: it leaves some forced-inline members as
+// calls in large functions without emitting their bodies (undefined
+// references at link time).
+#if defined(__GNUC__) && !(defined(_WIN64) && defined(__MINGW64__))
 #define SMS_FORCE __attribute__((always_inline))
 #else
 #define SMS_FORCE
