@@ -51,19 +51,6 @@ const char kUsage[] =
 // no Windows-1252 form, and for code 0, which would end the text.
 const char kUnmapped = '\x7F';
 
-int UsageError(const std::string& message) {
-    fprintf(stderr, "smspdu: %s\nTry 'smspdu --help'.\n", message.c_str());
-    return 2;
-}
-
-std::string ReadAll(FILE* in) {
-    std::string data;
-    char chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, in)) > 0) data.append(chunk, got);
-    return data;
-}
-
 std::vector<std::string> Arguments(int argc, char** argv) {
 #ifdef _WIN32
     // The ANSI argv has already lost what the code page cannot hold: take the

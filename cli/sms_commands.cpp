@@ -32,9 +32,7 @@ const char kSmsHelp[] =
     "  --json          one JSON object per message\n"
     "  --join          join the parts of long messages, naming missing parts\n";
 
-namespace {
-
-int Usage(const std::string& message) {
+int UsageError(const std::string& message) {
     fprintf(stderr, "smspdu: %s\nTry 'smspdu --help'.\n", message.c_str());
     return 2;
 }
@@ -46,6 +44,8 @@ std::string ReadAll(FILE* in) {
     while ((got = fread(chunk, 1, sizeof chunk, in)) > 0) data.append(chunk, got);
     return data;
 }
+
+namespace {
 
 // "--name value" or "--name=value": true when args[*i] is that option.
 bool TakeValue(const std::vector<std::string>& args, size_t* i, const std::string& name, std::string* value,
@@ -238,13 +238,13 @@ int SubmitCommand(const std::vector<std::string>& args, FILE* in) {
         } else if (TakeValue(args, &i, "--smsc", &o.smsc, &missing)) {
         } else if (TakeValue(args, &i, "--validity", &value, &missing)) {
             if (!missing && !sms::ValidityFromDuration(value, &o.validity))
-                return Usage("--validity '" + value + "': give minutes, hours, days or weeks such as 30m, 12h, 7d, "
+                return UsageError("--validity '" + value + "': give minutes, hours, days or weeks such as 30m, 12h, 7d, "
                              "5w (up to 63w)");
         } else if (TakeValue(args, &i, "--ref", &value, &missing)) {
             char* end = nullptr;
             long ref = strtol(value.c_str(), &end, 10);
             if (!missing && (value.empty() || *end || ref < 0 || ref > 255))
-                return Usage("--ref '" + value + "': give a number from 0 to 255");
+                return UsageError("--ref '" + value + "': give a number from 0 to 255");
             o.ref = static_cast<int>(ref);
         } else if (a == "--report") {
             o.report = true;
@@ -253,11 +253,11 @@ int SubmitCommand(const std::vector<std::string>& args, FILE* in) {
         } else if (a == "--ucs2") {
             o.ucs2 = true;
         } else {
-            return Usage("unknown option '" + a + "'");
+            return UsageError("unknown option '" + a + "'");
         }
-        if (missing) return Usage("option '" + a + "' needs a value");
+        if (missing) return UsageError("option '" + a + "' needs a value");
     }
-    if (!haveTo) return Usage("submit needs --to NUMBER");
+    if (!haveTo) return UsageError("submit needs --to NUMBER");
     if (!haveText) {
         text = ReadAll(in);
         if (!text.empty() && text.back() == '\n') text.pop_back();
@@ -280,7 +280,7 @@ int ParseCommand(const std::vector<std::string>& args, FILE* in) {
         if (a == "--no-smsc") withSmsc = false;
         else if (a == "--json") json = true;
         else if (a == "--join") join = true;
-        else if (a.size() > 1 && a[0] == '-') return Usage("unknown option '" + a + "'");
+        else if (a.size() > 1 && a[0] == '-') return UsageError("unknown option '" + a + "'");
         else inputs.emplace_back("argument " + Num(static_cast<long>(inputs.size() + 1)), a);
         fromArgs = fromArgs || inputs.size() > 0;
     }

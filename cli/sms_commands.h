@@ -11,3 +11,8 @@ int ParseCommand(const std::vector<std::string>& args, FILE* in);
 
 extern const char kSmsUsageLines[];  // the usage lines of the two commands
 extern const char kSmsHelp[];        // what they do and their options
+
+// Shared by every command: a usage error on standard error (exit code 2),
+// and the whole of a stream.
+int UsageError(const std::string& message);
+std::string ReadAll(FILE* in);
