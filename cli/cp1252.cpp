@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "sms/text.h"
+
 namespace {
 
 // Code points of Windows-1252 bytes 0x80 to 0x9F; 0 marks the five unused.
@@ -15,19 +17,6 @@ int ToCp1252(uint32_t cp) {
     for (int i = 0; i < 32; ++i)
         if (kHigh[i] && kHigh[i] == cp) return 0x80 + i;
     return -1;
-}
-
-void PutUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | cp >> 6);
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | cp >> 12);
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 }  // namespace
@@ -73,7 +62,7 @@ std::string Cp1252ToUtf8(const std::string& text) {
         unsigned char b = static_cast<unsigned char>(ch);
         uint32_t cp = b;
         if (b >= 0x80 && b <= 0x9F) cp = kHigh[b - 0x80] ? kHigh[b - 0x80] : 0xFFFD;
-        PutUtf8(out, cp);
+        sms::AppendUtf8(&out, cp);
     }
     return out;
 }
