@@ -106,7 +106,7 @@ class StrArg {
 public:
     StrArg(const Str& var);          // NOLINT: implicit by design (defined below)
     SMS_FORCE StrArg(const char* literal) {  // NOLINT: null reads as an unset string
-        if (!literal) unset_ = true;
+        if (!literal) kind_ = kUnset;
         else ptr_ = literal, len_ = strlen(literal);
     }
     SMS_FORCE StrArg(Tmp tmp) : len_(tmp.len), base_(tmp.base) {  // NOLINT
@@ -116,13 +116,14 @@ public:
     SMS_FORCE StrArg(const char* text, size_t len) : ptr_(text), len_(len) {}
 
     SMS_FORCE size_t Length() const { return len_; }
-    bool IsUnset() const { return unset_; }
+    bool IsUnset() const { return kind_ == kUnset; }
     // The text's current address. For a temporary in the buffer this is only
     // valid until the next reservation; for a short one, while this argument
     // lives. Not followed by a code 0 when the text is short.
     SMS_FORCE const char* Ptr() const {
         if (kind_ == kShort) return reinterpret_cast<const char*>(&chars_);
-        return kind_ == kBuffer ? strings_internal::gTemp.data + off_ : ptr_;
+        if (kind_ == kBuffer) return strings_internal::gTemp.data + off_;
+        return kind_ == kUnset ? "" : ptr_;
     }
     // `k` (at most 8) characters from position `skip` (counted from 0) on,
     // as a value; skip + k must not pass the end.
@@ -146,14 +147,18 @@ public:
     static constexpr size_t kNoBase = SIZE_MAX;
 
 private:
-    enum Kind : uint8_t { kPlain, kBuffer, kShort };
-    const char* ptr_ = "";
+    // Where the text is: at `ptr_` (plain), at `off_` in the buffer, or in
+    // `chars_` itself (short); an unset string reads as "". Only the member
+    // that the kind names is ever read.
+    enum Kind : uint8_t { kPlain, kBuffer, kShort, kUnset };
+    union {
+        const char* ptr_ = "";
+        size_t off_;
+        uint64_t chars_;
+    };
     size_t len_ = 0;
-    size_t off_ = 0;
     size_t base_ = kNoBase;
-    uint64_t chars_ = 0;
     Kind kind_ = kPlain;
-    bool unset_ = false;
 };
 
 // A string variable: one pointer-sized word, zero while unset (so a
@@ -474,7 +479,7 @@ SMS_INLINE StrArg::StrArg(const Str& var) {
         ptr_ = var.Text();
         len_ = var.Length();
     } else {
-        unset_ = true;
+        kind_ = kUnset;
     }
 }
 
