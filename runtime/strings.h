@@ -476,8 +476,9 @@ SMS_INLINE StrArg::StrArg(const Str& var) {
         chars_ = var.InlineChars();
         len_ = (var.word_ >> 1) & 0x7F;
     } else if (var.word_) {
-        ptr_ = var.Text();
-        len_ = var.Length();
+        const Str::Block* block = var.HeapBlock();
+        ptr_ = block->data + block->front;
+        len_ = block->len;
     } else {
         kind_ = kUnset;
     }
