@@ -1,9 +1,10 @@
 // An ObjectTable and a BlockPool driven by operations read from the input and
-// checked against plain models: what FindObject finds; the walk order, also
-// while the walk releases entries; the release callback's calls, also when it
-// obtains a number itself; entries zeroed when handed out and intact across
-// growth; pool elements distinct, aligned and intact, and the pool's blocks
-// gone once none is in use. The heap ends as it began.
+// checked against plain models: what FindObject finds (an identity is the
+// address of its entry); the walk order, also while the walk releases
+// entries; the release callback's calls, also when it obtains a number
+// itself; entries zeroed when handed out and intact across growth; pool
+// elements distinct, aligned and intact, and the pool's blocks gone once none
+// is in use. The heap ends as it began.
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -14,14 +15,12 @@
 namespace {
 
 typedef std::vector<std::pair<ObjectNumber, uint8_t>> Items;  // numbers and fill bytes (0: never filled)
-ObjectTable* gTable;
-Items gLive;                       // the slots in order, then the ANY_NUMBER entries oldest first
-std::vector<ObjectNumber> gCalls;  // release calls expected, innermost last
 const ObjectNumber kNone = INTPTR_MIN + 1;
-ObjectNumber gReenter = kNone;  // obtained by the next release callback
+ObjectTable* gTable;
+Items gLive;                                      // the fixed numbers in order, then identities oldest first
+ObjectNumber gCalling = kNone, gReenter = kNone;  // the release call due; the number its callback obtains
 uint8_t gTag;
 
-bool IsSlot(ObjectNumber n) { return n >= 0 && n <= MAX_FIXED_NUMBER + 16; }  // identities are addresses above
 uint8_t NextTag() { return ++gTag ? gTag : ++gTag; }
 
 uint8_t Expected(ObjectNumber n) {
@@ -34,9 +33,10 @@ bool Holds(const void* entry, uint8_t tag, size_t size) {
     return p && std::all_of(p, p + size, [tag](uint8_t b) { return b == tag; });
 }
 
-void CheckFind(ObjectNumber n) {  // an identity is the address of its entry
+void CheckFind(ObjectNumber n) {
     void* found = FindObject(gTable, n);
-    FUZZ_CHECK(Expected(n) ? Holds(found, Expected(n), gTable->entrySize) && (IsSlot(n) || found == reinterpret_cast<void*>(n)) : !found);
+    bool identity = n < 0 || n > MAX_FIXED_NUMBER + 16;  // addresses far above any slot
+    FUZZ_CHECK(Expected(n) ? Holds(found, Expected(n), gTable->entrySize) && (!identity || found == (void*)n) : !found);
 }
 
 void Clear(ObjectNumber n) {
@@ -45,23 +45,24 @@ void Clear(ObjectNumber n) {
     FUZZ_CHECK(FindObject(gTable, n) == nullptr);
 }
 
+// A fixed number's release runs first, once; the entry comes zeroed.
 void Obtain(ObjectNumber n, bool fill) {
     bool valid = n == ANY_NUMBER || (n >= 0 && n <= MAX_FIXED_NUMBER);
-    size_t depth = gCalls.size();
-    if (valid && n != ANY_NUMBER) gCalls.push_back(n);
-    auto* entry = static_cast<uint8_t*>(ObtainObjectSlot(gTable, n));  // a fixed number's release has run
-    FUZZ_CHECK(gCalls.size() == depth && (entry ? valid && Holds(entry, 0, gTable->entrySize) : !valid));
+    gCalling = valid && n != ANY_NUMBER ? n : kNone;
+    auto* entry = static_cast<uint8_t*>(ObtainObjectSlot(gTable, n));
+    FUZZ_CHECK(gCalling == kNone && (entry ? valid && Holds(entry, 0, gTable->entrySize) : !valid));
     if (!entry) return;
     memset(entry, fill ? NextTag() : 0, gTable->entrySize);
-    FUZZ_CHECK(n != ANY_NUMBER || Expected(reinterpret_cast<intptr_t>(entry)) == 0);
-    auto at = std::find_if(gLive.begin(), gLive.end(), [n](const auto& e) { return n != ANY_NUMBER && e.first > n; });
-    gLive.insert(at, {n == ANY_NUMBER ? reinterpret_cast<intptr_t>(entry) : n, entry[0]});
+    ObjectNumber number = n == ANY_NUMBER ? reinterpret_cast<intptr_t>(entry) : n;
+    FUZZ_CHECK(Expected(number) == 0);
+    gLive.insert(std::find_if(gLive.begin(), gLive.end(), [n](const auto& e) { return n != ANY_NUMBER && e.first > n; }),
+                 {number, entry[0]});
 }
 
 // As the toolkit's callbacks do, it releases whatever holds the number.
 void Release(ObjectNumber n) {
-    FUZZ_CHECK(!gCalls.empty() && gCalls.back() == n && gTable->capacity > static_cast<size_t>(n));
-    gCalls.pop_back();
+    FUZZ_CHECK(gCalling == n && gTable->capacity > static_cast<size_t>(n));
+    gCalling = kNone;
     CheckFind(n);
     Clear(n);
     if (gReenter != kNone) Obtain(std::exchange(gReenter, kNone), true);
@@ -87,7 +88,7 @@ void Walk(FuzzInput& in, bool releasing) {
 ObjectNumber Pick(FuzzInput& in) {
     const ObjectNumber refused[] = {-2, -65535, INTPTR_MIN, INTPTR_MAX, MAX_FIXED_NUMBER + 1};
     uint8_t kind = in.Byte();
-    if (kind % 6 == 0 && !gLive.empty())  // an identity, or a number just beside one
+    if (kind % 6 == 0 && !gLive.empty())  // a live number, or one just beside it
         return gLive[in.Byte() % gLive.size()].first + (kind & 0x80 ? static_cast<int8_t>(in.Byte()) : 0);
     if (kind % 6 == 1) return refused[in.Byte() % 5];
     return kind % 6 == 2 ? in.Bytes(2) % 3000 : in.Byte() % 64;  // growth well beyond the step, or not
@@ -114,21 +115,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzRuntimeInit();
     const HeapUsage start = HeapUsageOf(ProgramHeap());
     FuzzInput in{data, size};
-    gLive.clear(), gCalls.clear(), gReenter = kNone;
+    gLive.clear(), gCalling = gReenter = kNone;
     gTable = NewObjectTable(sizeof(uintptr_t) + in.Byte() % 25, 1 + in.Byte() % 16, Release);
     size_t elementSize = 1 + in.Byte() % 64, minimum = in.Byte() % 40;
     BlockPool* pool = NewBlockPool(elementSize, minimum, in.Byte() % 80);
-    Items live;  // pool elements (their addresses), each filled with its own byte
+    Items live;  // pool elements (addresses), each filled with its own byte
     for (int ops = 0; in.More() && ops < 2000; ++ops) {
         if (in.Byte() & 1) {
             TableOp(in);
         } else if ((in.Byte() & 1 || live.empty()) && live.size() < 3000) {
             auto* e = static_cast<uint8_t*>(PoolAlloc(pool));
             FUZZ_CHECK(e != nullptr && reinterpret_cast<uintptr_t>(e) % sizeof(void*) == 0);
-            live.push_back({reinterpret_cast<intptr_t>(e), NextTag()});
-            memset(e, gTag, elementSize);
+            live.push_back({reinterpret_cast<intptr_t>(memset(e, NextTag(), elementSize)), gTag});
         } else {  // an element handed out twice, or overlapping another, shows here
-            auto it = live.begin() + in.Bytes(2) % live.size();
+            auto it = live.begin() + static_cast<ptrdiff_t>(in.Bytes(2) % live.size());
             FUZZ_CHECK(Holds(reinterpret_cast<void*>(it->first), it->second, elementSize));
             PoolFree(pool, reinterpret_cast<void*>(it->first));
             live.erase(it);
