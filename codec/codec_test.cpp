@@ -33,7 +33,8 @@ std::string Encode(const std::string& text) { return Std(TextToPdu(A(text))); }
 std::string Decode(const std::string& hex) { return Std(PduToText(A(hex))); }
 std::string Unhex(const std::string& hex) {  // "-" is empty
     std::string bytes;
-    for (size_t i = 0; hex != "-" && i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    for (size_t i = 0; hex != "-" && i + 1 < hex.size(); i += 2)
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
     return bytes;
 }
 
@@ -91,7 +92,8 @@ TEST_F(Codec, BinaryHelpersAtTheirEdges) {
               "0000000 0000, 0000001 0001, 0000010 0010, 0001010 1010, 0001111 1111, 1111111 1111111, "
               "111111111 111111111, 10/1 127/15 127/15 64/8 64/8 0/0 8CCC");
     got.clear();  // of hex digits; anything else, and "", is 0
-    for (const char* d : {"0", "9", "A", "F", "a", "f", "/", ":", "@", "G", "`", "g", ""}) got += std::to_string(HexDigitToInt(d)) + " ";
+    for (const char* d : {"0", "9", "A", "F", "a", "f", "/", ":", "@", "G", "`", "g", ""})
+        got += std::to_string(HexDigitToInt(d)) + " ";
     EXPECT_EQ(got, "0 9 10 15 10 15 0 0 0 0 0 0 0 ");
 }
 

@@ -5,6 +5,7 @@
 // 256; character k of a PDU is the code (X >> 7(k - 1)) mod 128 of its
 // octets' X. Only the window of X in use is held.
 #pragma once
+#include <cctype>
 #include <cstdint>
 #include <string>
 
@@ -44,11 +45,9 @@ inline std::string Encode(const std::string& text) {
 // character is the digit 0 in its place; an unpaired digit is ignored.
 inline std::string Decode(const std::string& hex) {
     std::string digits, text;
-    for (char c : hex) {
-        size_t d = std::string("0123456789ABCDEFabcdef").find(c);
+    for (char c : hex)
         if (std::string(" \t\r\n").find(c) == std::string::npos)
-            digits += static_cast<char>(d > 21 ? 0 : d < 16 ? d : d - 6);
-    }
+            digits += static_cast<char>(isxdigit(c & 0xFF) ? std::stoi(std::string(1, c), nullptr, 16) : 0);
     uint32_t x = 0, bits = 0, m = static_cast<uint32_t>(digits.size() / 2);
     for (uint32_t j = 0; text.size() < m; ++j) {
         x |= static_cast<uint32_t>(digits[2 * j] * 16 + digits[2 * j + 1]) << bits;
@@ -58,10 +57,6 @@ inline std::string Decode(const std::string& hex) {
 }
 
 // The text as the converter gives it back: characters outside the map as '@'.
-inline std::string Mapped(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) out += FromGsm(ToGsm(c));
-    return out;
-}
+inline std::string Mapped(const std::string& text) { return Decode(Encode(text)); }
 
 }  // namespace ref

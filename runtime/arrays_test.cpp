@@ -21,7 +21,8 @@ protected:
 std::string Header(const void* elements) {  // dimensions, count, type, the managed fields
     const ArrayHeader* h = ArrayHeaderOf(elements);
     const intptr_t* f = h->managedFields;
-    return std::to_string(h->dimensions * 10000 + h->count * 100 + h->typeCode) + (f ? " " + std::to_string(f[0] * 10 + f[1]) : "");
+    return std::to_string(h->dimensions * 10000 + h->count * 100 + h->typeCode) +
+           (f ? " " + std::to_string(f[0] * 10 + f[1]) : "");
 }
 
 // The upper bound N gives N + 1 elements. Dimensioning again first releases
@@ -34,7 +35,8 @@ TEST_F(Arrays, UpperBoundGivesOneMoreElementAllZero) {
     numbers.Dim(5), strings.Dim(5);
     EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, strings_.blocks);
     for (size_t i = 0; i < 6; ++i) EXPECT_TRUE(numbers[i] == 0 && !strings[i].IsSet()) << i;
-    EXPECT_EQ(Header(one.Elements()) + ", " + Header(numbers.Elements()) + ", " + Header(strings.Elements()), "10103, 10603, 10608 -1");
+    EXPECT_EQ(Header(one.Elements()) + ", " + Header(numbers.Elements()) + ", " + Header(strings.Elements()),
+              "10103, 10603, 10608 -1");
 }
 
 // Several dimensions are stored row after row. Releasing frees every string,
@@ -42,13 +44,14 @@ TEST_F(Arrays, UpperBoundGivesOneMoreElementAllZero) {
 TEST_F(Arrays, SeveralDimensionsAreStoredRowAfterRow) {
     Array2<Str> grid(2, 3);
     grid(1, 2) = "seventh, and long", grid(2, 0) = "ninth";
-    EXPECT_EQ(std::string(grid.Elements()[6].Text()) + " " + grid.Elements()[8].Text(), "seventh, and long ninth");
+    EXPECT_EQ(std::string(grid.Elements()[6].Text()) + " " + grid.Elements()[8].Text(),
+              "seventh, and long ninth");
     void* raw = nullptr;
     intptr_t sizes[3] = {2, 3, 4};
     DimArrayMulti(3, sizeof(Str), ARRAY_TYPE_STRING, kStringElementFields, &raw, sizes);
     static_cast<Str*>(raw)[0] = StrPad("", 30, "x"), static_cast<Str*>(raw)[23] = StrPad("", 40, "y");
-    EXPECT_EQ(Header(grid.Elements()) + ", " + Header(raw) + ", " + std::to_string(sizes[0] * 100 + sizes[1] * 10 + sizes[2]),
-              "21208 -1, 32408 -1, 1241");
+    std::string strides = std::to_string(sizes[0] * 100 + sizes[1] * 10 + sizes[2]);
+    EXPECT_EQ(Header(grid.Elements()) + ", " + Header(raw) + ", " + strides, "21208 -1, 32408 -1, 1241");
     ReleaseArray(raw);
     EXPECT_EQ(raw, nullptr);
     ReleaseArray(raw);

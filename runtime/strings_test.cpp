@@ -50,11 +50,11 @@ TEST_F(Strings, LongTemporariesWhileTheBufferGrows) {
 // eight characters held as a value, number spellings) and edge counts, the
 // text a variable or a temporary, against the model of its rules.
 TEST_F(Strings, PrimitivesFollowTheirRulesAtTheEdges) {
-    const char* texts[] = {nullptr, "", "a", "\xE9x", "abcdefg", "abcdefgh", "abcdefghi", "  \t-12abc", "+ 5", "$fF",
-                           "-$10", "%102", "0x1F", "\n5", "--5", "$Ag", "9\xB9", "18446744073709551617",
+    const char* texts[] = {nullptr, "", "a", "\xE9x", "abcdefg", "abcdefgh", "abcdefghi", "  \t-12abc", "+ 5",
+                           "$fF", "-$10", "%102", "0x1F", "\n5", "--5", "$Ag", "9\xB9", "18446744073709551617",
                            "-9223372036854775808", "$FFFFFFFFFFFFFFFF"};
-    const int64_t counts[] = {INT64_MIN, -2147483649LL, INT32_MIN, -1, 0, 1, 2, 7, 8, 9, 10, INT32_MAX, 4294967296LL,
-                              INT64_MAX};
+    const int64_t counts[] = {INT64_MIN, -2147483649LL, INT32_MIN, -1, 0, 1, 2, 7, 8, 9, 10, INT32_MAX,
+                              4294967296LL, INT64_MAX};
     for (const char* text : texts)
         for (const char* fill : {static_cast<const char*>(nullptr), "", "xyz"})
             for (int op = 0; op < model::kOps * 2; ++op)
@@ -62,24 +62,29 @@ TEST_F(Strings, PrimitivesFollowTheirRulesAtTheEdges) {
                     for (int64_t m : counts) {
                         Str a = text, b = fill;
                         StrArg arg = op % 2 ? StrArg(StrLeft(a, INT64_MAX)) : StrArg(a);
-                        ASSERT_TRUE(model::PrimitiveIsRight(op / 2, arg, Std(a), n, m, b, Std(b)) && TempEnd() == 0)
-                            << "primitive " << op / 2 << " on '" << Std(a) << "' " << n << " " << m << " '" << Std(b) << "'";
+                        bool right = model::PrimitiveIsRight(op / 2, arg, Std(a), n, m, b, Std(b));
+                        ASSERT_TRUE(right && TempEnd() == 0)
+                            << "primitive " << op / 2 << " on '" << Std(a) << "' " << n << " " << m << " '"
+                            << Std(b) << "'";
                     }
     // The models' own anchors, and what they do not cover.
     Str unset;
-    EXPECT_EQ(Std(StrMid("abc", -5, 2) + StrMid("abc", 3, 5) + StrPad("ab", 4, unset) + StrPad("ab", 3, "") + "|"),
-              "abcab  ab |");  // an unset or empty fill pads with spaces
-    EXPECT_EQ(DecToInt("  \t-12abc") + DecToInt("$fF") * 10 + DecToInt("%102") + DecToInt("-$10") + DecToInt("\n5"), 2524);
+    EXPECT_EQ(Std(StrMid("abc", -5, 2) + StrMid("abc", 3, 5) + StrPad("ab", 4, unset) + StrPad("ab", 3, "")),
+              "abcab  ab ");  // an unset or empty fill pads with spaces
+    EXPECT_EQ(DecToInt(" \t-12abc") + DecToInt("$fF") * 10 + DecToInt("%102") + DecToInt("-$10"), 2524);
+    EXPECT_EQ(DecToInt("\n5"), 0);
     EXPECT_EQ(Std(StrChr(65) + StrChr(321) + StrChr(0) + StrChr(256) + StrChr(-1)), "AA\xFF");
     EXPECT_EQ(Std(StrChr(0) + "te" + StrLeft("xyz", 1) + unset + StrRight("abc", 1)), "texc");
 }
 
 TEST_F(Strings, NumbersAtTheirEdges) {
-    EXPECT_EQ(F(PowF(0.5f, 3)) + F(PowF(3, 2)) + F(PowF(2, 0.5f)) + F(PowF(2, 200)) + F(PowF(2, -150)) + F(PowF(-2, 0.5f)),
+    EXPECT_EQ(F(PowF(0.5f, 3)) + F(PowF(3, 2)) + F(PowF(2, 0.5f)) + F(PowF(2, 200)) + F(PowF(2, -150)) +
+                  F(PowF(-2, 0.5f)),
               F(0.125f) + F(9) + F(std::sqrt(2.0f)) + F(HUGE_VALF) + F(0) + "nan");
     for (int e = -149; e <= 128; ++e) EXPECT_EQ(F(PowF(2, static_cast<float>(e))), F(std::ldexp(1.0f, e))) << e;
     std::string truncated;  // toward zero; saturated outside the 32-bit range; NaN is 0
-    for (double x : {2.9, -2.9, 0.5, -0.5, 2.5, 3.5, -2.5, -0.7, 2147483647.0, 1e300, -2147483648.0, -1e300, double{NAN}})
+    for (double x : {2.9, -2.9, 0.5, -0.5, 2.5, 3.5, -2.5, -0.7, 2147483647.0, 1e300, -2147483648.0, -1e300,
+                     double{NAN}})
         truncated += std::to_string(TruncToInt(x)) + " ";
     EXPECT_EQ(truncated, "2 -2 0 0 2 3 -2 0 2147483647 2147483647 -2147483648 -2147483648 0 ");
 }

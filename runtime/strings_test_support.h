@@ -14,7 +14,9 @@ inline std::string Std(StrArg value) {
     Str held = value;
     return std::string(held.Text(), held.Length());
 }
-inline size_t Clamp(int64_t n, size_t len) { return n <= 0 ? 0 : std::min<uint64_t>(static_cast<uint64_t>(n), len); }
+inline size_t Clamp(int64_t n, size_t len) {
+    return n <= 0 ? 0 : std::min<uint64_t>(static_cast<uint64_t>(n), len);
+}
 
 // Blanks and tabs, a sign, '$' (hex) or '%' (binary), digits up to the first
 // that is not one; wrapping modulo 2^64.
@@ -24,7 +26,7 @@ inline int64_t DecToInt(const std::string& s) {
     i += i < s.size() && (s[i] == '-' || s[i] == '+');
     uint64_t base = i < s.size() && s[i] == '$' ? 16 : i < s.size() && s[i] == '%' ? 2 : 10, v = 0;
     for (i += base != 10; i < s.size(); ++i) {
-        size_t digit = std::string("0123456789abcdef").find(static_cast<char>(tolower(static_cast<unsigned char>(s[i]))));
+        size_t digit = std::string("0123456789abcdef").find(static_cast<char>(tolower(s[i] & 0xFF)));
         if (digit >= base) break;
         v = v * base + digit;
     }
