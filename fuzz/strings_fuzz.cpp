@@ -11,9 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Str a = sa.c_str(), b = sb.c_str();
     while (in.More()) {
         bool temporary = in.Byte() & 1;
-        // Lift the buffer's end so that the next reservation may move it.
-        size_t lift = in.Byte() % 4 == 0 && TempCapacity() < (1u << 20) ? TempCapacity() : 0;
-        if (lift) TempReserve(lift, TempEnd());
+        // Often lift the buffer's end to just below its capacity, so that the
+        // next reservations make it grow and move.
+        size_t room = TempCapacity() - TempEnd() - 5, lift = room - std::min<size_t>(room, in.Byte() % 64);
+        if (in.Byte() % 2 == 0 || TempCapacity() > (1u << 26)) lift = 0;
+        TempReserve(lift, TempEnd());
         size_t mark = TempEnd();
         int64_t n = in.Count(), m = in.Count();
         int op = in.Byte() % model::kOps;
