@@ -13,13 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         bool temporary = in.Byte() & 1;
         // Often lift the buffer's end to just below its capacity, so that the
         // next reservations make it grow and move.
-        size_t room = TempCapacity() - TempEnd() - 5, lift = room - std::min<size_t>(room, in.Byte() % 64);
+        size_t room = TempCapacity() - TempEnd() - 5;
+        size_t lift = room - std::min<size_t>(room, in.Byte() % 64);
         if (in.Byte() % 2 == 0 || TempCapacity() > (1u << 26)) lift = 0;
         TempReserve(lift, TempEnd());
         size_t mark = TempEnd();
         int64_t n = in.Count(), m = in.Count();
         int op = in.Byte() % model::kOps;
-        FUZZ_CHECK(model::PrimitiveIsRight(op, temporary ? StrArg(StrLeft(a, INT64_MAX)) : StrArg(a), sa, n, m, b, sb));
+        StrArg arg = temporary ? StrArg(StrLeft(a, INT64_MAX)) : StrArg(a);
+        FUZZ_CHECK(model::PrimitiveIsRight(op, arg, sa, n, m, b, sb));
         FUZZ_CHECK(TempEnd() == mark);
         TempSetEnd(mark - lift);
         if (op == model::kConcat) a = StrRight(a + b, in.Byte() % 48), sa = model::Std(a);  // vary the text

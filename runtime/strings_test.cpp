@@ -42,8 +42,8 @@ TEST_F(Strings, LongTemporariesWhileTheBufferGrows) {
         int64_t n = static_cast<int64_t>(big.size());
         Str s = StrArg(big.data(), big.size());
         switch (k) {
-            case 0: EXPECT_EQ(Std(StrPad(StrLeft(s, n), 3 * n, "-")), big + std::string(2 * big.size(), '-')); break;
-            case 1: EXPECT_EQ(Std(StrReverse(StrReverse(StrRight(s, n))) + StrRight(s, 1)), big + big.back()); break;
+            case 0: EXPECT_EQ(Std(StrPad(StrLeft(s, n), 3 * n, "-")), big + std::string(2 * n, '-')); break;
+            case 1: EXPECT_EQ(Std(StrReverse(StrReverse(StrRight(s, n)))), big); break;
             case 2: EXPECT_EQ(Std(StrMid(s, 1, n) + StrMid(s, 2, n)), big + big.substr(1)); break;
             default: EXPECT_EQ(DecToInt(StrMid(StrPad("", 3 * n, "1"), 1, 3)), 111);
         }
