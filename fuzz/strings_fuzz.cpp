@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // next reservations make it grow and move.
         size_t room = TempCapacity() - TempEnd() - 5;
         size_t lift = room - std::min<size_t>(room, in.Byte() % 64);
-        if (in.Byte() % 2 == 0 || TempCapacity() > (1u << 26)) lift = 0;
+        if (in.Byte() % 2 == 0 || TempCapacity() > (1u << 22)) lift = 0;
         TempReserve(lift, TempEnd());
         size_t mark = TempEnd();
         int64_t n = in.Count(), m = in.Count();
