@@ -5,6 +5,7 @@
 // 256; character k of a PDU is the code (X >> 7(k - 1)) mod 128 of its
 // octets' X. Only the window of X in use is held.
 #pragma once
+#include <cctype>
 #include <cstdint>
 #include <string>
 
@@ -29,15 +30,14 @@ inline char FromGsm(int code) {
     return ' ';
 }
 
+// n octets for n characters: those of X, then 00.
 inline std::string Encode(const std::string& text) {
     std::string pdu;
     uint32_t x = 0, bits = 0;  // the bits of X not yet written
-    auto put = [&] { pdu += "0123456789ABCDEF"[x >> 4 & 15], pdu += "0123456789ABCDEF"[x & 15], x >>= 8; };
-    for (unsigned char c : text) {
-        x |= static_cast<uint32_t>(ToGsm(c)) << bits;
-        if ((bits += 7) >= 8) put(), bits -= 8;
+    for (size_t j = 0, k = 0; j < text.size(); ++j, x >>= 8, bits -= bits < 8 ? bits : 8) {
+        for (; bits < 8 && k < text.size(); bits += 7) x |= static_cast<uint32_t>(ToGsm(text[k++])) << bits;
+        pdu += "0123456789ABCDEF"[x >> 4 & 15], pdu += "0123456789ABCDEF"[x & 15];
     }
-    while (pdu.size() < 2 * text.size()) put();  // the rest of X, then 00 padding
     return pdu;
 }
 
@@ -45,11 +45,9 @@ inline std::string Encode(const std::string& text) {
 // character is the digit 0 in its place; an unpaired digit is ignored.
 inline std::string Decode(const std::string& hex) {
     std::string digits, text;
-    for (unsigned char c : hex) {
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
-            digits += static_cast<char>(c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 55
-                                        : c >= 'a' && c <= 'f' ? c - 87 : 0);
-    }
+    for (char c : hex)
+        if (std::string(" \t\r\n").find(c) == std::string::npos)
+            digits += static_cast<char>(isxdigit(c & 0xFF) ? std::stoi(std::string(1, c), nullptr, 16) : 0);
     uint32_t x = 0, bits = 0, m = static_cast<uint32_t>(digits.size() / 2);
     for (uint32_t j = 0; text.size() < m; ++j) {
         x |= static_cast<uint32_t>(digits[2 * j] * 16 + digits[2 * j + 1]) << bits;
@@ -59,10 +57,6 @@ inline std::string Decode(const std::string& hex) {
 }
 
 // The text as the converter gives it back: characters outside the map as '@'.
-inline std::string Mapped(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) out += FromGsm(ToGsm(c));
-    return out;
-}
+inline std::string Mapped(const std::string& text) { return Decode(Encode(text)); }
 
 }  // namespace ref

@@ -7,20 +7,35 @@
 namespace {
 
 // Resizing keeps the contents and the usage counts exact, whether the block
-// stays where it is, moves to another size class or to the platform.
+// stays where it is, moves to another size class or to the platform; 40 MiB
+// too (a 32-bit platform is given every size up to the end of its address
+// space, less the block header). A large block given back is kept for the
+// next large request, which must still come zeroed when asked so. Only a
+// request no platform could grant is refused.
 TEST(Heap, ResizeKeepsContentsAndCounts) {
     Heap* heap = NewHeap(4096);
-    const size_t sizes[][2] = {{20, 24}, {24, 20}, {20, 100}, {100, 5000}, {5000, 9000}, {9000, 30}, {0, 16}};
+    const size_t sizes[][2] = {{20, 24}, {24, 20}, {20, 100}, {100, 5000}, {5000, 9000}, {9000, 30}, {0, 16},
+                               {40 << 20, (40 << 20) + 4096}};
     for (const auto& s : sizes) {
-        char* block = static_cast<char*>(HeapTake(heap, s[0]));
-        memset(block, 'x', s[0]);
+        char* block = static_cast<char*>(memset(HeapTake(heap, s[0]), 'x', s[0]));
         block = static_cast<char*>(HeapResize(heap, block, s[1]));
         EXPECT_EQ(HeapUsageOf(heap).bytes * 10 + HeapUsageOf(heap).blocks, s[1] * 10 + 1) << s[0] << " to " << s[1];
-        for (size_t i = 0; i < s[0] && i < s[1]; ++i) ASSERT_EQ(block[i], 'x') << s[0] << " to " << s[1];
+        EXPECT_EQ(std::string(block, std::min(s[0], s[1])), std::string(std::min(s[0], s[1]), 'x'));
         HeapGive(heap, block);
-        EXPECT_EQ(HeapUsageOf(heap).bytes + HeapUsageOf(heap).blocks, 0u);
     }
+    for (size_t size : {size_t{1} << 20, (size_t{1} << 20) - 100, size_t{3} << 20}) {
+        HeapGive(heap, memset(HeapTake(heap, size), 0x5A, size));
+        char* zeroed = static_cast<char*>(HeapTakeZeroed(heap, size));
+        EXPECT_EQ(zeroed[0] | zeroed[size / 2] | zeroed[size - 1], 0) << size;
+        HeapGive(heap, zeroed);
+    }
+    EXPECT_EQ(HeapUsageOf(heap).bytes + HeapUsageOf(heap).blocks, 0u);
     DeleteHeap(heap);
+    EXPECT_EQ(heap_internal::LargestRequest(UINT32_MAX), UINT32_MAX - heap_internal::kHeader);
+    EXPECT_EQ(heap_internal::LargestRequest(UINT64_MAX), UINT64_MAX >> 8);
+#ifndef _WIN32
+    EXPECT_EXIT(HeapTake(NewHeap(4096), SIZE_MAX - 4), ::testing::ExitedWithCode(3), "out of memory");
+#endif
 }
 
 }  // namespace
