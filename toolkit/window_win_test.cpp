@@ -124,15 +124,13 @@ TEST_F(Windows, Placement) {
     EXPECT_TRUE(placed.left >= 0 && placed.top >= 0 && placed.left < screen.right) << placed.left << "," << placed.top;
 }
 
-// The middle of the close box on the title bar's middle line, by hit-testing.
+// A point inside the close box on the title bar's middle line, by hit-testing.
 POINT CloseBox(HWND window) {
     const RECT r = WindowRect(window);
-    auto onBox = [&](LONG x, LONG y) { return SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE; };
     const LONG y = r.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
-    LONG left = r.right - 80, right;
-    while (left < r.right && !onBox(left, y)) left++;
-    for (right = left; right < r.right && onBox(right, y);) right++;
-    return left < r.right ? POINT{(left + right) / 2, y} : POINT{-1, -1};
+    LONG x = r.right - 1;
+    while (x > r.right - 80 && SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y)) != HTCLOSE) x--;
+    return {x - 4, y};
 }
 
 // Window events: queued ones, and raw messages that share an event's code
@@ -167,9 +165,7 @@ TEST_F(Windows, EachWindowActionQueuesItsEvents) {
             {"restore", show(SW_RESTORE), {{13109, 0, n, 0}, {5, 0, n, 0}}},
             {"WM_CLOSE", [&] { PostMessageA(window, WM_CLOSE, 0, 0); }, {{16, n, n, 0}}},
             {"close box", [&] {  // a real click
-                POINT box = CloseBox(window);
-                ASSERT_GE(box.x, 0) << "no close box";
-                SendInputs({MoveInput(box), MouseInput(MOUSEEVENTF_LEFTDOWN), MouseInput(MOUSEEVENTF_LEFTUP)});
+                SendInputs({MoveInput(CloseBox(window)), MouseInput(MOUSEEVENTF_LEFTDOWN), MouseInput(MOUSEEVENTF_LEFTUP)});
             }, {{16, n, n, 0}}},
         };
         for (const auto& row : rows) {
@@ -195,8 +191,7 @@ TEST_F(Windows, TheFetchDeliversQueuedFormedAndRawEventsAndFreesPayloads) {
     EXPECT_EQ(raw, (Event{WM_USER + 5, raw.gadget, 14, -1, false}));
     EXPECT_TRUE(TheEventState()->currentWParam == 11 && TheEventState()->currentLParam == 22);
     QueueEvent(13100, 42, 3, 0);
-    EXPECT_EQ(NextEvent(0), 13100);
-    EXPECT_EQ(NextEvent(0), 0);  // nothing: the current event stays
+    EXPECT_TRUE(NextEvent(0) == 13100 && NextEvent(0) == 0);  // nothing: the current event stays
     EXPECT_EQ(CurrentEvent(13100), (Event{13100, 42, 3, 0}));
     // A notification formed while no fetch dispatches is dropped; during a
     // dispatch it is delivered.
@@ -204,31 +199,26 @@ TEST_F(Windows, TheFetchDeliversQueuedFormedAndRawEventsAndFreesPayloads) {
     EXPECT_EQ(TheEventState()->pendingCode, 13100);
     for (const Event& e : Drain()) EXPECT_NE(e.code, 13100);
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(2, EN_CHANGE), reinterpret_cast<LPARAM>(edit));
-    EXPECT_EQ(NextEvent(1000), 13100);
-    EXPECT_EQ(CurrentEvent(13100), (Event{13100, 2, 14, EN_CHANGE, false}));
+    EXPECT_EQ(CurrentEvent(NextEvent(1000)), (Event{13100, 2, 14, EN_CHANGE, false}));
     // A payload comes with its event and goes at the next fetch; one posted
     // by someone else is neither taken nor freed.
     const size_t blocks = HeapBlocks();
     void* inner = HeapTake(ProgramHeap(), 40);
     ASSERT_TRUE(PostWindowPayload(window, inner) && PostGadgetPayload(window, 7, HeapTake(ProgramHeap(), 8)));
-    EXPECT_EQ(NextEvent(1000), 13105);
-    EXPECT_TRUE(CurrentEventPayload() == inner && CurrentEventType() == -1);
-    EXPECT_EQ(NextEvent(1000), 13106);
-    EXPECT_EQ(CurrentEvent(13106), (Event{13106, 7, 14, -1, false}));
+    EXPECT_TRUE(NextEvent(1000) == 13105 && CurrentEventPayload() == inner && CurrentEventType() == -1);
+    EXPECT_EQ(CurrentEvent(NextEvent(1000)), (Event{13106, 7, 14, -1, false}));
     EXPECT_EQ(NextEvent(0), 0);
     EXPECT_EQ(HeapBlocks(), blocks);
     PostMessageA(window, 13105, 0, reinterpret_cast<LPARAM>(&blocks));
-    EXPECT_EQ(NextEvent(1000), 13105);
-    EXPECT_EQ(CurrentEventPayload(), nullptr);
+    EXPECT_TRUE(NextEvent(1000) == 13105 && CurrentEventPayload() == nullptr);
     ASSERT_TRUE(PostWindowPayload(window, HeapTake(ProgramHeap(), 8)));  // never fetched: freed by the library
     // Activated again, the window gives the focus back and says so.
     Open(15, 0, 200, 100, nullptr, 400, 300);
     ASSERT_NE(GetFocus(), edit);
     Drain();
     SetActiveWindow(window);
-    EXPECT_EQ(GetFocus(), edit);
-    std::vector<Event> seen = Drain();
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), Event{13104, 0, 14, 0}), 1);
+    const std::vector<Event> seen = Drain();
+    EXPECT_TRUE(GetFocus() == edit && std::count(seen.begin(), seen.end(), Event{13104, 0, 14, 0}) == 1);
 }
 
 // A callback that opens or closes windows moves or frees window records; the
