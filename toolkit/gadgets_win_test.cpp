@@ -40,27 +40,24 @@ std::vector<Event> PressTab(bool shift) {
 
 // Window 0 laid out like the converter's main window, kept open from test
 // to test; its gadgets are made anew for every test.
-HWND OpenMainLayout() {
-    HWND window = FindWindowRecord(0) ? FindWindowRecord(0)->window : nullptr;
-    if (!window) window = reinterpret_cast<HWND>(OpenToolkitWindow(0, 287, 33, 600, 300, "SMS", 0xCC0000));
-    SelectGadgetWindow(window);
-    StartObjectWalk(GadgetTable());
-    for (GadgetNumber number; NextObject(GadgetTable(), &number);) DestroyGadget(number);
-    CreateLabelGadget(0, 30, 20, 60, 20, "SMS Text");
-    CreateEditGadget(1, 30, 40, 230, 30, "Hallo, ich bins!");
-    CreateEditGadget(3, 30, 100, 230, 30, "");
-    CreateEditGadget(5, 30, 160, 230, 30, nullptr);
-    CreateButtonGadget(6, 290, 100, 160, 30, "Text to PDU");
-    CreateButtonGadget(7, 290, 160, 160, 30, "PDU to Text");
-    SetForegroundWindow(window);
-    SetFocus(window);
-    Drain();
-    return window;
-}
-
 class Gadgets : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(GetActiveWindow(), main_ = OpenMainLayout()); }
+    void SetUp() override {
+        if (!FindWindowRecord(0)) OpenToolkitWindow(0, 287, 33, 600, 300, "SMS", 0xCC0000);
+        SelectGadgetWindow(main_ = FindWindowRecord(0)->window);
+        StartObjectWalk(GadgetTable());
+        for (GadgetNumber number; NextObject(GadgetTable(), &number);) DestroyGadget(number);
+        CreateLabelGadget(0, 30, 20, 60, 20, "SMS Text");
+        CreateEditGadget(1, 30, 40, 230, 30, "Hallo, ich bins!");
+        CreateEditGadget(3, 30, 100, 230, 30, "");
+        CreateEditGadget(5, 30, 160, 230, 30, nullptr);
+        CreateButtonGadget(6, 290, 100, 160, 30, "Text to PDU");
+        CreateButtonGadget(7, 290, 160, 160, 30, "PDU to Text");
+        SetForegroundWindow(main_);
+        SetFocus(main_);
+        Drain();
+        ASSERT_EQ(GetActiveWindow(), main_);
+    }
     void TearDown() override {
         CloseToolkitWindow(1);
         Drain();
