@@ -108,19 +108,25 @@ SMS_INLINE uint64_t& HeaderOf(void* block) {
 inline size_t ClassOf(size_t bytes) { return (bytes + kHeader + kClassStep - 1) / kClassStep; }
 }  // namespace heap_internal
 
-// A recycled small block straight from its free list; everything else (a
-// new chunk, a platform block) on the slow path.
+// A small block recycled from its free list or carved from the newest
+// chunk; everything else (a new chunk, a platform block) on the slow path.
 SMS_INLINE void* HeapTake(Heap* heap, size_t bytes) {
     using namespace heap_internal;
     if (bytes <= kSmallMax) {
         size_t cls = ClassOf(bytes);
-        if (FreeBlock* block = heap->freeLists[cls]) {
-            heap->freeLists[cls] = block->next;
-            HeaderOf(block) = static_cast<uint64_t>(bytes) << 8 | cls;
-            heap->bytes += bytes;
-            heap->blocks += 1;
-            return block;
+        void* block = heap->freeLists[cls];
+        if (block) {
+            heap->freeLists[cls] = heap->freeLists[cls]->next;
+        } else if (static_cast<size_t>(heap->bumpEnd - heap->bump) >= cls * kClassStep) {
+            block = heap->bump + kHeader;
+            heap->bump += cls * kClassStep;
+        } else {
+            return TakeSlow(heap, bytes, false);
         }
+        HeaderOf(block) = static_cast<uint64_t>(bytes) << 8 | cls;
+        heap->bytes += bytes;
+        heap->blocks += 1;
+        return block;
     }
     return TakeSlow(heap, bytes, false);
 }

@@ -29,6 +29,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "runtime/heap.h"
 
@@ -106,7 +109,7 @@ class StrArg {
 public:
     StrArg(const Str& var);          // NOLINT: implicit by design (defined below)
     SMS_FORCE StrArg(const char* literal) {  // NOLINT: null reads as an unset string
-        if (!literal) unset_ = true;
+        if (!literal) kind_ = kUnset;
         else ptr_ = literal, len_ = strlen(literal);
     }
     SMS_FORCE StrArg(Tmp tmp) : len_(tmp.len), base_(tmp.base) {  // NOLINT
@@ -116,13 +119,14 @@ public:
     SMS_FORCE StrArg(const char* text, size_t len) : ptr_(text), len_(len) {}
 
     SMS_FORCE size_t Length() const { return len_; }
-    bool IsUnset() const { return unset_; }
+    bool IsUnset() const { return kind_ == kUnset; }
     // The text's current address. For a temporary in the buffer this is only
     // valid until the next reservation; for a short one, while this argument
     // lives. Not followed by a code 0 when the text is short.
     SMS_FORCE const char* Ptr() const {
         if (kind_ == kShort) return reinterpret_cast<const char*>(&chars_);
-        return kind_ == kBuffer ? strings_internal::gTemp.data + off_ : ptr_;
+        if (kind_ == kBuffer) return strings_internal::gTemp.data + off_;
+        return kind_ == kUnset ? "" : ptr_;
     }
     // `k` (at most 8) characters from position `skip` (counted from 0) on,
     // as a value; skip + k must not pass the end.
@@ -146,14 +150,18 @@ public:
     static constexpr size_t kNoBase = SIZE_MAX;
 
 private:
-    enum Kind : uint8_t { kPlain, kBuffer, kShort };
-    const char* ptr_ = "";
+    // Where the text is: at `ptr_` (plain), at `off_` in the buffer, or in
+    // `chars_` itself (short); an unset string reads as "". Only the member
+    // that the kind names is ever read.
+    enum Kind : uint8_t { kPlain, kBuffer, kShort, kUnset };
+    union {
+        const char* ptr_ = "";
+        size_t off_;
+        uint64_t chars_;
+    };
     size_t len_ = 0;
-    size_t off_ = 0;
     size_t base_ = kNoBase;
-    uint64_t chars_ = 0;
     Kind kind_ = kPlain;
-    bool unset_ = false;
 };
 
 // A string variable: one pointer-sized word, zero while unset (so a
@@ -444,6 +452,12 @@ SMS_INLINE Tmp ReturnString(StrArg value, const StrArg& argument) {
 // saturates to the nearest bound, and NaN gives 0: the codec never passes
 // such values, and saturating keeps every caller's arithmetic defined.
 SMS_INLINE int32_t TruncToInt(double x) {
+#if defined(__SSE2__)
+    // The processor's conversion gives INT32_MIN for anything out of range
+    // and for NaN; only that answer needs the careful path.
+    int32_t fast = _mm_cvttsd_si32(_mm_set_sd(x));
+    if (fast != INT32_MIN) return fast;
+#endif
     if (x > -2147483649.0 && x < 2147483648.0) return static_cast<int32_t>(x);
     if (std::isnan(x)) return 0;
     return x > 0 ? INT32_MAX : INT32_MIN;
@@ -471,10 +485,11 @@ SMS_INLINE StrArg::StrArg(const Str& var) {
         chars_ = var.InlineChars();
         len_ = (var.word_ >> 1) & 0x7F;
     } else if (var.word_) {
-        ptr_ = var.Text();
-        len_ = var.Length();
+        const Str::Block* block = var.HeapBlock();
+        ptr_ = block->data + block->front;
+        len_ = block->len;
     } else {
-        unset_ = true;
+        kind_ = kUnset;
     }
 }
 
