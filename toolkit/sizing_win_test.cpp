@@ -20,6 +20,7 @@ constexpr WindowNumber kWindow = 3, kChild = 4;
 constexpr uint32_t kSizingBorder = 0xCC0000;  // title bar, border, sizing frame
 
 std::vector<std::pair<WPARAM, RECT>> gProposals;  // WM_SIZING's edge and rectangle
+std::vector<UINT> gFrames;                        // WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE
 WNDPROC gToolkitProc;
 LONG gForcedHeight;  // when set, the window changes the proposal in WM_SIZING
 
@@ -28,6 +29,7 @@ LRESULT CALLBACK Recorder(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         if (gForcedHeight) proposal->bottom = proposal->top + gForcedHeight;
         gProposals.push_back({wParam, *proposal});
     }
+    if (message == WM_ENTERSIZEMOVE || message == WM_EXITSIZEMOVE) gFrames.push_back(message);
     return CallWindowProcA(gToolkitProc, window, message, wParam, lParam);
 }
 bool SizingActive() { return TheSizingState()->active; }
@@ -67,6 +69,7 @@ protected:
         AdjustWindowRectEx(&r, kSizingBorder, FALSE, 0);
         SetWindowPos(window, nullptr, 100, 100, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
         gProposals.clear();
+        gFrames.clear();
         gForcedHeight = 0;
     }
     // The sizing command as the system sends it from the frame or the menu.
@@ -120,6 +123,8 @@ TEST_F(LiveSizing, EachEdgeFollowsThePointerWithinTheLimits) {
         Key(VK_ESCAPE);  // ends the sizing at the size reached
         EXPECT_FALSE(SizingActive());
         EXPECT_EQ(WindowRect(window), row.expected);
+        Drain();
+        EXPECT_EQ(gFrames, (std::vector<UINT>{WM_ENTERSIZEMOVE, WM_EXITSIZEMOVE}));
         Reset();
     }
 }
