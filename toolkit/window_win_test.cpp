@@ -204,7 +204,6 @@ TEST_F(Windows, TheFetchDeliversQueuedFormedAndRawEventsAndFreesPayloads) {
     EXPECT_EQ(HeapBlocks(), blocks);
     PostMessageA(window, 13105, 0, reinterpret_cast<LPARAM>(&blocks));
     EXPECT_TRUE(NextEvent(1000) == 13105 && CurrentEventPayload() == nullptr);
-    ASSERT_TRUE(PostWindowPayload(window, HeapTake(ProgramHeap(), 8)));  // never fetched: freed by the library
     // Activated again, the window gives the focus back and says so.
     Open(15, 0, 200, 100, nullptr, 400, 300);
     ASSERT_NE(GetFocus(), edit);
@@ -212,6 +211,7 @@ TEST_F(Windows, TheFetchDeliversQueuedFormedAndRawEventsAndFreesPayloads) {
     SetActiveWindow(window);
     const std::vector<Event> seen = Drain();
     EXPECT_TRUE(GetFocus() == edit && std::count(seen.begin(), seen.end(), Event{13104, 0, 14, 0}) == 1);
+    ASSERT_TRUE(PostWindowPayload(window, HeapTake(ProgramHeap(), 8)));  // never fetched: freed by the library
 }
 
 // A callback that opens or closes windows moves or frees window records; the
