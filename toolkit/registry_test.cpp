@@ -1,12 +1,14 @@
-#include "toolkit/registry.h"
-
+// The object tables and the event queue built on their block pool.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <functional>
 #include <vector>
 
 #include "runtime/heap.h"
+#include "toolkit/events.h"
+#include "toolkit/registry.h"
 
 namespace {
 
@@ -26,17 +28,11 @@ Entry* Make(ObjectNumber number, uintptr_t handle) {
     return entry;
 }
 ObjectNumber MakeAny(uintptr_t handle) { return reinterpret_cast<intptr_t>(Make(ANY_NUMBER, handle)); }
-uintptr_t HandleOf(ObjectNumber number) {
-    auto* entry = static_cast<Entry*>(FindObject(gTable, number));
-    return entry ? entry->handle : 0;
-}
-std::vector<ObjectNumber> Walk(const std::function<void(ObjectNumber)>& each = nullptr) {
+// The numbers walked; `each` may release entries on the way.
+std::vector<ObjectNumber> Walk(const std::function<void(ObjectNumber)>& each = [](ObjectNumber) {}) {
     std::vector<ObjectNumber> seen;
     StartObjectWalk(gTable);
-    for (ObjectNumber number; NextObject(gTable, &number);) {
-        seen.push_back(number);
-        if (each) each(number);
-    }
+    for (ObjectNumber number; NextObject(gTable, &number);) seen.push_back(number), each(number);
     return seen;
 }
 
@@ -64,58 +60,33 @@ TEST_F(ObjectTableTest, GrowingKeepsTheEntriesClearsTheNewSlotsAndReleasesFirst)
     for (void* block : dirty) HeapGive(ProgramHeap(), block);
     gCalls.clear();
     ASSERT_NE(Make(60, 7), nullptr);
-    EXPECT_EQ(gTable->capacity, 110u);
+    Make(109, 8);
     for (ObjectNumber i = 0; i < 120; ++i) {
-        const uintptr_t handle = i == 60 ? 7 : i < 50 ? 100 + i : 0;
+        const uintptr_t handle = i == 60 ? 7 : i == 109 ? 8 : i < 50 ? 100 + i : 0;
         const auto* e = static_cast<Entry*>(FindObject(gTable, i));
         EXPECT_TRUE(e ? e->handle == handle && e->value == intptr_t(handle) * 10 : handle == 0) << i;
     }
-    Make(109, 8);
-    EXPECT_EQ(gTable->capacity, 110u);
     // The release sees the old object (and the grown slots), and the entry comes back empty.
     const auto* entry = static_cast<Entry*>(ObtainObjectSlot(gTable, 5));
     MakeAny(9);  // no release for ANY_NUMBER
     EXPECT_EQ(gCalls, (std::vector<std::vector<intptr_t>>{{60, 0, 1}, {109, 0, 1}, {5, 105, 1}}));
-    EXPECT_TRUE(entry->handle == 0 && entry->value == 0);
+    EXPECT_TRUE(entry->handle == 0 && entry->value == 0 && gTable->capacity == 110u);
 }
 
-TEST_F(ObjectTableTest, AnyNumberGivesIdentitiesWalkedAfterTheSlotsOldestFirst) {
+TEST_F(ObjectTableTest, IdentitiesComeAfterTheSlotsOldestFirstAndAWalkSurvivesReleases) {
     Make(7, 1);
-    const ObjectNumber first = MakeAny(2);
-    Make(2, 3);
-    const ObjectNumber second = MakeAny(4);
+    const std::vector<ObjectNumber> ids = {MakeAny(2), MakeAny(3), MakeAny(4)};
     Make(75, 5);  // grows the slots; list entries do not move
-    for (ObjectNumber id : {first, second}) EXPECT_TRUE(id < 0 || size_t(id) >= gTable->capacity);
-    EXPECT_TRUE(first != second && HandleOf(first) == 2 && HandleOf(second) == 4);
-    EXPECT_EQ(Walk(), (std::vector<ObjectNumber>{2, 7, 75, first, second}));
-    ClearObjectSlot(gTable, first);
-    EXPECT_EQ(FindObject(gTable, first), nullptr);
-    EXPECT_EQ(Walk(), (std::vector<ObjectNumber>{2, 7, 75, second}));
-}
-
-TEST_F(ObjectTableTest, UnknownAndRefusedNumbersTouchNothing) {
-    Make(0, 1);
-    const ObjectNumber id = MakeAny(2);
-    const size_t held = Blocks();
-    gCalls.clear();
-    for (ObjectNumber number : {ObjectNumber(50), ObjectNumber(1000), MAX_FIXED_NUMBER + 1, INTPTR_MAX, ObjectNumber(-2),
-                                INTPTR_MIN, id + 1, id - 1, id + ObjectNumber(sizeof(Entry))}) {
+    for (ObjectNumber id : ids) {
+        EXPECT_TRUE(id < 0 || size_t(id) >= gTable->capacity) << id;
+        EXPECT_EQ(static_cast<Entry*>(FindObject(gTable, id))->handle, uintptr_t(id == ids[0] ? 2 : id == ids[1] ? 3 : 4));
+    }
+    for (ObjectNumber number : {ids[0] + 1, ids[0] - 1, ids[0] + ObjectNumber(sizeof(Entry)), ObjectNumber(-2)}) {
         EXPECT_EQ(FindObject(gTable, number), nullptr) << number;
-        ClearObjectSlot(gTable, number);
     }
-    for (ObjectNumber number : {ObjectNumber(-2), ObjectNumber(-65535), INTPTR_MIN, MAX_FIXED_NUMBER + 1, INTPTR_MAX}) {
-        EXPECT_EQ(ObtainObjectSlot(gTable, number), nullptr) << number;
-    }
-    EXPECT_TRUE(gCalls.empty() && Blocks() == held && gTable->capacity == 50u);
-    EXPECT_EQ(Walk(), (std::vector<ObjectNumber>{0, id}));
-    EXPECT_NE(Make(100000, 9), nullptr);  // a large allowed number still works
-}
-
-TEST_F(ObjectTableTest, AWalkSurvivesReleasingWhatItReturnsAndWhatComesNext) {
-    for (ObjectNumber number : {0, 9, 49, 51}) Make(number, 1 + uintptr_t(number));
-    const std::vector<ObjectNumber> ids = {MakeAny(100), MakeAny(101), MakeAny(102)};
+    // Each entry released as the walk returns it.
     EXPECT_EQ(Walk([](ObjectNumber n) { ClearObjectSlot(gTable, n); }),
-              (std::vector<ObjectNumber>{0, 9, 49, 51, ids[0], ids[1], ids[2]}));
+              (std::vector<ObjectNumber>{7, 75, ids[0], ids[1], ids[2]}));
     EXPECT_TRUE(Walk().empty() && gTable->list == nullptr);
     // Releasing the entry the walk goes to next: the walk steps past it (its
     // freed block, taken again and cleared, must not be read as the next).
@@ -129,31 +100,55 @@ TEST_F(ObjectTableTest, AWalkSurvivesReleasingWhatItReturnsAndWhatComesNext) {
     HeapGive(ProgramHeap(), reused);
 }
 
-TEST(BlockPoolTest, BlocksComeWhenFullAndGoWhenEmpty) {
-    ProgramHeapInit();
-    const HeapUsage before = HeapUsageOf(ProgramHeap());
-    BlockPool* pool = NewBlockPool(20, 16, 256);
-    auto blocks = [pool] {
-        size_t count = 0;
-        for (const PoolBlock* list : {pool->full, pool->withRoom}) for (; list; list = list->next) ++count;
-        return count;
+using Event = std::array<intptr_t, 4>;  // code, gadget, window, type
+
+void Queue(const std::vector<Event>& events) {
+    for (const Event& e : events) QueueEvent(int32_t(e[0]), e[1], e[2], int32_t(e[3]));
+}
+// Dequeues everything, with the fields DequeueEvent leaves in the pending fields.
+std::vector<Event> Drain() {
+    std::vector<Event> out;
+    for (EventState* s = TheEventState(); int32_t code = DequeueEvent();)
+        out.push_back({code, s->pendingGadget, s->pendingWindow, s->pendingType});
+    return out;
+}
+
+TEST(EventQueue, ARepeatOfTheNewestWaitingEventIsDropped) {
+    ProgramHeapInit(), EventQueueInit(), EventStateInit();
+    const Event close{16, 0, 0, 0}, repaint{15, 0, 0, 0}, click{13100, 6, 0, 0};
+    const struct { std::vector<Event> queued, delivered; } cases[] = {
+        {{close, close}, {close}},
+        {{close, repaint, close}, {close, repaint, close}},
+        {{close, close, repaint, repaint, repaint, close}, {close, repaint, close}},
+        // Events that differ in any one field are all kept.
+        {{click, {13101, 6, 0, 0}, {13101, 7, 0, 0}, {13101, 7, 1, 0}, {13101, 7, 1, 14000}},
+         {click, {13101, 6, 0, 0}, {13101, 7, 0, 0}, {13101, 7, 1, 0}, {13101, 7, 1, 14000}}},
+        {{{0, 1, 2, 3}, click}, {click}},  // code 0 reads as "empty", so it is never queued
     };
-    std::vector<unsigned char*> elements;
-    for (size_t n = 1; n <= 2; ++n) {  // 16 fill the first block, the 17th makes another
-        while (elements.size() < 15 + n) elements.push_back(static_cast<unsigned char*>(PoolAlloc(pool)));
-        EXPECT_TRUE(pool->total == 16 * n && blocks() == n && (pool->withRoom == nullptr) == (n == 1)) << n;
+    for (const auto& c : cases) {
+        Queue(c.queued);
+        EXPECT_EQ(Drain(), c.delivered);
     }
-    PoolFree(pool, elements[3]);  // from the full first block: the next allocation's block
-    EXPECT_EQ(PoolAlloc(pool), elements[3]);
-    PoolFree(pool, elements[5]);
-    PoolFree(pool, elements[9]);
-    EXPECT_EQ(PoolAlloc(pool), elements[9]);  // most recently freed first
-    EXPECT_EQ(PoolAlloc(pool), elements[5]);
-    for (unsigned char* e : elements) memset(e, 0xA5, 20), PoolFree(pool, e);  // the whole element is usable
-    EXPECT_TRUE(pool->total == 0 && blocks() == 0);
-    for (int i = 0; i < 40; i++) PoolAlloc(pool);
-    PoolDelete(pool);  // with its blocks
-    EXPECT_TRUE(HeapUsageOf(ProgramHeap()).blocks == before.blocks && HeapUsageOf(ProgramHeap()).bytes == before.bytes);
+}
+
+// Dequeuing fills the pending fields but leaves the code to the fetch; an
+// empty queue leaves the fields alone; a drained queue gives its blocks back.
+TEST(EventQueue, DequeueFillsThePendingFieldsAndADrainedQueueGivesItsBlocksBack) {
+    ProgramHeapInit(), EventQueueInit(), EventStateInit();
+    EventState* state = TheEventState();
+    state->pendingCode = 77;
+    const HeapUsage before = HeapUsageOf(ProgramHeap());
+    const intptr_t identity = reinterpret_cast<intptr_t>(&state);  // identities are pointer-sized
+    std::vector<Event> queued;
+    for (int i = 0; i < 600; ++i) queued.push_back({13110, identity + i, -1, 14000 + i});
+    Queue(queued);
+    EXPECT_GT(HeapUsageOf(ProgramHeap()).blocks, before.blocks);
+    EXPECT_EQ(Drain(), queued);
+    EXPECT_EQ(state->pendingCode, 77);
+    EXPECT_EQ(DequeueEvent(), 0);
+    EXPECT_TRUE(state->pendingGadget == identity + 599 && state->pendingType == 14599);
+    const HeapUsage after = HeapUsageOf(ProgramHeap());
+    EXPECT_TRUE(after.blocks == before.blocks && after.bytes == before.bytes) << after.blocks << " blocks";
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 #include <ostream>
+#include <tuple>
 #include <vector>
 
 #include "runtime/arrays.h"
@@ -19,21 +20,20 @@
 inline void StartTestRuntime() { ProgramHeapInit(), StringRuntimeInit(), ArrayRuntimeInit(); }
 
 struct WatchdogSetting { DWORD ms; const char* program; void (*beforeExit)(); };
-inline DWORD WINAPI WatchdogThread(LPVOID setting) {
-    const auto* s = static_cast<const WatchdogSetting*>(setting);
-    Sleep(s->ms);  // the time limit itself, not a wait for a condition
-    fprintf(stderr, "%s: still running after %lu ms, giving up\n", s->program, static_cast<unsigned long>(s->ms));
+inline WatchdogSetting gWatchdog;
+inline DWORD WINAPI WatchdogThread(LPVOID) {
+    Sleep(gWatchdog.ms);  // the time limit itself, not a wait for a condition
+    fprintf(stderr, "%s: still running after %lu ms, giving up\n", gWatchdog.program, (unsigned long)gWatchdog.ms);
     fflush(stderr);
-    if (s->beforeExit) s->beforeExit();
+    if (gWatchdog.beforeExit) gWatchdog.beforeExit();
     TerminateProcess(GetCurrentProcess(), 3);
     return 0;
 }
 // Ends the program with exit code 3 when it still runs `ms` from now, so a
 // hang fails the test instead of blocking the suite; `beforeExit` runs first.
 inline void StartWatchdog(DWORD ms, const char* program, void (*beforeExit)() = nullptr) {
-    static WatchdogSetting setting;
-    setting = {ms, program, beforeExit};
-    if (HANDLE thread = CreateThread(nullptr, 0, WatchdogThread, &setting, 0, nullptr)) CloseHandle(thread);
+    gWatchdog = {ms, program, beforeExit};
+    if (HANDLE thread = CreateThread(nullptr, 0, WatchdogThread, nullptr, 0, nullptr)) CloseHandle(thread);
 }
 
 // Checks `done` until it holds, at most `ms`, running `step` in between.
@@ -53,8 +53,7 @@ inline bool SendInputs(const std::vector<INPUT>& inputs) {
 // (0 to 65535 over the screen) are rounded up so that the system's
 // truncating conversion back lands on the very pixel.
 inline INPUT MouseInput(DWORD flags, POINT at = {0, 0}) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
+    INPUT input = {INPUT_MOUSE, {}};
     if (flags & MOUSEEVENTF_ABSOLUTE) {
         int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
         input.mi.dx = LONG((at.x * 65536LL + width - 1) / width);
@@ -66,8 +65,7 @@ inline INPUT MouseInput(DWORD flags, POINT at = {0, 0}) {
 inline INPUT MoveInput(POINT at) { return MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at); }
 inline bool SendMouse(DWORD flags, POINT at = {0, 0}) { return SendInputs({MouseInput(flags, at)}); }
 inline INPUT KeyInput(WORD key, bool up) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
+    INPUT input = {INPUT_KEYBOARD, {}};
     input.ki = {key, WORD(MapVirtualKeyA(key, MAPVK_VK_TO_VSC)), DWORD(up ? KEYEVENTF_KEYUP : 0), 0, 0};
     return input;
 }
@@ -86,7 +84,7 @@ struct Event {
     int32_t type;
     bool queued = true;
     bool operator==(const Event& o) const {
-        return code == o.code && gadget == o.gadget && window == o.window && type == o.type && queued == o.queued;
+        return std::tie(code, gadget, window, type, queued) == std::tie(o.code, o.gadget, o.window, o.type, o.queued);
     }
 };
 inline std::ostream& operator<<(std::ostream& out, const Event& e) {
@@ -95,15 +93,15 @@ inline std::ostream& operator<<(std::ostream& out, const Event& e) {
 inline Event CurrentEvent(int32_t code) {
     return {code, CurrentEventGadget(), CurrentEventWindow(), CurrentEventType(), TheEventState()->currentCode != 0};
 }
-// Delivers whatever is pending now.
-inline std::vector<Event> Drain() {
-    std::vector<Event> seen;
-    for (int32_t code; seen.size() < 1000 && (code = NextEvent(0)) != 0;) seen.push_back(CurrentEvent(code));
-    return seen;
-}
 // Runs the toolkit's fetch until `done` holds, at most `ms`, noting events.
 inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 3000, std::vector<Event>* seen = nullptr) {
     return WaitFor(done, ms, [seen] {
         if (int32_t code = NextEvent(10); code && seen) seen->push_back(CurrentEvent(code));
     });
+}
+// Delivers whatever is pending now.
+inline std::vector<Event> Drain() {
+    std::vector<Event> seen;
+    for (int32_t code; seen.size() < 1000 && (code = NextEvent(0)) != 0;) seen.push_back(CurrentEvent(code));
+    return seen;
 }
