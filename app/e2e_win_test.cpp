@@ -21,8 +21,7 @@ HWND gWindow = nullptr;
 
 bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b); }
 
-// The program's exit code once it has ended, waiting at most `ms`; STILL_ACTIVE while it runs.
-DWORD ExitCode(DWORD ms = 0) {
+DWORD ExitCode(DWORD ms = 0) {   // once the program has ended, waiting at most `ms`; STILL_ACTIVE before
     DWORD code = 12345;
     WaitForSingleObject(gProcess.hProcess, ms);
     GetExitCodeProcess(gProcess.hProcess, &code);
@@ -40,8 +39,8 @@ void Kill() {
 
 bool IsMainWindowUp(HWND window) { return window && IsWindowVisible(window) && GetDlgItem(window, 7); }
 
-// Starts the program: whether its main window came up (its own, not one left over from an earlier run).
-bool Start() {
+bool Start() {   // whether the program's main window came up (its own, not one left over from a run)
+    Kill();   // one program at a time
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     if (!CreateProcessA(gExePath.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &gProcess))
@@ -82,10 +81,11 @@ bool SetText(HWND window, const std::string& text) { return Send(window, WM_SETT
 bool Click(HWND window, POINT at = {-1, -1}) {
     const RECT r = WindowRect(window);
     if (at.x < 0) at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    return SendInputs({MoveInput(at), MouseInput(MOUSEEVENTF_LEFTDOWN), MouseInput(MOUSEEVENTF_LEFTUP)});
+    // Both events carry the point: a late pointer move (Wine's, for an earlier click) cannot misplace them.
+    const DWORD there = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    return SendInputs({MouseInput(there | MOUSEEVENTF_LEFTDOWN, at), MouseInput(there | MOUSEEVENTF_LEFTUP, at)});
 }
 
-// Why input changed nothing: the program ended, its window does not answer, or where it has what.
 std::string WhyNothingChanged() {
     if (!Running()) return "the program has ended, exit code " + std::to_string(ExitCode());
     if (!Send(gWindow, WM_NULL)) return "its window does not answer in 15 s";
@@ -112,13 +112,15 @@ struct MainWindow : ::testing::Test {
     void SetUp() override { if (!Running()) GTEST_SKIP() << "the program is not running (see above)"; }
 };
 
-// Place (a gadget's in the client area), size (the main window's client area), kind's style bits, text.
+// Class, place (a gadget's in the client area), size (the main window's client area), style bits, text.
 std::string Describe(HWND window) {
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof(name));
     RECT r = WindowRect(window), size = r;
     if (window == gWindow) GetClientRect(window, &size);
     else MapWindowPoints(nullptr, gWindow, reinterpret_cast<POINT*>(&r), 2);
     std::ostringstream line;
-    line << r.left << ',' << r.top << ' ' << size.right - size.left << 'x' << size.bottom - size.top
+    line << name << ' ' << r.left << ',' << r.top << ' ' << size.right - size.left << 'x' << size.bottom - size.top
          << ' ' << std::hex << (GetWindowLongA(window, GWL_STYLE) & (WS_OVERLAPPEDWINDOW | 0x50030080)) << " \""
          << TextOf(window) << '"';
     return line.str();
@@ -127,11 +129,11 @@ std::string Describe(HWND window) {
 TEST(Program, StartsWithItsWindowLaidOut) {
     ASSERT_TRUE(Start()) << "no window of " << gExePath << " (or one left over from an earlier run)";
     const char* layout[] = {
-        "287,33 600x300 10cc0000 \"SMS (Korvanel)\"", "30,20 60x20 50020000 \"SMS Text\"",
-        "30,40 230x30 50030080 \"Hallo, ich bins!\"", "30,80 60x20 50020000 \"Text to PDU\"",
-        "30,100 230x30 50030080 \"\"",                 "30,140 60x20 50020000 \"PDU to Text\"",
-        "30,160 230x30 50030080 \"\"",                 "290,100 160x30 50030000 \"Text to PDU\"",
-        "290,160 160x30 50030000 \"PDU to Text\"",
+        "WindowClass_0 287,33 600x300 10cc0000 \"SMS (Korvanel)\"",
+        "Static 30,20 60x20 50020000 \"SMS Text\"",     "Edit 30,40 230x30 50030080 \"Hallo, ich bins!\"",
+        "Static 30,80 60x20 50020000 \"Text to PDU\"",  "Edit 30,100 230x30 50030080 \"\"",
+        "Static 30,140 60x20 50020000 \"PDU to Text\"", "Edit 30,160 230x30 50030080 \"\"",
+        "Button 290,100 160x30 50030000 \"Text to PDU\"", "Button 290,160 160x30 50030000 \"PDU to Text\"",
     };
     for (int gadget = -1; gadget < 8; gadget++)
         EXPECT_EQ(Describe(gadget < 0 ? gWindow : G(gadget)), layout[gadget + 1]) << gadget;
@@ -250,12 +252,10 @@ int main(int argc, char** argv) {
     if (argc < 2) return fprintf(stderr, "usage: e2e_win_test PATH\\sms-pdu.exe\n"), 2;
     gExePath = (argv[1][0] == '/' ? "Z:" : "") + std::string(argv[1]);
     std::replace(gExePath.begin(), gExePath.end(), '/', '\\');
-    BOOL dragFull = FALSE;   // live sizing needs full-window dragging, kept where the program reads it
-    SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &dragFull, 0);
-    SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
+    // Live sizing needs full-window dragging: set for this Wine session (not saved), the program's too.
+    SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, SPIF_SENDCHANGE);
     StartWatchdog(150000, "e2e_win_test", Kill);   // the last "[ RUN ]" in the log names the test
     const int result = RUN_ALL_TESTS();
-    if (Running()) Kill();
-    SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, dragFull, nullptr, SPIF_UPDATEINIFILE);
+    Kill();
     return result;
 }
