@@ -92,22 +92,14 @@ static size_t SmallClass(size_t bytes) { return bytes <= kSmallMax ? ClassOf(byt
 
 static bool TooLarge(size_t bytes) { return static_cast<uint64_t>(bytes) > LargestRequest(SIZE_MAX); }
 
-static char* TakeSmall(Heap* heap, size_t cls) {
-    if (FreeBlock* block = heap->freeLists[cls]) {
-        heap->freeLists[cls] = block->next;
-        return reinterpret_cast<char*>(block) - kHeader;
-    }
-    size_t size = cls * kClassStep;
-    if (static_cast<size_t>(heap->bumpEnd - heap->bump) < size) {
-        char* chunk = static_cast<char*>(RawTake(heap, kChunk));
-        *reinterpret_cast<void**>(chunk) = heap->chunks;
-        heap->chunks = chunk;
-        heap->bump = chunk + kClassStep;  // the link, padded to keep 16-byte steps
-        heap->bumpEnd = chunk + kChunk;
-    }
-    char* raw = heap->bump;
-    heap->bump += size;
-    return raw;
+// Starts a new chunk to carve small blocks from; what was left at the end of
+// the previous one stays unused.
+static void NewChunk(Heap* heap) {
+    char* chunk = static_cast<char*>(RawTake(heap, kChunk));
+    *reinterpret_cast<void**>(chunk) = heap->chunks;
+    heap->chunks = chunk;
+    heap->bump = chunk + kClassStep;  // the link, padded to keep 16-byte steps
+    heap->bumpEnd = chunk + kChunk;
 }
 
 // A kept large block that fits `bytes` without wasting more than half of
@@ -125,20 +117,29 @@ static char* TakeSpare(Heap* heap, size_t bytes, bool zero) {
     return nullptr;
 }
 
+// A small request comes here only when its free list is empty and the
+// newest chunk is used up (zeroing small blocks is HeapTakeZeroed's work).
 void* heap_internal::TakeSlow(Heap* heap, size_t bytes, bool zero) {
+    if (SmallClass(bytes)) {
+        NewChunk(heap);
+        return HeapTake(heap, bytes);
+    }
     if (TooLarge(bytes)) OutOfMemory();
-    size_t cls = SmallClass(bytes);
-    char* raw = cls ? TakeSmall(heap, cls) : TakeSpare(heap, bytes, zero);
-    if (!raw && !cls) raw = static_cast<char*>(RawTake(heap, bytes + kHeader, zero));
-    if (cls && zero) memset(raw + kHeader, 0, bytes);
+    char* raw = TakeSpare(heap, bytes, zero);
+    if (!raw) raw = static_cast<char*>(RawTake(heap, bytes + kHeader, zero));
     void* user = raw + kHeader;
-    HeaderOf(user) = static_cast<uint64_t>(bytes) << 8 | cls;
+    HeaderOf(user) = static_cast<uint64_t>(bytes) << 8;
     heap->bytes += bytes;
     heap->blocks += 1;
     return user;
 }
 
-void* HeapTakeZeroed(Heap* heap, size_t bytes) { return TakeSlow(heap, bytes, true); }
+void* HeapTakeZeroed(Heap* heap, size_t bytes) {
+    if (!SmallClass(bytes)) return TakeSlow(heap, bytes, true);
+    void* user = HeapTake(heap, bytes);
+    memset(user, 0, bytes);
+    return user;
+}
 
 void* HeapResize(Heap* heap, void* block, size_t bytes) {
     if (!block) return HeapTake(heap, bytes);

@@ -116,7 +116,7 @@ SMS_INLINE void* HeapTake(Heap* heap, size_t bytes) {
         size_t cls = ClassOf(bytes);
         void* block = heap->freeLists[cls];
         if (block) {
-            heap->freeLists[cls] = heap->freeLists[cls]->next;
+            heap->freeLists[cls] = static_cast<FreeBlock*>(block)->next;
         } else if (static_cast<size_t>(heap->bumpEnd - heap->bump) >= cls * kClassStep) {
             block = heap->bump + kHeader;
             heap->bump += cls * kClassStep;
