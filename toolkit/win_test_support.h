@@ -1,13 +1,11 @@
-// Plumbing shared by the Windows test programs: the runtime set-up, one
-// watchdog per program, waiting for a condition with a bound, real input
-// through SendInput, and the events the toolkit's fetch delivers.
+// Plumbing shared by the Windows test programs: the runtime set-up, one watchdog per program, waiting
+// for a condition with a bound, real input through SendInput, and the events the toolkit's fetch delivers.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdio>
 #include <functional>
-#include <ostream>
 #include <tuple>
 #include <vector>
 
@@ -24,13 +22,12 @@ inline WatchdogSetting gWatchdog;
 inline DWORD WINAPI WatchdogThread(LPVOID) {
     Sleep(gWatchdog.ms);  // the time limit itself, not a wait for a condition
     fprintf(stderr, "%s: still running after %lu ms, giving up\n", gWatchdog.program, (unsigned long)gWatchdog.ms);
-    fflush(stderr);
     if (gWatchdog.beforeExit) gWatchdog.beforeExit();
     TerminateProcess(GetCurrentProcess(), 3);
     return 0;
 }
-// Ends the program with exit code 3 when it still runs `ms` from now, so a
-// hang fails the test instead of blocking the suite; `beforeExit` runs first.
+// Ends the program with exit code 3 when it still runs `ms` from now, so a hang fails the test instead of
+// blocking the suite; `beforeExit` runs first.
 inline void StartWatchdog(DWORD ms, const char* program, void (*beforeExit)() = nullptr) {
     gWatchdog = {ms, program, beforeExit};
     if (HANDLE thread = CreateThread(nullptr, 0, WatchdogThread, nullptr, 0, nullptr)) CloseHandle(thread);
@@ -49,9 +46,8 @@ inline RECT WindowRect(HWND window) { RECT r = {}; GetWindowRect(window, &r); re
 inline bool SendInputs(const std::vector<INPUT>& inputs) {
     return SendInput(UINT(inputs.size()), const_cast<INPUT*>(inputs.data()), sizeof(INPUT)) == inputs.size();
 }
-// With MOUSEEVENTF_ABSOLUTE, `at` is a screen point; absolute coordinates
-// (0 to 65535 over the screen) are rounded up so that the system's
-// truncating conversion back lands on the very pixel.
+// With MOUSEEVENTF_ABSOLUTE, `at` is a screen point; absolute coordinates (0 to 65535 over the screen)
+// are rounded up so that the system's truncating conversion back lands on the very pixel.
 inline INPUT MouseInput(DWORD flags, POINT at = {0, 0}) {
     INPUT input = {INPUT_MOUSE, {}};
     if (flags & MOUSEEVENTF_ABSOLUTE) {
@@ -62,7 +58,6 @@ inline INPUT MouseInput(DWORD flags, POINT at = {0, 0}) {
     input.mi.dwFlags = flags;
     return input;
 }
-inline INPUT MoveInput(POINT at) { return MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at); }
 inline bool SendMouse(DWORD flags, POINT at = {0, 0}) { return SendInputs({MouseInput(flags, at)}); }
 inline INPUT KeyInput(WORD key, bool up) {
     INPUT input = {INPUT_KEYBOARD, {}};
@@ -76,8 +71,7 @@ inline bool PressKey(WORD key, bool shift = false) {
     return SendInputs(inputs);
 }
 
-// One result of NextEvent with the current event's fields; `queued` tells a
-// queued event from one formed during the dispatch or a raw message.
+// One result of NextEvent; `queued` tells a queued event from one formed in the dispatch or a raw message.
 struct Event {
     int32_t code;
     intptr_t gadget, window;
@@ -87,9 +81,6 @@ struct Event {
         return std::tie(code, gadget, window, type, queued) == std::tie(o.code, o.gadget, o.window, o.type, o.queued);
     }
 };
-inline std::ostream& operator<<(std::ostream& out, const Event& e) {
-    return out << "{" << e.code << ", " << e.gadget << ", " << e.window << ", " << e.type << (e.queued ? ", queued}" : "}");
-}
 inline Event CurrentEvent(int32_t code) {
     return {code, CurrentEventGadget(), CurrentEventWindow(), CurrentEventType(), TheEventState()->currentCode != 0};
 }
