@@ -90,8 +90,7 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 3000, std::v
         if (int32_t code = NextEvent(10); code && seen) seen->push_back(CurrentEvent(code));
     });
 }
-// Delivers whatever is pending now.
-inline std::vector<Event> Drain() {
+inline std::vector<Event> Drain() {  // whatever is pending now
     std::vector<Event> seen;
     for (int32_t code; seen.size() < 1000 && (code = NextEvent(0)) != 0;) seen.push_back(CurrentEvent(code));
     return seen;

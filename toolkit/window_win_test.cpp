@@ -77,7 +77,8 @@ TEST_F(Windows, OpeningFollowsTheNumberAndTheFlagsAndTheLibraryEndClosesAll) {
         const WindowNumber n = Open(row.number, row.flags, 321, 203);
         HWND window = HandleOf(n);
         RECT client = {};
-        EXPECT_TRUE(ClassExists(n) && !IsWindow(old) && GetClientRect(window, &client) && client.right == 321) << n;
+        GetClientRect(window, &client);
+        EXPECT_TRUE(ClassExists(n) && !IsWindow(old) && client.right == 321 && client.bottom == 203) << n;
         EXPECT_EQ(GetWindowLongPtrA(window, GWL_STYLE) & (row.on | row.off | 7), LONG_PTR(row.on)) << n;
         EXPECT_EQ(GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, row.tool ? WS_EX_TOOLWINDOW : 0);
         EXPECT_EQ(SelectGadgetWindow(nullptr), row.target ? window : before) << n;
