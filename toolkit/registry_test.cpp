@@ -30,8 +30,7 @@ uintptr_t HandleAt(ObjectNumber number) {  // 0 for none, -1 for an entry not as
     const auto* e = static_cast<Entry*>(FindObject(gTable, number));
     return !e ? 0 : e->value == intptr_t(e->handle) * 10 ? e->handle : uintptr_t(-1);
 }
-// The numbers walked; `each` may release entries on the way.
-std::vector<ObjectNumber> Walk(const std::function<void(ObjectNumber)>& each = [](ObjectNumber) {}) {
+std::vector<ObjectNumber> Walk(const std::function<void(ObjectNumber)>& each = [](ObjectNumber) {}) {  // `each` may release
     std::vector<ObjectNumber> seen;
     StartObjectWalk(gTable);
     for (ObjectNumber number; NextObject(gTable, &number);) seen.push_back(number), each(number);

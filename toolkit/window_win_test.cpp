@@ -165,12 +165,13 @@ TEST_F(Windows, TheFetchDeliversQueuedFormedAndRawEventsAndFreesPayloads) {
     const Event raw = CurrentEvent(NextEvent(0));
     EXPECT_EQ(raw, (Event{WM_USER + 5, raw.gadget, 14, -1, false}));
     EXPECT_TRUE(TheEventState()->currentWParam == 11 && TheEventState()->currentLParam == 22);
-    // A notification formed while no fetch dispatches is dropped; during a dispatch it is delivered.
+    // Formed while no fetch runs, a notification is dropped; sent from a thread to a waiting fetch, delivered.
     SetWindowTextA(edit, "from the program");
     EXPECT_EQ(TheEventState()->pendingCode, 13100);
     for (const Event& e : Drain()) EXPECT_NE(e.code, 13100);
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(2, EN_CHANGE), reinterpret_cast<LPARAM>(edit));
-    EXPECT_EQ(CurrentEvent(NextEvent(1000)), (Event{13100, 2, 14, EN_CHANGE, false}));
+    std::thread sender([&] { SendMessageA(window, WM_COMMAND, MAKEWPARAM(2, EN_CHANGE), LPARAM(edit)); });
+    EXPECT_EQ(CurrentEvent(NextEvent(-1)), (Event{13100, 2, 14, EN_CHANGE, false}));
+    sender.join();
     // A payload comes with its event and goes at the next fetch; a foreign one is neither taken nor freed.
     const size_t blocks = HeapBlocks();
     void* inner = HeapTake(ProgramHeap(), 40);
