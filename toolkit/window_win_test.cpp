@@ -340,10 +340,10 @@ TEST_F(Gadgets, ColoursAndTheSharedBrushes) {
     // A front colour alone: the text on the kind's own background colour; a read-only field asks as a label.
     SetGadgetColor(1, COLOR_FRONT, red);
     SetGadgetColor(0, COLOR_FRONT, red);
+    EXPECT_TRUE(answer(WM_CTLCOLORSTATIC, 0) == sysBrush(COLOR_BTNFACE) && GetBkColor(dc) == GetSysColor(COLOR_BTNFACE));
     EXPECT_EQ(answer(WM_CTLCOLOREDIT, 1), sysBrush(COLOR_BTNHIGHLIGHT));
     EXPECT_TRUE(GetTextColor(dc) == red && GetBkColor(dc) == GetSysColor(COLOR_BTNHIGHLIGHT));
-    EXPECT_TRUE(answer(WM_CTLCOLORSTATIC, 0) == sysBrush(COLOR_BTNFACE) &&
-                answer(WM_CTLCOLORSTATIC, 1) == sysBrush(COLOR_BTNHIGHLIGHT));
+    EXPECT_EQ(answer(WM_CTLCOLORSTATIC, 1), sysBrush(COLOR_BTNHIGHLIGHT));
     EnableWindow(Control(1), FALSE);
     EXPECT_EQ(answer(WM_CTLCOLORSTATIC, 1), answer(WM_CTLCOLORSTATIC, 1, true));  // a disabled one
     // One back colour, one brush, deleted with the last gadget using it.
