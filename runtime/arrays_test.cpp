@@ -2,20 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
+#include "runtime/strings_test_support.h"
 
 namespace {
 
+// Every test gives back all it takes.
 class Arrays : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ProgramHeapInit(), StringRuntimeInit(), ArrayRuntimeInit(); }
-    void SetUp() override { strings_ = HeapUsageOf(StringHeap()), program_ = HeapUsageOf(ProgramHeap()); }
-    void TearDown() override {  // every array and every string of one is given back
-        HeapUsage s = HeapUsageOf(StringHeap()), p = HeapUsageOf(ProgramHeap());
-        EXPECT_EQ(std::make_tuple(s.blocks, p.blocks, p.bytes),
-                  std::make_tuple(strings_.blocks, program_.blocks, program_.bytes));
-    }
-    HeapUsage strings_, program_;
+    void TearDown() override { EXPECT_EQ(model::Holding(), before_); }
+    decltype(model::Holding()) before_ = model::Holding();
 };
 
 std::string Header(const void* elements) {  // dimensions, count, type, the managed fields
@@ -33,7 +29,7 @@ TEST_F(Arrays, UpperBoundGivesOneMoreElementAllZero) {
     Array<Str> strings(5);
     for (size_t i = 0; i < 6; ++i) numbers[i] = 7, strings[i] = "a string too long for the word";
     numbers.Dim(5), strings.Dim(5);
-    EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, strings_.blocks);
+    EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, std::get<1>(before_));  // the old strings are gone
     for (size_t i = 0; i < 6; ++i) EXPECT_TRUE(numbers[i] == 0 && !strings[i].IsSet()) << i;
     EXPECT_EQ(Header(one.Elements()) + ", " + Header(numbers.Elements()) + ", " + Header(strings.Elements()),
               "10103, 10603, 10608 -1");
