@@ -1,9 +1,11 @@
 // An ObjectTable and a BlockPool driven by the input, against plain models:
-// entries found intact, walked in order while the walk releases them, zeroed
-// when handed out; a fixed number's release called once first, also when the
-// callback obtains a number itself; refused numbers get nothing; pool elements
-// distinct, aligned and intact, its blocks gone once none is in use.
+// entries found intact and zeroed when handed out, also as the table grows; a
+// fixed number's release called once first, also when the callback obtains a
+// number itself; refused numbers get nothing; a walk that releases what it
+// gives gives every live entry; pool elements distinct, aligned and intact,
+// its blocks gone once none is in use.
 #include <algorithm>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -12,11 +14,10 @@
 
 namespace {
 
-typedef std::vector<std::pair<intptr_t, uint8_t>> Items;  // numbers or addresses, and fill bytes (0: unfilled)
 const ObjectNumber kNone = INTPTR_MIN;
 ObjectTable* gTable;
-Items gLive;                      // walk order: fixed numbers ascending, then identities oldest first
-ObjectNumber gCalling, gReenter;  // the release call due; the number its callback obtains
+std::map<ObjectNumber, uint8_t> gLive;  // numbers and identities, and their fill bytes (0: never filled)
+ObjectNumber gCalling, gReenter;        // the release call due; the number its callback obtains
 uint8_t gTag;
 
 bool Holds(const void* entry, uint8_t fill, size_t size) {
@@ -26,13 +27,12 @@ bool Holds(const void* entry, uint8_t fill, size_t size) {
 
 // What holds the number is found intact (an identity at its own address), then released.
 void Clear(ObjectNumber n) {
-    auto live = std::find_if(gLive.begin(), gLive.end(), [n](const auto& e) { return e.first == n; });
-    uint8_t fill = live == gLive.end() ? 0 : live->second;
+    uint8_t fill = gLive.count(n) ? gLive[n] : 0;
     void* found = FindObject(gTable, n);
-    FUZZ_CHECK(fill ? Holds(found, fill, gTable->entrySize) && (n <= MAX_FIXED_NUMBER || found == (void*)n) : !found);
+    bool where = n <= MAX_FIXED_NUMBER || found == reinterpret_cast<void*>(n);
+    FUZZ_CHECK(fill ? Holds(found, fill, gTable->entrySize) && where : !found);
     ClearObjectSlot(gTable, n);
-    if (live != gLive.end()) gLive.erase(live);
-    FUZZ_CHECK(FindObject(gTable, n) == nullptr);
+    gLive.erase(n);
 }
 
 void Obtain(ObjectNumber n, uint8_t fill) {
@@ -41,38 +41,22 @@ void Obtain(ObjectNumber n, uint8_t fill) {
     void* entry = ObtainObjectSlot(gTable, n);
     FUZZ_CHECK(gCalling == kNone && (entry ? valid && Holds(entry, 0, gTable->entrySize) : !valid));
     if (!entry) return;
-    auto after = [n](const auto& e) { return n != ANY_NUMBER && e.first > n; };  // identities lie above
-    gLive.insert(std::find_if(gLive.begin(), gLive.end(), after), {n == ANY_NUMBER ? (intptr_t)entry : n, fill});
+    FUZZ_CHECK(gLive.emplace(n == ANY_NUMBER ? reinterpret_cast<intptr_t>(entry) : n, fill).second);
     memset(entry, fill, gTable->entrySize);
 }
 
-// As the toolkit's callbacks do, it releases whatever holds the number.
-void Release(ObjectNumber n) {
-    FUZZ_CHECK(gCalling == n && gTable->capacity > static_cast<size_t>(n));
-    gCalling = kNone;
+void Release(ObjectNumber n) {  // as the toolkit's callbacks do, it releases whatever holds the number
+    FUZZ_CHECK(std::exchange(gCalling, kNone) == n && gTable->capacity > static_cast<size_t>(n));
     Clear(n);
     ObjectNumber again = std::exchange(gReenter, kNone);
     if (again != kNone && again != n) Obtain(again, ++gTag | 1);
 }
 
-// A live number or one beside it, one from -127 to 126 (growth well beyond
-// the step, or not), or the first refused above.
+// A live number or one beside it, one from -127 to 126, or the first refused above.
 ObjectNumber Pick(FuzzInput& in) {
     int8_t k = static_cast<int8_t>(in.Byte());
-    if (k < -120 && !gLive.empty()) return gLive[in.Byte() % gLive.size()].first + k % 2;
+    if (k < -120 && !gLive.empty()) return std::next(gLive.begin(), in.Byte() % gLive.size())->first + k % 2;
     return k == 127 ? MAX_FIXED_NUMBER + 1 : k;
-}
-
-// The filled entries in the model's order, some released as they come.
-void Walk(FuzzInput& in) {
-    StartObjectWalk(gTable);
-    for (const auto& e : Items(gLive)) {
-        ObjectNumber number = 0;
-        void* entry = e.second ? NextObject(gTable, &number) : nullptr;
-        FUZZ_CHECK(!e.second || (number == e.first && Holds(entry, e.second, gTable->entrySize)));
-        if (e.second && in.Byte() % 2) Clear(number);
-    }
-    FUZZ_CHECK(NextObject(gTable, nullptr) == nullptr);
 }
 
 }  // namespace
@@ -85,27 +69,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     gTable = NewObjectTable(sizeof(uintptr_t) + in.Byte() % 25, 1 + in.Byte() % 16, Release);
     size_t elementSize = 1 + in.Byte() % 64;
     BlockPool* pool = NewBlockPool(elementSize, in.Byte() % 40, in.Byte() % 80);
-    Items elements;  // pool elements in use, each filled with its own byte
+    std::vector<std::pair<void*, uint8_t>> elements;  // pool elements in use, each filled with its own byte
     while (in.More()) {
         uint8_t op = in.Byte();
         if (op % 8 == 1) gReenter = op & 0x80 ? ANY_NUMBER : Pick(in);  // the release obtains another
         if (op % 8 <= 1) Obtain(op % 8 ? op / 8 % 16 : Pick(in), ++gTag | 1);
         if (op % 8 == 2) Obtain(ANY_NUMBER, op & 0x80 ? ++gTag | 1 : 0);  // unfilled: a failed creation
         if (op % 8 == 3) Clear(Pick(in));
-        if (op % 8 == 4) Walk(in);
-        if (op % 8 == 5 && elements.size() < 3000) {
+        if (op % 8 == 4 && elements.size() < 3000) {
             void* e = PoolAlloc(pool);
             FUZZ_CHECK(e != nullptr && reinterpret_cast<uintptr_t>(e) % sizeof(void*) == 0);
-            elements.push_back({reinterpret_cast<intptr_t>(memset(e, ++gTag, elementSize)), gTag});
-        } else if (op % 8 >= 6 && !elements.empty()) {  // an element handed out twice, or overlapping another
+            elements.push_back({memset(e, ++gTag, elementSize), gTag});
+        } else if (op % 8 >= 5 && !elements.empty()) {  // an element handed out twice, or overlapping another
             auto it = elements.begin() + static_cast<ptrdiff_t>(in.Bytes(2) % elements.size());
-            FUZZ_CHECK(Holds(reinterpret_cast<void*>(it->first), it->second, elementSize));
-            PoolFree(pool, reinterpret_cast<void*>(it->first));
+            FUZZ_CHECK(Holds(it->first, it->second, elementSize));
+            PoolFree(pool, it->first);
             elements.erase(it);
             FUZZ_CHECK(!elements.empty() || (!pool->full && !pool->withRoom && pool->total == 0));
         }
     }
-    while (!gLive.empty()) Clear(gLive.back().first);
+    StartObjectWalk(gTable);  // gives each filled entry once, released as it comes
+    for (ObjectNumber n = 0; NextObject(gTable, &n); Clear(n)) FUZZ_CHECK(gLive.count(n) && gLive[n]);
+    FUZZ_CHECK(std::none_of(gLive.begin(), gLive.end(), [](const auto& e) { return e.second; }));
+    while (!gLive.empty()) Clear(gLive.begin()->first);
     HeapGive(ProgramHeap(), gTable->slots);
     HeapGive(ProgramHeap(), gTable);
     PoolDelete(pool);
