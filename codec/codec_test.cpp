@@ -62,9 +62,8 @@ TEST_F(Codec, Vectors) {
     EXPECT_GE(count, 60) << SMS_VECTORS;
 }
 
-// The helpers outside the converter's range (the vectors cover the rest):
-// values of more digits than the width, bit strings too long or too short
-// (missing digits read as 0), a lone hex digit, no character.
+// The helpers outside the converter's range (the vectors cover the rest): more digits than
+// the width, bit strings too long or short (missing digits read as 0), one hex digit, no text.
 TEST_F(Codec, HelpersAtTheirEdges) {
     std::string got = Std(ToBinary7(511) + " " + ToBinary4(127) + " " + SwapPair("C"));
     for (const char* bits : {"111111111", "10", ""})
