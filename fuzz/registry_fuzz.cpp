@@ -25,12 +25,12 @@ bool Holds(const void* entry, uint8_t fill, size_t size) {
     return p && std::all_of(p, p + size, [fill](uint8_t b) { return b == fill; });
 }
 
-// What holds the number is found intact (an identity at its own address), then released.
+// What holds the number is found intact, then released.
 void Clear(ObjectNumber n) {
     uint8_t fill = gLive.count(n) ? gLive[n] : 0;
     void* found = FindObject(gTable, n);
-    bool where = n <= MAX_FIXED_NUMBER || found == reinterpret_cast<void*>(n);
-    FUZZ_CHECK(fill ? Holds(found, fill, gTable->entrySize) && where : !found);
+    bool addressed = n <= MAX_FIXED_NUMBER || found == reinterpret_cast<void*>(n);  // an identity: its address
+    FUZZ_CHECK(fill ? Holds(found, fill, gTable->entrySize) && addressed : !found);
     ClearObjectSlot(gTable, n);
     gLive.erase(n);
 }
