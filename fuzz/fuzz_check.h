@@ -1,6 +1,5 @@
-// Shared by the fuzz targets: a check that aborts (so libFuzzer keeps the
-// input), the runtime's set-up, and a reader that turns the input into
-// arguments.
+// Shared by the fuzz targets: a check that aborts (so libFuzzer keeps the input),
+// the runtime's set-up, and a reader that turns the input into arguments.
 #pragma once
 #include <cstdio>
 #include <cstdlib>
@@ -8,11 +7,7 @@
 
 #include "runtime/arrays.h"
 
-[[noreturn]] inline void FuzzFail(const char* file, int line, const char* what) {
-    fprintf(stderr, "%s:%d: check failed: %s\n", file, line, what);
-    abort();
-}
-#define FUZZ_CHECK(cond) ((cond) ? (void)0 : FuzzFail(__FILE__, __LINE__, #cond))
+#define FUZZ_CHECK(cond) ((cond) ? (void)0 : (fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #cond), abort()))
 
 inline void FuzzRuntimeInit() {
     [[maybe_unused]] static bool ready = (ProgramHeapInit(), StringRuntimeInit(), ArrayRuntimeInit(), true);

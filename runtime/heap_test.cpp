@@ -6,12 +6,10 @@
 
 namespace {
 
-// Resizing keeps the contents and the usage counts exact, whether the block
-// stays where it is, moves to another size class or to the platform; 40 MiB
-// too (a 32-bit platform is given every size up to the end of its address
-// space, less the block header). A large block given back is kept for the
-// next large request, which must still come zeroed when asked so. Only a
-// request no platform could grant is refused.
+// Resizing keeps contents and usage counts exact, in place, to another size
+// class or to the platform, 40 MiB too (a 32-bit platform may give all its
+// address space less the header). A large block given back is reused, still
+// zeroed on request. Only a request no platform could grant is refused.
 TEST(Heap, ResizeKeepsContentsAndCounts) {
     Heap* heap = NewHeap(4096);
     const size_t sizes[][2] = {{20, 24}, {24, 20}, {20, 100}, {100, 5000}, {5000, 9000}, {9000, 30}, {0, 16},

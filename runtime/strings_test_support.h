@@ -5,10 +5,18 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <tuple>
 
-#include "runtime/strings.h"
+#include "runtime/arrays.h"
 
 namespace model {
+
+// What the runtime holds, less the temporary buffer (which only ever grows):
+// the buffer's end, the string heap's blocks and bytes, the program heap's.
+inline std::tuple<size_t, size_t, size_t, size_t, size_t> Holding() {
+    HeapUsage s = HeapUsageOf(StringHeap()), p = HeapUsageOf(ProgramHeap());
+    return std::make_tuple(TempEnd(), s.blocks, s.bytes - TempCapacity(), p.blocks, p.bytes);
+}
 
 inline std::string Std(StrArg value) {
     Str held = value;
@@ -33,13 +41,6 @@ inline int64_t DecToInt(const std::string& s) {
     return static_cast<int64_t>(negative ? 0 - v : v);
 }
 
-// IntToDec and IntToHex of `v`, and DecToInt reading the decimal back.
-inline bool NumberIsRight(int64_t v) {
-    char hex[24];
-    snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(v));
-    return Std(IntToDec(v)) == std::to_string(v) && Std(IntToHex(v)) == hex && ::DecToInt(IntToDec(v)) == v;
-}
-
 enum Op { kLeft, kRight, kMid, kPad, kReverse, kDecToInt, kAsc, kNumber, kConcat, kOps };
 
 // Whether primitive `op` on `arg` (whose text is `a`), with the counts `n`
@@ -50,6 +51,8 @@ inline bool PrimitiveIsRight(int op, StrArg arg, const std::string& a, int64_t n
     size_t skip = n <= 1 ? 0 : Clamp(n - 1, a.size());  // a start of 1 or less is the first character
     std::string padded = a.substr(0, Clamp(n % 5000, a.size()));  // a pad has its whole length
     padded.resize(Clamp(n % 5000, SIZE_MAX), b.empty() ? ' ' : b[0]);
+    char hex[24];
+    snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(n));
     switch (op) {
         case kLeft: return Std(StrLeft(arg, n)) == a.substr(0, Clamp(n, a.size()));
         case kRight: return Std(StrRight(arg, n)) == a.substr(a.size() - Clamp(n, a.size()));
@@ -58,7 +61,7 @@ inline bool PrimitiveIsRight(int op, StrArg arg, const std::string& a, int64_t n
         case kReverse: return Std(StrReverse(arg)) == std::string(a.rbegin(), a.rend());
         case kDecToInt: return ::DecToInt(arg) == DecToInt(a);
         case kAsc: return StrAsc(arg) == (a.empty() ? 0 : static_cast<unsigned char>(a[0]));
-        case kNumber: return TempConsume(arg), NumberIsRight(n);
+        case kNumber: return TempConsume(arg), Std(IntToDec(n)) == std::to_string(n) && Std(IntToHex(n)) == hex;
         default: return Std(arg + fill) == a + b;
     }
 }
