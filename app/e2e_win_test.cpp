@@ -194,7 +194,6 @@ int main(int argc, char** argv) {
     // Live sizing needs full-window dragging: set for this Wine session (not saved), the program's too.
     SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, SPIF_SENDCHANGE);
     StartWatchdog(150000, "e2e_win_test", Kill);   // the last "[ RUN ]" in the log names the test
-    const int result = RUN_ALL_TESTS();
-    Kill();
-    return result;
+    atexit(Kill);
+    return RUN_ALL_TESTS();
 }
