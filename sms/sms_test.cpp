@@ -28,10 +28,10 @@ std::string Read(const std::string& hex, Message* m) {
 }
 
 // The PDUs of a text; none when the builder refuses it.
-std::vector<SubmitPdu> Build(const std::string& text, const std::string& to, int validity = -1) {
+std::vector<SubmitPdu> Build(const std::string& text, const SubmitOptions& options) {
     std::vector<SubmitPdu> out;
     std::string error;
-    BuildSubmit(text, SubmitOptions{to, "", false, false, false, validity}, &out, &error);
+    BuildSubmit(text, options, &out, &error);
     return out;
 }
 
@@ -51,6 +51,7 @@ TEST(Sms, ReadsWorkedExamplesAndRefusesBadInput) {
         {"0011000B916407281553F80000AA0AE8329BFD4697D9EC37", " +46708251358 4d 'hellohello'", true},
         {"0001000A9194711032540008060416D83DDE00", " +4917012345 UCS-2 'Ж😀'", true},
         {"0001000A9194711032540000029B32", " +4917012345 '€'", true},  // escape 1B 65
+        {"03919471310009D053F41B1E0300188F0400480069", "+4917 Shop1 12h UCS-2 class 0 'Hi'", true},  // report
         {"00040BD0C3B09C7D9A0300006221707155920A05C8329BFD06", " Carl's 2026-12-07T17:55:29-05:00 'Hello'"},
         {"00062A0B919471103254F6622170715592406221707155434040060002C834",
          " +49170123456 2026-12-07T17:55:29+01:00 status 64 'Hi'"},
@@ -80,9 +81,10 @@ TEST(Sms, ReadsWorkedExamplesAndRefusesBadInput) {
     for (const Row& r : rows) {
         Message m;
         EXPECT_EQ(Read(r.hex, &m).substr(0, strlen(r.read)), r.read) << r.hex;
+        SubmitOptions o{m.address.text, m.smsc.text, (m.firstOctet & 0x20) != 0, m.messageClass == 0,
+                        m.coding == Coding::Ucs2, m.validityFormat == 2 ? m.validity : -1, m.concatRef};
         if (r.build) {
-            EXPECT_EQ(Hex(Build(m.text, m.address.text, m.validityFormat == 2 ? m.validity : -1).at(0).octets),
-                      r.hex);
+            EXPECT_EQ(Hex(Build(m.text, o).at(0).octets), r.hex);
         }
     }
 }
@@ -105,7 +107,7 @@ TEST(Sms, PartsAndRefusals) {
                 {"x", "0:1 ", "Eleven char"}, {"x", "", "Twelve chars"}};
     for (const Row& r : rows) {
         std::string parts, joined;
-        for (const SubmitPdu& p : Build(r.text, r.to)) {
+        for (const SubmitPdu& p : Build(r.text, SubmitOptions{r.to, "", false, false, false, -1, -1})) {
             Message m;
             Read(Hex(p.octets), &m);
             parts += std::to_string(m.part) + ":" + std::to_string(m.septets.size() + m.units.size()) + " ";
