@@ -49,17 +49,11 @@ std::string TextOf(HWND window) {
 
 bool SetText(HWND window, const std::string& text) { return SendMessageA(window, WM_SETTEXT, 0, LPARAM(text.c_str())); }
 
-// Both events carry the point: a late pointer move (Wine's, for an earlier click) cannot misplace them.
-bool Click(POINT at) {
-    const DWORD there = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    return SendInputs({MouseInput(there | MOUSEEVENTF_LEFTDOWN, at), MouseInput(there | MOUSEEVENTF_LEFTUP, at)});
-}
-
 // Clicks button 6 or 7: field 3 or 5 once changed from a sentinel. A lost click ends the program.
 std::string Press(int button) {
     const HWND target = G(button == 6 ? 3 : 5);
     const RECT r = WindowRect(G(button));
-    if (!SetText(target, "(untouched)") || !Click({(r.left + r.right) / 2, (r.top + r.bottom) / 2})) return "<none>";
+    if (!SetText(target, "(untouched)") || !ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2})) return "<none>";
     if (!WaitFor([&] { return TextOf(target) != "(untouched)"; }, 30000)) {
         POINT at = {};
         GetCursorPos(&at);   // where the input went
@@ -127,7 +121,7 @@ TEST(Program, ConversionsMatchTheReferenceAndTheIdleProgramWaits) {
 TEST(Program, TypingTabMovingAndSizingConvertNothing) {
     ASSERT_TRUE(SetText(G(1), "tes") && SetText(G(3), "(untouched)") && SetText(G(5), "(untouched)"));
     const RECT field = WindowRect(G(1)), r = WindowRect(gWindow);
-    ASSERT_TRUE(Click({field.right - 5, field.top + 5}) &&   // the caret to the end once the click is handled
+    ASSERT_TRUE(ClickAt({field.right - 5, field.top + 5}) &&   // the caret to the end once the click is handled
                 WaitFor([] { return SendMessageA(G(1), EM_GETSEL, 0, 0) == MAKELONG(3, 3); }, 5000));
     for (int press = 0; press < 10; press++)   // round to field 1 and back, an x typed in field 5
         ASSERT_TRUE(PressKey(VK_TAB, press >= 5) && (press != 1 || PressKey('X')));
@@ -166,9 +160,7 @@ TEST(Program, LiveSizingFollowsThePointerWhileClicksConvert) {
 // A click on the close box ends the program with exit code 0. Refused its window by a global hook
 // (e2e_refuse_hook.dll), it ends by itself with exit code 1 (259 is STILL_ACTIVE).
 TEST(Program, ExitCodes) {
-    const RECT r = WindowRect(gWindow);
-    ASSERT_TRUE(Click({r.right - GetSystemMetrics(SM_CXFRAME) - GetSystemMetrics(SM_CXSIZE) / 2,
-                       r.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2}));
+    ASSERT_TRUE(ClickAt(CloseBoxPoint(gWindow)));
     EXPECT_EQ(ExitCode(15000), 0u);
     HMODULE hooks = LoadLibraryA("e2e_refuse_hook.dll");   // beside this program
     auto refuse = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(hooks, "RefuseMainWindow")));

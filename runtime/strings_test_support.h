@@ -51,8 +51,6 @@ inline bool PrimitiveIsRight(int op, StrArg arg, const std::string& a, int64_t n
     size_t skip = n <= 1 ? 0 : Clamp(n - 1, a.size());  // a start of 1 or less is the first character
     std::string padded = a.substr(0, Clamp(n % 5000, a.size()));  // a pad has its whole length
     padded.resize(Clamp(n % 5000, SIZE_MAX), b.empty() ? ' ' : b[0]);
-    char hex[24];
-    snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(n));
     switch (op) {
         case kLeft: return Std(StrLeft(arg, n)) == a.substr(0, Clamp(n, a.size()));
         case kRight: return Std(StrRight(arg, n)) == a.substr(a.size() - Clamp(n, a.size()));
@@ -61,7 +59,11 @@ inline bool PrimitiveIsRight(int op, StrArg arg, const std::string& a, int64_t n
         case kReverse: return Std(StrReverse(arg)) == std::string(a.rbegin(), a.rend());
         case kDecToInt: return ::DecToInt(arg) == DecToInt(a);
         case kAsc: return StrAsc(arg) == (a.empty() ? 0 : static_cast<unsigned char>(a[0]));
-        case kNumber: return TempConsume(arg), Std(IntToDec(n)) == std::to_string(n) && Std(IntToHex(n)) == hex;
+        case kNumber: {
+            char hex[24];
+            snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(n));
+            return TempConsume(arg), Std(IntToDec(n)) == std::to_string(n) && Std(IntToHex(n)) == hex;
+        }
         default: return Std(arg + fill) == a + b;
     }
 }

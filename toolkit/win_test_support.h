@@ -59,6 +59,17 @@ inline INPUT MouseInput(DWORD flags, POINT at = {0, 0}) {
     return input;
 }
 inline bool SendMouse(DWORD flags, POINT at = {0, 0}) { return SendInputs({MouseInput(flags, at)}); }
+// A real click at screen point `at`: press and release each carry the point, so a late pointer move
+// (Wine's, from an earlier click) cannot misplace them.
+inline bool ClickAt(POINT at) {
+    const DWORD there = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    return SendInputs({MouseInput(there | MOUSEEVENTF_LEFTDOWN, at), MouseInput(there | MOUSEEVENTF_LEFTUP, at)});
+}
+inline POINT CloseBoxPoint(HWND window) {  // the middle of a framed window's close box
+    const RECT r = WindowRect(window);
+    return {r.right - GetSystemMetrics(SM_CXFRAME) - GetSystemMetrics(SM_CXSIZE) / 2,
+            r.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
+}
 inline INPUT KeyInput(WORD key, bool up) {
     INPUT input = {INPUT_KEYBOARD, {}};
     input.ki = {key, WORD(MapVirtualKeyA(key, MAPVK_VK_TO_VSC)), DWORD(up ? KEYEVENTF_KEYUP : 0), 0, 0};

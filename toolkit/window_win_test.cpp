@@ -136,13 +136,7 @@ TEST_F(Windows, EachWindowActionQueuesItsEvents) {
             {show(SW_MAXIMIZE), {{13108, 0, n, 0}, {5, 0, n, 0}}},
             {show(SW_RESTORE), {{13109, 0, n, 0}, {5, 0, n, 0}}},
             {[&] { PostMessageA(window, WM_CLOSE, 0, 0); }, {{16, n, n, 0}}},
-            {[&] {  // a real click on the close box, with the point on press and release
-                const RECT r = WindowRect(window);
-                const POINT box = {r.right - GetSystemMetrics(SM_CXFRAME) - GetSystemMetrics(SM_CXSIZE) / 2,
-                                   r.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
-                const DWORD there = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-                SendInputs({MouseInput(there | MOUSEEVENTF_LEFTDOWN, box), MouseInput(there | MOUSEEVENTF_LEFTUP, box)});
-            }, {{16, n, n, 0}}},
+            {[&] { ClickAt(CloseBoxPoint(window)); }, {{16, n, n, 0}}},  // a real click on the close box
         };
         for (const auto& row : rows) {
             std::vector<Event> seen;
