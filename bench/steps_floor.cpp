@@ -1,0 +1,264 @@
+// What the converter's own steps cost at the least, beside libGammu's whole
+// conversion, at 32,767 characters (or any other count).
+//
+// Per character the converter calls small procedures: encoding, ToBinary7
+// once and Binary4ToInt twice; decoding, ToBinary4 twice and Binary7ToInt
+// once. Each dimensions its own small arrays in the program heap, does its
+// digit arithmetic in floating point one step at a time, and releases the
+// arrays. This program times, for each direction:
+//   - libGammu's whole conversion (as codec_bench calls it);
+//   - the converter's procedures, called per character as the converter does;
+//   - the same steps at their least: the arrays through DimArray and
+//     ReleaseArray, but the digits kept as bare 64-bit values, which no
+//     string can beat;
+//   - those steps again with the arrays on the stack, which arrays may not
+//     be (they live in the program heap): what the heap work costs.
+// Everything else the converter does per character comes on top of the
+// procedures. Each figure is the best of many calls, taken in turn.
+//
+//   steps_floor [--chars=N] [--rounds=N]
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gammu.h>
+
+#include "codec/codec.h"
+#include "runtime/arrays.h"
+
+extern "C" {
+void EncodeDefault(unsigned char* dest, const unsigned char* src, size_t* len, gboolean UseExtensions,
+                   unsigned char* ExtraAlphabet);
+void DecodeDefault(unsigned char* dest, const unsigned char* src, size_t len, gboolean UseExtensions,
+                   unsigned char* ExtraAlphabet);
+int GSM_PackSevenBitsToEight(size_t offset, const unsigned char* input, unsigned char* output, size_t length);
+int GSM_UnpackEightBitsToSeven(size_t offset, size_t in_length, size_t out_length, const unsigned char* input,
+                               unsigned char* output);
+}
+
+namespace {
+
+double ThreadMs() {
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+// Small arrays of 16-bit integers, in the program heap or on the stack.
+struct HeapInts {
+    Array<int16_t> a;
+    explicit HeapInts(size_t upper) : a(upper) {}
+    int16_t& operator[](size_t i) { return a[i]; }
+};
+struct StackInts {
+    int16_t a[9] = {};
+    explicit StackInts(size_t) { asm volatile("" : : "r"(a) : "memory"); }
+    int16_t& operator[](size_t i) { return a[i]; }
+};
+
+// The halving steps of ToBinary7/ToBinary4: quotient in double precision,
+// truncated; remainder put in front; '0' in front up to the width. The digits
+// are a value, the first in the low byte.
+template <class Ints>
+SMS_INLINE uint64_t LeastToBinary(int16_t value, int width, size_t upper) {
+    Ints quotients(upper), remainders(upper);
+    uint64_t digits = 0;
+    int len = 0;
+    if (value == 0 || value == 1) {
+        digits = '0' + static_cast<uint64_t>(value);
+        len = 1;
+    } else {
+        int32_t v = value;
+        size_t step = 0;
+        do {
+            ++step;
+            int32_t quotient = TruncToInt(v / 2.0), remainder = v % 2;
+            quotients[step] = static_cast<int16_t>(quotient);
+            remainders[step] = static_cast<int16_t>(remainder);
+            v = quotient;
+            digits = digits << 8 | static_cast<uint64_t>('0' + remainder);
+            ++len;
+        } while (v >= 2);
+        digits = digits << 8 | static_cast<uint64_t>('0' + v);
+        ++len;
+    }
+    for (; len < width; ++len) digits = digits << 8 | '0';
+    return digits;
+}
+
+// The weighted digit reads of Binary7ToInt/Binary4ToInt: each digit stored,
+// weighted by PowF, the running sum rounded to nearest after every step.
+template <class Ints>
+SMS_INLINE int16_t LeastFromBinary(uint64_t chars, int width) {
+    Ints digits(static_cast<size_t>(width) + 1);
+    int16_t sum = 0;
+#pragma GCC unroll 8
+    for (int i = 1; i <= width; ++i) {
+        int c = static_cast<int>(chars >> (8 * (i - 1)) & 0xFF);
+        digits[static_cast<size_t>(i)] = static_cast<int16_t>(c >= '0' && c <= '9' ? c - '0' : 0);
+        float weight = PowF(2.0f, static_cast<float>(width) - static_cast<float>(i));
+        sum = static_cast<int16_t>(std::lrint(sum + static_cast<double>(digits[static_cast<size_t>(i)]) * weight));
+    }
+    return sum;
+}
+
+uint64_t Bits(int value, int width) {
+    uint64_t c = 0;
+    for (int i = 0; i < width; ++i) c |= static_cast<uint64_t>('0' + (value >> (width - 1 - i) & 1)) << (8 * i);
+    return c;
+}
+
+struct Timed {
+    const char* name;
+    std::function<long()> call;
+    double best = 1e300;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int rounds = 200;
+    size_t chars = 32767;
+    for (int i = 1; i < argc; ++i) {
+        if (!strncmp(argv[i], "--rounds=", 9)) rounds = atoi(argv[i] + 9);
+        else if (!strncmp(argv[i], "--chars=", 8)) chars = strtoull(argv[i] + 8, nullptr, 10);
+        else return fprintf(stderr, "usage: steps_floor [--chars=N] [--rounds=N]\n"), 2;
+    }
+    if (rounds < 1 || chars < 1) return fprintf(stderr, "steps_floor: --chars and --rounds must be positive\n"), 2;
+    ProgramHeapInit();
+    StringRuntimeInit();
+    ArrayRuntimeInit();
+
+    // A text of printable characters in the map, its PDU, and the values the
+    // procedures see for it: codes, nibbles, and their binary digits.
+    std::string text;
+    for (size_t i = 0; i < chars; ++i) text += static_cast<char>('A' + (i * 7919) % 26);
+    const std::string pdu = Str(TextToPdu(StrArg(text.data(), text.size()))).Text();
+    const size_t m = chars, digitsCount = 2 * m;
+    std::vector<int16_t> codes(m), nibbles(digitsCount);
+    std::vector<uint64_t> codeBits(m), nibbleBits(digitsCount);
+    Array<Str> codeStr(m), nibbleStr(digitsCount), out(digitsCount);
+    for (size_t i = 0; i < m; ++i) {
+        codes[i] = LatinToGsm(StrArg(&text[i], 1));
+        codeBits[i] = Bits(codes[i], 7);
+        codeStr[i] = ToBinary7(codes[i]);
+    }
+    for (size_t i = 0; i < digitsCount; ++i) {
+        nibbles[i] = HexDigitToInt(StrArg(&pdu[i], 1));
+        nibbleBits[i] = Bits(nibbles[i], 4);
+        nibbleStr[i] = ToBinary4(nibbles[i]);
+    }
+
+    // libGammu, as codec_bench calls it; buffers sized here.
+    std::vector<unsigned char> ucs(4 * m + 8), gsm(2 * m + 2), packed(2 * m + 2);
+    std::vector<char> hex(4 * m + 4), back(2 * m + 2);
+    size_t packedDigits = 0;
+    auto gammuEncode = [&] {
+        EncodeUnicode(ucs.data(), text.c_str(), text.size());
+        size_t len = text.size();
+        EncodeDefault(gsm.data(), ucs.data(), &len, TRUE, nullptr);
+        int octets = GSM_PackSevenBitsToEight(0, gsm.data(), packed.data(), len);
+        EncodeHexBin(hex.data(), packed.data(), static_cast<size_t>(octets));
+        return packedDigits = 2 * static_cast<size_t>(octets);
+    };
+    gammuEncode();
+    const std::string gammuHex(hex.data(), packedDigits);
+    auto gammuDecode = [&] {
+        DecodeHexBin(packed.data(), reinterpret_cast<const unsigned char*>(gammuHex.data()), packedDigits);
+        GSM_UnpackEightBitsToSeven(0, packedDigits / 2, m, packed.data(), gsm.data());
+        DecodeDefault(ucs.data(), gsm.data(), m, TRUE, nullptr);
+        DecodeUnicode(ucs.data(), back.data());
+        return static_cast<long>(strlen(back.data()));
+    };
+    if (gammuHex != pdu.substr(0, packedDigits) || gammuDecode() != static_cast<long>(m) ||
+        std::string(back.data()) != text) {
+        fprintf(stderr, "steps_floor: libGammu and the converter disagree\n");
+        return 1;
+    }
+
+    // Every variant must give the same values as the converter's procedures.
+    long expectEncode = 0, expectDecode = 0;
+    for (size_t i = 0; i < m; ++i) expectEncode += codes[i] + nibbles[2 * i] + nibbles[2 * i + 1];
+    for (size_t i = 0; i < digitsCount; ++i) expectDecode += nibbles[i];
+    for (size_t i = 0; i < m; ++i) expectDecode += codes[i];
+
+    std::vector<Timed> entries = {
+        {"libGammu encode", [&] { return static_cast<long>(gammuEncode()); }},
+        {"procedures: ToBinary7 + 2 Binary4ToInt", [&] {
+             long s = 0;
+             for (size_t i = 0; i < m; ++i) {
+                 out[i] = ToBinary7(codes[i]);
+                 s += Binary4ToInt(nibbleStr[2 * i]) + Binary4ToInt(nibbleStr[2 * i + 1]);
+                 s += codes[i];
+             }
+             return s;
+         }},
+        {"least steps, arrays in the heap", [&] {
+             long s = 0;
+             for (size_t i = 0; i < m; ++i) {
+                 s += LeastToBinary<HeapInts>(codes[i], 7, 8) != codeBits[i] ? -1 : codes[i];
+                 s += LeastFromBinary<HeapInts>(nibbleBits[2 * i], 4) + LeastFromBinary<HeapInts>(nibbleBits[2 * i + 1], 4);
+             }
+             return s;
+         }},
+        {"least steps, arrays on the stack", [&] {
+             long s = 0;
+             for (size_t i = 0; i < m; ++i) {
+                 s += LeastToBinary<StackInts>(codes[i], 7, 8) != codeBits[i] ? -1 : codes[i];
+                 s += LeastFromBinary<StackInts>(nibbleBits[2 * i], 4) + LeastFromBinary<StackInts>(nibbleBits[2 * i + 1], 4);
+             }
+             return s;
+         }},
+        {"libGammu decode", gammuDecode},
+        {"procedures: 2 ToBinary4 + Binary7ToInt", [&] {
+             long s = 0;
+             for (size_t i = 0; i < digitsCount; ++i) {
+                 out[i] = ToBinary4(nibbles[i]);
+                 s += nibbles[i];
+             }
+             for (size_t i = 0; i < m; ++i) s += Binary7ToInt(codeStr[i]);
+             return s;
+         }},
+        {"least steps, arrays in the heap", [&] {
+             long s = 0;
+             for (size_t i = 0; i < digitsCount; ++i)
+                 s += LeastToBinary<HeapInts>(nibbles[i], 4, 5) != nibbleBits[i] ? -1 : nibbles[i];
+             for (size_t i = 0; i < m; ++i) s += LeastFromBinary<HeapInts>(codeBits[i], 7);
+             return s;
+         }},
+        {"least steps, arrays on the stack", [&] {
+             long s = 0;
+             for (size_t i = 0; i < digitsCount; ++i)
+                 s += LeastToBinary<StackInts>(nibbles[i], 4, 5) != nibbleBits[i] ? -1 : nibbles[i];
+             for (size_t i = 0; i < m; ++i) s += LeastFromBinary<StackInts>(codeBits[i], 7);
+             return s;
+         }},
+    };
+    for (int r = 0; r < rounds; ++r) {
+        for (size_t e = 0; e < entries.size(); ++e) {
+            double t0 = ThreadMs();
+            long got = entries[e].call();
+            double ms = ThreadMs() - t0;
+            bool gammu = e == 0 || e == 4;
+            long want = gammu ? (e == 0 ? static_cast<long>(packedDigits) : static_cast<long>(m))
+                              : (e < 4 ? expectEncode : expectDecode);
+            if (got != want) {
+                fprintf(stderr, "steps_floor: %s gave %ld, not %ld\n", entries[e].name, got, want);
+                return 1;
+            }
+            if (ms < entries[e].best) entries[e].best = ms;
+        }
+    }
+    printf("%zu characters, best of %d calls each          ms   /libGammu\n", chars, rounds);
+    for (size_t e = 0; e < entries.size(); ++e) {
+        const Timed& base = entries[e < 4 ? 0 : 4];
+        printf("%-8s %-40s %7.3f %8.2fx\n", e < 4 ? "encode" : "decode", entries[e].name, entries[e].best,
+               entries[e].best / base.best);
+    }
+    return 0;
+}
