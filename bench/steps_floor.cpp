@@ -26,20 +26,9 @@
 #include <string>
 #include <vector>
 
-#include <gammu.h>
-
+#include "bench/gammu_peer.h"
 #include "codec/codec.h"
 #include "runtime/arrays.h"
-
-extern "C" {
-void EncodeDefault(unsigned char* dest, const unsigned char* src, size_t* len, gboolean UseExtensions,
-                   unsigned char* ExtraAlphabet);
-void DecodeDefault(unsigned char* dest, const unsigned char* src, size_t len, gboolean UseExtensions,
-                   unsigned char* ExtraAlphabet);
-int GSM_PackSevenBitsToEight(size_t offset, const unsigned char* input, unsigned char* output, size_t length);
-int GSM_UnpackEightBitsToSeven(size_t offset, size_t in_length, size_t out_length, const unsigned char* input,
-                               unsigned char* output);
-}
 
 namespace {
 
@@ -107,6 +96,8 @@ SMS_INLINE int16_t LeastFromBinary(uint64_t chars, int width) {
     return sum;
 }
 
+template <class Ints> struct Kind { using Type = Ints; };
+
 uint64_t Bits(int value, int width) {
     uint64_t c = 0;
     for (int i = 0; i < width; ++i) c |= static_cast<uint64_t>('0' + (value >> (width - 1 - i) & 1)) << (8 * i);
@@ -155,28 +146,10 @@ int main(int argc, char** argv) {
     }
 
     // libGammu, as codec_bench calls it; buffers sized here.
-    std::vector<unsigned char> ucs(4 * m + 8), gsm(2 * m + 2), packed(2 * m + 2);
-    std::vector<char> hex(4 * m + 4), back(2 * m + 2);
-    size_t packedDigits = 0;
-    auto gammuEncode = [&] {
-        EncodeUnicode(ucs.data(), text.c_str(), text.size());
-        size_t len = text.size();
-        EncodeDefault(gsm.data(), ucs.data(), &len, TRUE, nullptr);
-        int octets = GSM_PackSevenBitsToEight(0, gsm.data(), packed.data(), len);
-        EncodeHexBin(hex.data(), packed.data(), static_cast<size_t>(octets));
-        return packedDigits = 2 * static_cast<size_t>(octets);
-    };
-    gammuEncode();
-    const std::string gammuHex(hex.data(), packedDigits);
-    auto gammuDecode = [&] {
-        DecodeHexBin(packed.data(), reinterpret_cast<const unsigned char*>(gammuHex.data()), packedDigits);
-        GSM_UnpackEightBitsToSeven(0, packedDigits / 2, m, packed.data(), gsm.data());
-        DecodeDefault(ucs.data(), gsm.data(), m, TRUE, nullptr);
-        DecodeUnicode(ucs.data(), back.data());
-        return static_cast<long>(strlen(back.data()));
-    };
-    if (gammuHex != pdu.substr(0, packedDigits) || gammuDecode() != static_cast<long>(m) ||
-        std::string(back.data()) != text) {
+    Gammu gammu(m);
+    const size_t packedDigits = gammu.Encode(text);
+    const std::string gammuHex(gammu.hex.data(), packedDigits);
+    if (gammuHex != pdu.substr(0, packedDigits) || gammu.Decode(gammuHex.data(), packedDigits, m) != text) {
         fprintf(stderr, "steps_floor: libGammu and the converter disagree\n");
         return 1;
     }
@@ -187,8 +160,27 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < digitsCount; ++i) expectDecode += nibbles[i];
     for (size_t i = 0; i < m; ++i) expectDecode += codes[i];
 
+    // The least steps of each direction, with either kind of array.
+    auto leastEncode = [&](auto kind) {
+        using Ints = typename decltype(kind)::Type;
+        long s = 0;
+        for (size_t i = 0; i < m; ++i) {
+            s += LeastToBinary<Ints>(codes[i], 7, 8) != codeBits[i] ? -1 : codes[i];
+            s += LeastFromBinary<Ints>(nibbleBits[2 * i], 4) + LeastFromBinary<Ints>(nibbleBits[2 * i + 1], 4);
+        }
+        return s;
+    };
+    auto leastDecode = [&](auto kind) {
+        using Ints = typename decltype(kind)::Type;
+        long s = 0;
+        for (size_t i = 0; i < digitsCount; ++i)
+            s += LeastToBinary<Ints>(nibbles[i], 4, 5) != nibbleBits[i] ? -1 : nibbles[i];
+        for (size_t i = 0; i < m; ++i) s += LeastFromBinary<Ints>(codeBits[i], 7);
+        return s;
+    };
+
     std::vector<Timed> entries = {
-        {"libGammu encode", [&] { return static_cast<long>(gammuEncode()); }},
+        {"libGammu encode", [&] { return static_cast<long>(gammu.Encode(text)); }},
         {"procedures: ToBinary7 + 2 Binary4ToInt", [&] {
              long s = 0;
              for (size_t i = 0; i < m; ++i) {
@@ -198,23 +190,9 @@ int main(int argc, char** argv) {
              }
              return s;
          }},
-        {"least steps, arrays in the heap", [&] {
-             long s = 0;
-             for (size_t i = 0; i < m; ++i) {
-                 s += LeastToBinary<HeapInts>(codes[i], 7, 8) != codeBits[i] ? -1 : codes[i];
-                 s += LeastFromBinary<HeapInts>(nibbleBits[2 * i], 4) + LeastFromBinary<HeapInts>(nibbleBits[2 * i + 1], 4);
-             }
-             return s;
-         }},
-        {"least steps, arrays on the stack", [&] {
-             long s = 0;
-             for (size_t i = 0; i < m; ++i) {
-                 s += LeastToBinary<StackInts>(codes[i], 7, 8) != codeBits[i] ? -1 : codes[i];
-                 s += LeastFromBinary<StackInts>(nibbleBits[2 * i], 4) + LeastFromBinary<StackInts>(nibbleBits[2 * i + 1], 4);
-             }
-             return s;
-         }},
-        {"libGammu decode", gammuDecode},
+        {"least steps, arrays in the heap", [&] { return leastEncode(Kind<HeapInts>()); }},
+        {"least steps, arrays on the stack", [&] { return leastEncode(Kind<StackInts>()); }},
+        {"libGammu decode", [&] { return static_cast<long>(gammu.Decode(gammuHex.data(), packedDigits, m).size()); }},
         {"procedures: 2 ToBinary4 + Binary7ToInt", [&] {
              long s = 0;
              for (size_t i = 0; i < digitsCount; ++i) {
@@ -224,28 +202,16 @@ int main(int argc, char** argv) {
              for (size_t i = 0; i < m; ++i) s += Binary7ToInt(codeStr[i]);
              return s;
          }},
-        {"least steps, arrays in the heap", [&] {
-             long s = 0;
-             for (size_t i = 0; i < digitsCount; ++i)
-                 s += LeastToBinary<HeapInts>(nibbles[i], 4, 5) != nibbleBits[i] ? -1 : nibbles[i];
-             for (size_t i = 0; i < m; ++i) s += LeastFromBinary<HeapInts>(codeBits[i], 7);
-             return s;
-         }},
-        {"least steps, arrays on the stack", [&] {
-             long s = 0;
-             for (size_t i = 0; i < digitsCount; ++i)
-                 s += LeastToBinary<StackInts>(nibbles[i], 4, 5) != nibbleBits[i] ? -1 : nibbles[i];
-             for (size_t i = 0; i < m; ++i) s += LeastFromBinary<StackInts>(codeBits[i], 7);
-             return s;
-         }},
+        {"least steps, arrays in the heap", [&] { return leastDecode(Kind<HeapInts>()); }},
+        {"least steps, arrays on the stack", [&] { return leastDecode(Kind<StackInts>()); }},
     };
     for (int r = 0; r < rounds; ++r) {
         for (size_t e = 0; e < entries.size(); ++e) {
             double t0 = ThreadMs();
             long got = entries[e].call();
             double ms = ThreadMs() - t0;
-            bool gammu = e == 0 || e == 4;
-            long want = gammu ? (e == 0 ? static_cast<long>(packedDigits) : static_cast<long>(m))
+            bool peer = e == 0 || e == 4;
+            long want = peer ? (e == 0 ? static_cast<long>(packedDigits) : static_cast<long>(m))
                               : (e < 4 ? expectEncode : expectDecode);
             if (got != want) {
                 fprintf(stderr, "steps_floor: %s gave %ld, not %ld\n", entries[e].name, got, want);
