@@ -104,9 +104,13 @@ uint64_t Bits(int value, int width) {
     return c;
 }
 
+// One timed call; `want` is what it must give back, and the first entry of
+// each direction is the peer the others are measured against.
 struct Timed {
+    const char* direction;
     const char* name;
     std::function<long()> call;
+    long want;
     double best = 1e300;
 };
 
@@ -180,8 +184,9 @@ int main(int argc, char** argv) {
     };
 
     std::vector<Timed> entries = {
-        {"libGammu encode", [&] { return static_cast<long>(gammu.Encode(text)); }},
-        {"procedures: ToBinary7 + 2 Binary4ToInt", [&] {
+        {"encode", "libGammu encode", [&] { return static_cast<long>(gammu.Encode(text)); },
+         static_cast<long>(packedDigits)},
+        {"encode", "procedures: ToBinary7 + 2 Binary4ToInt", [&] {
              long s = 0;
              for (size_t i = 0; i < m; ++i) {
                  out[i] = ToBinary7(codes[i]);
@@ -189,11 +194,13 @@ int main(int argc, char** argv) {
                  s += codes[i];
              }
              return s;
-         }},
-        {"least steps, arrays in the heap", [&] { return leastEncode(Kind<HeapInts>()); }},
-        {"least steps, arrays on the stack", [&] { return leastEncode(Kind<StackInts>()); }},
-        {"libGammu decode", [&] { return static_cast<long>(gammu.Decode(gammuHex.data(), packedDigits, m).size()); }},
-        {"procedures: 2 ToBinary4 + Binary7ToInt", [&] {
+         }, expectEncode},
+        {"encode", "least steps, arrays in the heap", [&] { return leastEncode(Kind<HeapInts>()); }, expectEncode},
+        {"encode", "least steps, arrays on the stack", [&] { return leastEncode(Kind<StackInts>()); }, expectEncode},
+        {"decode", "libGammu decode",
+         [&] { return static_cast<long>(gammu.Decode(gammuHex.data(), packedDigits, m).size()); },
+         static_cast<long>(m)},
+        {"decode", "procedures: 2 ToBinary4 + Binary7ToInt", [&] {
              long s = 0;
              for (size_t i = 0; i < digitsCount; ++i) {
                  out[i] = ToBinary4(nibbles[i]);
@@ -201,30 +208,27 @@ int main(int argc, char** argv) {
              }
              for (size_t i = 0; i < m; ++i) s += Binary7ToInt(codeStr[i]);
              return s;
-         }},
-        {"least steps, arrays in the heap", [&] { return leastDecode(Kind<HeapInts>()); }},
-        {"least steps, arrays on the stack", [&] { return leastDecode(Kind<StackInts>()); }},
+         }, expectDecode},
+        {"decode", "least steps, arrays in the heap", [&] { return leastDecode(Kind<HeapInts>()); }, expectDecode},
+        {"decode", "least steps, arrays on the stack", [&] { return leastDecode(Kind<StackInts>()); }, expectDecode},
     };
     for (int r = 0; r < rounds; ++r) {
-        for (size_t e = 0; e < entries.size(); ++e) {
+        for (Timed& e : entries) {
             double t0 = ThreadMs();
-            long got = entries[e].call();
+            long got = e.call();
             double ms = ThreadMs() - t0;
-            bool peer = e == 0 || e == 4;
-            long want = peer ? (e == 0 ? static_cast<long>(packedDigits) : static_cast<long>(m))
-                              : (e < 4 ? expectEncode : expectDecode);
-            if (got != want) {
-                fprintf(stderr, "steps_floor: %s gave %ld, not %ld\n", entries[e].name, got, want);
+            if (got != e.want) {
+                fprintf(stderr, "steps_floor: %s %s gave %ld, not %ld\n", e.direction, e.name, got, e.want);
                 return 1;
             }
-            if (ms < entries[e].best) entries[e].best = ms;
+            if (ms < e.best) e.best = ms;
         }
     }
     printf("%zu characters, best of %d calls each          ms   /libGammu\n", chars, rounds);
-    for (size_t e = 0; e < entries.size(); ++e) {
-        const Timed& base = entries[e < 4 ? 0 : 4];
-        printf("%-8s %-40s %7.3f %8.2fx\n", e < 4 ? "encode" : "decode", entries[e].name, entries[e].best,
-               entries[e].best / base.best);
+    const Timed* peer = nullptr;
+    for (const Timed& e : entries) {
+        if (!peer || strcmp(peer->direction, e.direction)) peer = &e;
+        printf("%-8s %-40s %7.3f %8.2fx\n", e.direction, e.name, e.best, e.best / peer->best);
     }
     return 0;
 }
