@@ -48,25 +48,18 @@ Str::Block* NewBlock(size_t front, size_t len, size_t capacity) {
 }  // namespace
 
 
-void Str::Unpack() const {
-    size_t len = Length();
+uintptr_t Str::Unpacked(uintptr_t w) {
+    size_t len = LengthOf(w);
     Block* block = NewBlock(0, len, len + 1);
-    Store(block->data, InlineChars(), len);
+    Store(block->data, CharsOf(w), len);
     block->data[len] = '\0';
-    word_ = reinterpret_cast<uintptr_t>(block);
+    return reinterpret_cast<uintptr_t>(block);
 }
 
-void Str::CopyTo(char* dst) const {
-    if (IsInline()) Store(dst, InlineChars(), Length());
-    else if (word_) memcpy(dst, Text(), Length());
-}
-
-// Makes room for `front` more bytes before and `back` more after the text,
-// moving a short text out of the word into a block.
-void Str::Reserve(size_t front, size_t back) {
-    size_t len = Length();
-    Block* block = HeapBlock();
-    if (block && block->front >= front && block->capacity - block->front - len - 1 >= back) return;
+Str::Block* Str::Reserve(uintptr_t w, size_t front, size_t back) {
+    size_t len = LengthOf(w);
+    Block* block = BlockOf(w);
+    if (block && block->front >= front && block->capacity - block->front - len - 1 >= back) return block;
     if (len > SIZE_MAX / 4 || front > SIZE_MAX / 4 || back > SIZE_MAX / 4) OutOfMemory();
     // Grow by at least half again on the side that is asked for, and keep
     // the room the other side has: a string built piece by piece, at either
@@ -76,28 +69,23 @@ void Str::Reserve(size_t front, size_t back) {
     size_t growFront = front ? front + len / 2 + 16 : roomFront;
     size_t growBack = back ? back + len / 2 + 16 : roomBack;
     Block* fresh = NewBlock(growFront, len, growFront + len + 1 + growBack);
-    CopyTo(fresh->data + growFront);
+    if (block) memcpy(fresh->data + growFront, block->data + block->front, len);
+    else Store(fresh->data + growFront, CharsOf(w), len);
     fresh->data[growFront + len] = '\0';
-    Release();
-    word_ = reinterpret_cast<uintptr_t>(fresh);
+    Free(w);
+    return fresh;
 }
 
-// Assigns a text; `text` may lie in the variable's own storage.
-void Str::Assign(const char* text, size_t len) {
-    if (len <= kInline) {
-        uintptr_t word = ShortWord(Load(text, len), len);
-        Release();
-        word_ = word;
-        return;
-    }
-    Block* block = HeapBlock();
+// `text` may lie in the old text's own block.
+uintptr_t Str::Assigned(uintptr_t old, const char* text, size_t len) {
+    if (len <= kShortMax) return WithChars(old, Load(text, len), len);
+    Block* block = BlockOf(old);
     if (block && block->capacity > len && text >= block->data && text < block->data + block->capacity) {
         memmove(block->data, text, len);
     } else if (!block || block->capacity <= len || block->capacity > 2 * len + 64) {
         Block* fresh = NewBlock(0, len, len + 1);
         memcpy(fresh->data, text, len);
-        Release();
-        word_ = reinterpret_cast<uintptr_t>(fresh);
+        Free(old);
         block = fresh;
     } else {
         memcpy(block->data, text, len);
@@ -105,50 +93,46 @@ void Str::Assign(const char* text, size_t len) {
     block->len = len;
     block->front = 0;
     block->data[len] = '\0';
+    return reinterpret_cast<uintptr_t>(block);
 }
 
-void Str::AppendSlow(StrArg piece) {
-    size_t add = piece.Length(), len = Length();
-    if (len + add <= kInline) {
-        uintptr_t word = ShortWord(StrArg(*this).CharsAt(0, len) | piece.CharsAt(0, add) << (8 * len), len + add);
-        Release();
-        word_ = word;
-    } else {
-        // `piece` may be this variable's own text: note its offset first.
-        const char* own = IsInline() ? reinterpret_cast<const char*>(&word_) + 1 : Text();
-        bool self = piece.Ptr() >= own && piece.Ptr() <= own + len;
-        size_t selfOff = self ? static_cast<size_t>(piece.Ptr() - own) : 0;
-        Reserve(0, add);
-        Block* block = HeapBlock();
-        char* text = block->data + block->front;
-        memmove(text + len, self ? text + selfOff : piece.Ptr(), add);
-        block->len += add;
-        text[block->len] = '\0';
-    }
+namespace {
+// Where `piece` lies within `block`'s text, or SIZE_MAX: growing the block
+// moves it. (A text held in a word travels as a value.)
+size_t OffsetIn(const Str::Block* block, const StrArg& piece) {
+    if (!block) return SIZE_MAX;
+    const char* own = block->data + block->front;
+    return piece.Ptr() >= own && piece.Ptr() <= own + block->len ? static_cast<size_t>(piece.Ptr() - own) : SIZE_MAX;
+}
+}  // namespace
+
+uintptr_t Str::AppendSlow(uintptr_t w, StrArg piece) {
+    size_t add = piece.Length(), len = LengthOf(w);
+    if (!add) return TempConsume(piece), w ? w : str_word::kEmpty;  // an unset variable becomes set
+    size_t selfOff = OffsetIn(BlockOf(w), piece);
+    Block* block = Reserve(w, 0, add);
+    char* text = block->data + block->front;
+    memmove(text + len, selfOff != SIZE_MAX ? text + selfOff : piece.Ptr(), add);
+    block->len += add;
+    text[block->len] = '\0';
     TempConsume(piece);
+    return reinterpret_cast<uintptr_t>(block);
 }
 
-void Str::PrependSlow(StrArg piece) {
-    size_t add = piece.Length(), len = Length();
-    if (len + add <= kInline) {
-        uintptr_t word = ShortWord(piece.CharsAt(0, add) | StrArg(*this).CharsAt(0, len) << (8 * add), len + add);
-        Release();
-        word_ = word;
-    } else {
-        const char* own = IsInline() ? reinterpret_cast<const char*>(&word_) + 1 : Text();
-        bool self = piece.Ptr() >= own && piece.Ptr() <= own + len;
-        size_t selfOff = self ? static_cast<size_t>(piece.Ptr() - own) : 0;
-        Reserve(add, 0);
-        Block* block = HeapBlock();
-        char* text = block->data + block->front;
-        memmove(text - add, self ? text + selfOff : piece.Ptr(), add);
-        block->front -= add;
-        block->len += add;
-    }
+uintptr_t Str::PrependSlow(uintptr_t w, StrArg piece) {
+    size_t add = piece.Length();
+    if (!add) return TempConsume(piece), w ? w : str_word::kEmpty;
+    size_t selfOff = OffsetIn(BlockOf(w), piece);
+    Block* block = Reserve(w, add, 0);
+    char* text = block->data + block->front;
+    memmove(text - add, selfOff != SIZE_MAX ? text + selfOff : piece.Ptr(), add);
+    block->front -= add;
+    block->len += add;
     TempConsume(piece);
+    return reinterpret_cast<uintptr_t>(block);
 }
 
-Tmp strings_internal::ConcatLong(const StrArg& a, const StrArg& b) {
+Tmp strings_internal::ConcatLong(StrArg a, StrArg b) {
     size_t base = Min(a.Base(), b.Base());
     char* dst;
     // A left piece that already ends the buffer stays where it is.
@@ -168,14 +152,14 @@ Tmp strings_internal::ConcatLong(const StrArg& a, const StrArg& b) {
 
 // --- Primitives -------------------------------------------------------------
 
-Tmp strings_internal::CopyLong(const StrArg& s, size_t skip, size_t k) {
+Tmp strings_internal::CopyLong(StrArg s, size_t skip, size_t k) {
     char* dst;
     size_t start = ReserveAtEnd(k, &dst);
     memcpy(dst, s.Ptr() + skip, k);
     return Finish(start, k, k, s.Base());
 }
 
-Tmp strings_internal::PadLong(const StrArg& s, size_t want, const StrArg& fill) {
+Tmp strings_internal::PadLong(StrArg s, size_t want, StrArg fill) {
     size_t k = Min(s.Length(), want);
     char* dst;
     size_t at = ReserveAtEnd(want, &dst);
@@ -185,7 +169,7 @@ Tmp strings_internal::PadLong(const StrArg& s, size_t want, const StrArg& fill) 
     return TempKeep(Finish(at, want, want, s.Base()), fill);
 }
 
-Tmp strings_internal::ReverseLong(const StrArg& s) {
+Tmp strings_internal::ReverseLong(StrArg s) {
     size_t len = s.Length();
     char* dst;
     size_t at = ReserveAtEnd(len, &dst);
@@ -229,7 +213,7 @@ Tmp strings_internal::IntToHexAny(int64_t v) {
     return Finish(at, 16, w, at);
 }
 
-int64_t strings_internal::DecToIntAny(const StrArg& s) {
+int64_t strings_internal::DecToIntAny(StrArg s) {
     const char* p = s.Ptr();
     const char* end = p + s.Length();
     while (p < end && (*p == ' ' || *p == '\t')) ++p;

@@ -110,13 +110,13 @@ public:
     StrArg(const Str& var);          // NOLINT: implicit by design (defined below)
     SMS_FORCE StrArg(const char* literal) {  // NOLINT: null reads as an unset string
         if (!literal) kind_ = kUnset;
-        else ptr_ = literal, len_ = strlen(literal);
+        else data_ = Bits(literal), len_ = strlen(literal);
     }
     SMS_FORCE StrArg(Tmp tmp) : len_(tmp.len), base_(tmp.base) {  // NOLINT
-        if (tmp.off == strings_internal::kShortOff) kind_ = kShort, chars_ = tmp.chars;
-        else kind_ = kBuffer, off_ = tmp.off;
+        if (tmp.off == strings_internal::kShortOff) kind_ = kShort, data_ = tmp.chars;
+        else kind_ = kBuffer, data_ = tmp.off;
     }
-    SMS_FORCE StrArg(const char* text, size_t len) : ptr_(text), len_(len) {}
+    SMS_FORCE StrArg(const char* text, size_t len) : data_(Bits(text)), len_(len) {}
 
     SMS_FORCE size_t Length() const { return len_; }
     bool IsUnset() const { return kind_ == kUnset; }
@@ -124,16 +124,20 @@ public:
     // valid until the next reservation; for a short one, while this argument
     // lives. Not followed by a code 0 when the text is short.
     SMS_FORCE const char* Ptr() const {
-        if (kind_ == kShort) return reinterpret_cast<const char*>(&chars_);
-        if (kind_ == kBuffer) return strings_internal::gTemp.data + off_;
-        return kind_ == kUnset ? "" : ptr_;
+        if (kind_ == kShort) return reinterpret_cast<const char*>(&data_);
+        return Place();
     }
     // `k` (at most 8) characters from position `skip` (counted from 0) on,
     // as a value; skip + k must not pass the end.
     SMS_FORCE uint64_t CharsAt(size_t skip, size_t k) const {
         // A skip of 8 comes only with k 0, whose mask clears everything.
-        if (kind_ == kShort) return (chars_ >> (8 * (skip & 7))) & strings_internal::Mask(k);
-        return strings_internal::Load(Ptr() + skip, k);
+        if (kind_ == kShort) return (data_ >> (8 * (skip & 7))) & strings_internal::Mask(k);
+        return strings_internal::Load(Place() + skip, k);
+    }
+    // The whole text (at most 8 characters) as a value.
+    SMS_FORCE uint64_t Chars() const {
+        if (kind_ == kShort) return data_;  // the bytes past the text are zero
+        return strings_internal::Load(Place(), len_);
     }
     // Whether the text is a temporary in the buffer.
     bool InBuffer() const { return kind_ == kBuffer; }
@@ -150,32 +154,91 @@ public:
     static constexpr size_t kNoBase = SIZE_MAX;
 
 private:
-    // Where the text is: at `ptr_` (plain), at `off_` in the buffer, or in
-    // `chars_` itself (short); an unset string reads as "". Only the member
-    // that the kind names is ever read.
+    // Where the text is, by kind: its address (plain, and "" when unset), its
+    // offset in the buffer, or the characters themselves (short). One plain
+    // number rather than a union, and the address of `data_` taken only
+    // where a short text must be read in place: either keeps the compiler
+    // from moving an argument out of registers into memory.
     enum Kind : uint8_t { kPlain, kBuffer, kShort, kUnset };
-    union {
-        const char* ptr_ = "";
-        size_t off_;
-        uint64_t chars_;
-    };
+    SMS_FORCE static uint64_t Bits(const char* p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); }
+    // The address of a text that is not short.
+    SMS_FORCE const char* Place() const {
+        if (kind_ == kBuffer) return strings_internal::gTemp.data + data_;
+        return reinterpret_cast<const char*>(static_cast<uintptr_t>(data_));
+    }
+    uint64_t data_ = Bits("");
     size_t len_ = 0;
     size_t base_ = kNoBase;
     Kind kind_ = kPlain;
 };
 
-// A string variable: one pointer-sized word, zero while unset (so a
-// zero-filled `Str` is an unset one, which string arrays rely on). A text of
-// up to kInline characters is kept in the word itself, its first byte holding
-// a tag (bit 0 set) and the length; a longer one lives in a block of the
-// string heap. Short texts are the common case in the converter (binary
-// digits, hex digits, single characters), and they need no heap block. A
-// text that fills the word has no room for its final code 0: `Text()` moves
-// it to a block the first time it is asked for (outside the converter's
-// work, which reads texts through `StrArg`).
+// How a string variable's word holds its text. Zero is unset (so a
+// zero-filled `Str` is an unset one, which string arrays rely on); a short
+// text of up to kMax characters is kept in the word itself; any other text
+// lives in a block of the string heap and the word is the block's address.
+namespace str_word {
+#if UINTPTR_MAX > 0xFFFFFFFFu
+// A text of one to eight characters fills the word's top bytes, its last
+// character in the top byte and zero bytes below its first. A user-space
+// address has a zero top byte, so it never looks like a text; an eight-
+// character text (codes 1 to 255, no zero byte) never looks like an address.
+// The empty text is the word 1: blocks lie at even addresses.
+constexpr size_t kMax = 8;
+constexpr uintptr_t kEmpty = 1;
+SMS_INLINE bool IsShort(uintptr_t w) { return (w >> 56) != 0; }
+SMS_INLINE bool IsBlock(uintptr_t w) { return w - 2 < (uintptr_t(1) << 56) - 2; }
+// Of a short word: the zero bits below the text, a whole number of bytes.
+SMS_INLINE unsigned Below(uintptr_t w) { return static_cast<unsigned>(__builtin_ctzll(w)) & 56u; }
+SMS_INLINE size_t ShortLength(uintptr_t w) { return 8 - (Below(w) >> 3); }
+SMS_INLINE uint64_t ShortChars(uintptr_t w) { return w >> Below(w); }
+SMS_INLINE uintptr_t Pack(uint64_t chars, size_t len) { return len ? chars << (64 - 8 * len) : kEmpty; }
+// The bits free in the word below its text: 64 when unset or empty, 0 for a
+// block's address.
+SMS_INLINE unsigned Space(uintptr_t w) {
+    if (IsShort(w)) return Below(w);
+    return w < 2 ? 64 : 0;
+}
+// The word with `add` characters (1 to Space(w) / 8 of them) joined in
+// front or at the end: the text slides down or the piece slots in below.
+SMS_INLINE uintptr_t Prepended(uintptr_t w, uint64_t chars, size_t add) {
+    return (w > 1 ? w : 0) | (chars << (64 - 8 * add)) >> (64 - Space(w));
+}
+SMS_INLINE uintptr_t Appended(uintptr_t w, uint64_t chars, size_t add) {
+    return (w > 1 ? w : 0) >> (4 * add) >> (4 * add) | chars << (64 - 8 * add);  // 8 characters slide by 64
+}
+#else
+// An address may use all four bytes, so a short text is tagged: bit 0 set,
+// the length in bits 1 to 7, up to three characters above (the empty text is
+// the word 1). Blocks lie at even addresses.
+constexpr size_t kMax = 3;
+constexpr uintptr_t kEmpty = 1;
+SMS_INLINE bool IsShort(uintptr_t w) { return (w & 1) != 0; }
+SMS_INLINE bool IsBlock(uintptr_t w) { return w != 0 && (w & 1) == 0; }
+SMS_INLINE size_t ShortLength(uintptr_t w) { return (w >> 1) & 0x7F; }
+SMS_INLINE uint64_t ShortChars(uintptr_t w) { return w >> 8; }
+SMS_INLINE uintptr_t Pack(uint64_t chars, size_t len) { return static_cast<uintptr_t>(chars << 8 | len << 1 | 1); }
+SMS_INLINE unsigned Space(uintptr_t w) {
+    if (IsShort(w)) return static_cast<unsigned>(8 * (kMax - ShortLength(w)));
+    return w ? 0 : 8 * kMax;
+}
+SMS_INLINE uintptr_t Prepended(uintptr_t w, uint64_t chars, size_t add) {
+    return Pack(chars | ShortChars(w) << (8 * add), ShortLength(w) + add);
+}
+SMS_INLINE uintptr_t Appended(uintptr_t w, uint64_t chars, size_t add) {
+    return Pack(ShortChars(w) | chars << (8 * ShortLength(w)), ShortLength(w) + add);
+}
+#endif
+}  // namespace str_word
+
+// A string variable: one pointer-sized word (see str_word). Short texts are
+// the common case in the converter (binary digits, hex digits, single
+// characters, groups of eight digits on 64-bit), and they need no heap
+// block. The word has no room for a short text's final code 0: `Text()`
+// moves the text to a block the first time it is asked for (outside the
+// converter's work, which reads texts through `StrArg`).
 class Str {
 public:
-    static constexpr size_t kInline = sizeof(void*) - 1;
+    static constexpr size_t kInline = str_word::kMax;
 
     // A text too long for the word: kept with room on both sides, so that
     // appending and prepending move nothing most of the time.
@@ -199,7 +262,7 @@ public:
 
     // Frees the text; the variable becomes unset.
     SMS_FORCE void Release() {
-        if (word_ && !IsInline()) ReleaseBlock();
+        Free(word_);
         word_ = 0;
     }
     // `s.Append(x)` is `s = s + x` and `s.Prepend(x)` is `s = x + s`, done in
@@ -210,39 +273,41 @@ public:
     void Prepend(StrArg piece);
 
     bool IsSet() const { return word_ != 0; }
-    size_t Length() const {
-        if (IsInline()) return (word_ >> 1) & 0x7F;
-        return word_ ? reinterpret_cast<const Block*>(word_)->len : 0;
-    }
-    // "" when unset; valid until the next change.
+    size_t Length() const { return LengthOf(word_); }
+    // "" when unset or empty; valid until the next change.
     const char* Text() const {
-        if (IsInline() && Length() == kInline) Unpack();
-        if (IsInline()) return reinterpret_cast<const char*>(&word_) + 1;
-        if (!word_) return "";
-        const Block* block = reinterpret_cast<const Block*>(word_);
-        return block->data + block->front;
+        if (str_word::IsShort(word_) && word_ != str_word::kEmpty) word_ = Unpacked(word_);
+        const Block* block = BlockOf(word_);
+        return block ? block->data + block->front : "";
     }
 
 private:
     friend class StrArg;
     mutable uintptr_t word_ = 0;  // mutable: see Text()
-    void Unpack() const;
-    // The text copied to `dst` (Length() bytes), from the word or the block.
-    void CopyTo(char* dst) const;
-    SMS_FORCE bool IsInline() const { return (word_ & 1) != 0; }
-    SMS_FORCE Block* HeapBlock() const { return IsInline() ? nullptr : reinterpret_cast<Block*>(word_); }
-    // The word of a short text: tag and length in the low byte, then the
-    // characters, then zero bytes (the first of which ends the text).
-    SMS_FORCE static uintptr_t ShortWord(uint64_t chars, size_t len) {
-        return static_cast<uintptr_t>(chars << 8) | len << 1 | 1;
+
+    // Everything below takes the word as a value and gives the new one back,
+    // so that a variable's word can stay in a register: a member function
+    // called out of line would need the variable's address.
+    SMS_FORCE static Block* BlockOf(uintptr_t w) { return str_word::IsBlock(w) ? reinterpret_cast<Block*>(w) : nullptr; }
+    SMS_FORCE static size_t LengthOf(uintptr_t w) {
+        if (str_word::IsShort(w)) return str_word::ShortLength(w);
+        return str_word::IsBlock(w) ? reinterpret_cast<const Block*>(w)->len : 0;
     }
-    SMS_FORCE uint64_t InlineChars() const { return static_cast<uint64_t>(word_ >> 8); }
-    SMS_FORCE void ReleaseBlock() { HeapGive(strings_internal::gStringHeap, HeapBlock()); }
-    void Assign(const char* text, size_t len);
-    void AssignNew(uint64_t chars, size_t len);
-    void AppendSlow(StrArg piece);
-    void PrependSlow(StrArg piece);
-    void Reserve(size_t front, size_t back);
+    // The characters of a text held in the word, 0 when there are none.
+    SMS_FORCE static uint64_t CharsOf(uintptr_t w) { return str_word::IsShort(w) ? str_word::ShortChars(w) : 0; }
+    SMS_FORCE static void Free(uintptr_t w) {
+        if (str_word::IsBlock(w)) HeapGive(strings_internal::gStringHeap, reinterpret_cast<Block*>(w));
+    }
+    // The word of `chars` (len of them, at most eight), after `old` is gone:
+    // in the word itself, or in a block (the old one when it has room).
+    static uintptr_t WithChars(uintptr_t old, uint64_t chars, size_t len);
+    static uintptr_t Unpacked(uintptr_t w);
+    static uintptr_t Assigned(uintptr_t old, const char* text, size_t len);
+    static uintptr_t AppendSlow(uintptr_t w, StrArg piece);
+    static uintptr_t PrependSlow(uintptr_t w, StrArg piece);
+    // Makes room for `front` more bytes before and `back` more after the
+    // text, moving a text held in the word into a block.
+    static Block* Reserve(uintptr_t w, size_t front, size_t back);
 };
 static_assert(sizeof(Str) == sizeof(void*), "a string element is one reference");
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
@@ -359,16 +424,16 @@ SMS_INLINE Tmp Finish(size_t start, size_t reserved, size_t written, size_t base
 }
 
 // The longer results, built in the buffer.
-Tmp CopyLong(const StrArg& s, size_t skip, size_t k);
-Tmp ConcatLong(const StrArg& a, const StrArg& b);
-Tmp PadLong(const StrArg& s, size_t length, const StrArg& fill);
-Tmp ReverseLong(const StrArg& s);
+Tmp CopyLong(StrArg s, size_t skip, size_t k);
+Tmp ConcatLong(StrArg a, StrArg b);
+Tmp PadLong(StrArg s, size_t length, StrArg fill);
+Tmp ReverseLong(StrArg s);
 Tmp IntToDecAny(int64_t v);
 Tmp IntToHexAny(int64_t v);
 #if defined(__GNUC__)
 __attribute__((noinline))
 #endif
-int64_t DecToIntAny(const StrArg& s);
+int64_t DecToIntAny(StrArg s);
 #if defined(__GNUC__)
 __attribute__((noinline, cold))
 #endif
@@ -429,7 +494,7 @@ SMS_INLINE Tmp StrPad(StrArg s, int64_t length, StrArg fill) {
 SMS_INLINE Tmp StrReverse(StrArg s) {
     size_t len = s.Length();
     if (len > strings_internal::kShortMax) return strings_internal::ReverseLong(s);
-    uint64_t chars = len ? __builtin_bswap64(s.CharsAt(0, len)) >> (8 * (8 - len)) : 0;
+    uint64_t chars = len ? __builtin_bswap64(s.Chars()) >> (8 * (8 - len)) : 0;
     return strings_internal::Short(chars, len, s.Base());
 }
 
@@ -437,8 +502,8 @@ SMS_INLINE Tmp operator+(StrArg a, StrArg b) {
     using namespace strings_internal;
     size_t la = a.Length(), lb = b.Length();
     if (la + lb > kShortMax) return ConcatLong(a, b);
-    uint64_t chars = a.CharsAt(0, la);
-    if (lb) chars |= b.CharsAt(0, lb) << (8 * la);
+    uint64_t chars = a.Chars();
+    if (lb) chars |= b.Chars() << (8 * la);
     return Short(chars, la + lb, Min(a.Base(), b.Base()));
 }
 
@@ -457,6 +522,16 @@ SMS_INLINE int32_t TruncToInt(double x) {
     // and for NaN; only that answer needs the careful path.
     int32_t fast = _mm_cvttsd_si32(_mm_set_sd(x));
     if (fast != INT32_MIN) return fast;
+#elif defined(__i386__)
+    // The x87 unit truncates only after its rounding mode is switched, which
+    // costs more than the halving it serves: round in the current mode, then
+    // step back by one toward zero where the rounded value lies beyond x.
+    if (x > -2147483648.0 && x < 2147483647.0) {
+        int32_t r = static_cast<int32_t>(std::lrint(x));
+        if (x >= 0 && r > x) return r - 1;
+        if (x < 0 && r < x) return r + 1;
+        return r;
+    }
 #endif
     if (x > -2147483649.0 && x < 2147483648.0) return static_cast<int32_t>(x);
     if (std::isnan(x)) return 0;
@@ -480,87 +555,91 @@ SMS_INLINE Tmp IntToHex(int64_t v) {
 // prepends work on the word alone.
 
 SMS_INLINE StrArg::StrArg(const Str& var) {
-    if (var.IsInline()) {
+    uintptr_t w = var.word_;
+    if (str_word::IsShort(w)) {
         kind_ = kShort;
-        chars_ = var.InlineChars();
-        len_ = (var.word_ >> 1) & 0x7F;
-    } else if (var.word_) {
-        const Str::Block* block = var.HeapBlock();
-        ptr_ = block->data + block->front;
+        data_ = str_word::ShortChars(w);
+        len_ = str_word::ShortLength(w);
+    } else if (str_word::IsBlock(w)) {
+        const Str::Block* block = reinterpret_cast<const Str::Block*>(w);
+        data_ = Bits(block->data + block->front);
         len_ = block->len;
-    } else {
+    } else if (!w) {
         kind_ = kUnset;
-    }
+    }  // else the empty text: the plain "" of the defaults
 }
 
 SMS_INLINE Str& Str::operator=(StrArg value) {
     size_t len = value.Length();
     if (value.IsUnset()) {
         Release();
-    } else if (len <= kInline) {
-        uintptr_t word = ShortWord(value.CharsAt(0, len), len);  // read before the old text goes
-        Release();
-        word_ = word;
-    } else if (!word_ && len <= strings_internal::kShortMax) {
-        AssignNew(value.CharsAt(0, len), len);
+    } else if (len <= strings_internal::kShortMax) {
+        word_ = WithChars(word_, value.Chars(), len);  // read before the old text goes
     } else {
-        Assign(value.Ptr(), len);
+        word_ = Assigned(word_, value.Ptr(), len);
     }
     TempConsume(value);
     return *this;
 }
 
-// A new block for a text of up to eight characters.
-SMS_INLINE void Str::AssignNew(uint64_t chars, size_t len) {
-    auto* block = static_cast<Block*>(HeapTake(strings_internal::gStringHeap, offsetof(Block, data) + len + 1));
+SMS_INLINE uintptr_t Str::WithChars(uintptr_t old, uint64_t chars, size_t len) {
+    if (len <= kInline) {
+        Free(old);
+        return str_word::Pack(chars, len);
+    }
+    // Only where the word holds fewer than eight characters. A block much
+    // larger than the text is not kept for it.
+    Block* block = BlockOf(old);
+    if (!block || block->capacity <= len || block->capacity > 2 * len + 64) {
+        Free(old);
+        block = static_cast<Block*>(HeapTake(strings_internal::gStringHeap, offsetof(Block, data) + len + 1));
+        block->capacity = len + 1;
+    }
     block->len = len;
     block->front = 0;
-    block->capacity = len + 1;
     strings_internal::Store(block->data, chars, len);
     block->data[len] = '\0';
-    word_ = reinterpret_cast<uintptr_t>(block);
+    return reinterpret_cast<uintptr_t>(block);
 }
 
+// A piece joined to a text held in the word stays there while the two fit;
+// a short piece goes into the room a block keeps at either end. Anything
+// else, an empty piece included, takes the slow path.
 SMS_INLINE void Str::Append(StrArg piece) {
-    size_t add = piece.Length(), len = Length();
-    Block* block = HeapBlock();
-    if (!block && len + add <= kInline) {
-        word_ = ShortWord(InlineChars() | piece.CharsAt(0, add) << (8 * len), len + add);
+    uintptr_t w = word_;
+    size_t add = piece.Length();
+    Block* block = BlockOf(w);
+    if (add - 1 < kInline && 8 * add <= str_word::Space(w)) {
+        word_ = str_word::Appended(w, piece.Chars(), add);
         TempConsume(piece);
-    } else if (block && add <= strings_internal::kShortMax && block->capacity - block->front - len - 1 >= add) {
+    } else if (block && add <= strings_internal::kShortMax &&
+               block->capacity - block->front - block->len - 1 >= add) {
         // Into room at the end; a piece of this text itself is read first.
-        char* end = block->data + block->front + len;
-        strings_internal::Store(end, piece.CharsAt(0, add), add);
+        char* end = block->data + block->front + block->len;
+        strings_internal::Store(end, piece.Chars(), add);
         end[add] = '\0';
-        block->len = len + add;
-        TempConsume(piece);
-    } else if (!block && len + add <= strings_internal::kShortMax) {
-        uint64_t chars = InlineChars() | piece.CharsAt(0, add) << (8 * len);
-        AssignNew(chars, len + add);
+        block->len += add;
         TempConsume(piece);
     } else {
-        AppendSlow(piece);
+        word_ = AppendSlow(w, piece);
     }
 }
 
 SMS_INLINE void Str::Prepend(StrArg piece) {
-    size_t add = piece.Length(), len = Length();
-    Block* block = HeapBlock();
-    if (!block && len + add <= kInline) {
-        word_ = ShortWord(piece.CharsAt(0, add) | InlineChars() << (8 * add), len + add);
+    uintptr_t w = word_;
+    size_t add = piece.Length();
+    Block* block = BlockOf(w);
+    if (add - 1 < kInline && 8 * add <= str_word::Space(w)) {
+        word_ = str_word::Prepended(w, piece.Chars(), add);
         TempConsume(piece);
     } else if (block && add <= strings_internal::kShortMax && block->front >= add) {
-        uint64_t chars = piece.CharsAt(0, add);
+        uint64_t chars = piece.Chars();
         block->front -= add;
         strings_internal::Store(block->data + block->front, chars, add);
-        block->len = len + add;
-        TempConsume(piece);
-    } else if (!block && len + add <= strings_internal::kShortMax) {
-        uint64_t chars = piece.CharsAt(0, add) | InlineChars() << (4 * add) << (4 * add);
-        AssignNew(chars, len + add);
+        block->len += add;
         TempConsume(piece);
     } else {
-        PrependSlow(piece);
+        word_ = PrependSlow(w, piece);
     }
 }
 

@@ -91,6 +91,39 @@ TEST_F(Strings, VariablesFollowAModel) {
     EXPECT_TRUE(!s.IsSet() && (s = "").IsSet());
 }
 
+// Texts around the size a variable holds without a heap block (seven and
+// eight characters on 64-bit, three on 32-bit), made of the extreme codes 1
+// and 255 and of the bytes of a real block address: every way in and out
+// keeps every byte, in a variable and in an array element.
+TEST_F(Strings, TextsAroundTheVariablesOwnSizeKeepEveryByte) {
+    void* block = HeapTake(StringHeap(), 16);
+    uintptr_t address = reinterpret_cast<uintptr_t>(block);
+    HeapGive(StringHeap(), block);
+    std::string addressBytes;  // its bytes, the zero ones left out
+    for (size_t i = 0; i < sizeof address; ++i)
+        if (char c = static_cast<char>(address >> (8 * i))) addressBytes += c;
+    const std::string texts[] = {"\x01", "\xFF", "\x01\x01\x01", "\xFF\xFF\xFF\xFF", std::string(7, '\x01'),
+                                 std::string(7, '\xFF'), std::string(8, '\x01'), std::string(8, '\xFF'),
+                                 "\x01" + std::string(7, '\xFF'), std::string(7, '\xFF') + "\x01",
+                                 std::string(9, '\x01'), std::string(9, '\xFF'), addressBytes, addressBytes + "1"};
+    for (const std::string& text : texts) {
+        const std::string name = "text of " + std::to_string(text.size()) + " starting " +
+                                 std::to_string(static_cast<unsigned char>(text[0]));
+        Str assigned = text.c_str(), appended, prepended;
+        for (size_t i = 0; i < text.size(); ++i) {
+            appended.Append(StrMid(text.c_str(), static_cast<int64_t>(i) + 1, 1));
+            prepended.Prepend(StrMid(text.c_str(), static_cast<int64_t>(text.size() - i), 1));
+        }
+        Array<Str> element(0);
+        element[0] = StrLeft(assigned, INT64_MAX);
+        EXPECT_EQ(std::string(assigned.Text(), assigned.Length()), text) << name;
+        EXPECT_EQ(Std(appended), text) << name;
+        EXPECT_EQ(Std(prepended), text) << name;
+        EXPECT_EQ(Std(element[0]), text) << name;
+        EXPECT_EQ(StrAsc(StrRight(element[0], 1)), static_cast<unsigned char>(text.back())) << name;
+    }
+}
+
 // Appending and prepending in turn keeps room on both sides: the text moves
 // now and then, not on every call (the cost would be quadratic). Reversed as a
 // temporary, the long text makes the buffer grow under the primitive reading it.
