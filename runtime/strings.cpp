@@ -132,8 +132,7 @@ uintptr_t Str::PrependSlow(uintptr_t w, StrArg piece) {
     return reinterpret_cast<uintptr_t>(block);
 }
 
-Tmp strings_internal::ConcatLong(StrArg a, StrArg b) {
-    size_t base = Min(a.Base(), b.Base());
+Placed strings_internal::ConcatLong(StrArg a, StrArg b) {
     char* dst;
     // A left piece that already ends the buffer stays where it is.
     if (a.InBuffer() && a.Ptr() + a.Length() == gTemp.data + gTemp.end) {
@@ -141,44 +140,44 @@ Tmp strings_internal::ConcatLong(StrArg a, StrArg b) {
         size_t start = ReserveAtEnd(b.Length(), &dst);
         memmove(dst, b.Ptr(), b.Length());
         gTemp.data[start + b.Length()] = '\0';
-        return Tmp{Min(base, aOff), aOff, a.Length() + b.Length(), 0};
+        return Placed{aOff, a.Length() + b.Length()};
     }
     size_t total = a.Length() + b.Length();
     size_t start = ReserveAtEnd(total, &dst);
     memmove(dst, a.Ptr(), a.Length());
     memmove(dst + a.Length(), b.Ptr(), b.Length());
-    return Finish(start, total, total, base);
+    return Finish(start, total, total);
 }
 
 // --- Primitives -------------------------------------------------------------
 
-Tmp strings_internal::CopyLong(StrArg s, size_t skip, size_t k) {
+Placed strings_internal::CopyLong(StrArg s, size_t skip, size_t k) {
     char* dst;
     size_t start = ReserveAtEnd(k, &dst);
     memcpy(dst, s.Ptr() + skip, k);
-    return Finish(start, k, k, s.Base());
+    return Finish(start, k, k);
 }
 
-Tmp strings_internal::PadLong(StrArg s, size_t want, StrArg fill) {
+Placed strings_internal::PadLong(StrArg s, size_t want, StrArg fill) {
     size_t k = Min(s.Length(), want);
     char* dst;
     size_t at = ReserveAtEnd(want, &dst);
     memmove(dst, s.Ptr(), k);
     char f = fill.Length() ? fill.Ptr()[0] : ' ';
     memset(dst + k, f, want - k);
-    return TempKeep(Finish(at, want, want, s.Base()), fill);
+    return Finish(at, want, want);
 }
 
-Tmp strings_internal::ReverseLong(StrArg s) {
+Placed strings_internal::ReverseLong(StrArg s) {
     size_t len = s.Length();
     char* dst;
     size_t at = ReserveAtEnd(len, &dst);
     const char* src = s.Ptr();
     for (size_t i = 0; i < len; ++i) dst[i] = src[len - 1 - i];
-    return Finish(at, len, len, s.Base());
+    return Finish(at, len, len);
 }
 
-Tmp strings_internal::IntToDecAny(int64_t v) {
+Placed strings_internal::IntToDecAny(int64_t v) {
     bool small = v >= INT32_MIN && v <= INT32_MAX;
     size_t reserve = small ? 32 : 64;
     char* dst;
@@ -197,10 +196,10 @@ Tmp strings_internal::IntToDecAny(int64_t v) {
     size_t w = 0;
     if (negative) dst[w++] = '-';
     while (n) dst[w++] = digits[--n];
-    return Finish(at, reserve, w, at);
+    return Finish(at, reserve, w);
 }
 
-Tmp strings_internal::IntToHexAny(int64_t v) {
+Placed strings_internal::IntToHexAny(int64_t v) {
     static const char kDigits[] = "0123456789ABCDEF";
     char* dst;
     size_t at = ReserveAtEnd(16, &dst);
@@ -210,7 +209,7 @@ Tmp strings_internal::IntToHexAny(int64_t v) {
         unsigned nibble = static_cast<unsigned>(bits >> shift) & 0xF;
         if (nibble || w || shift == 0) dst[w++] = kDigits[nibble];
     }
-    return Finish(at, 16, w, at);
+    return Finish(at, 16, w);
 }
 
 int64_t strings_internal::DecToIntAny(StrArg s) {

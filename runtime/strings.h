@@ -198,13 +198,14 @@ SMS_INLINE unsigned Space(uintptr_t w) {
     if (IsShort(w)) return Below(w);
     return w < 2 ? 64 : 0;
 }
-// The word with `add` characters (1 to Space(w) / 8 of them) joined in
-// front or at the end: the text slides down or the piece slots in below.
-SMS_INLINE uintptr_t Prepended(uintptr_t w, uint64_t chars, size_t add) {
-    return (w > 1 ? w : 0) | (chars << (64 - 8 * add)) >> (64 - Space(w));
+// The word with `add` characters (1 to space / 8 of them, space being
+// Space(w)) joined in front or at the end: the piece slots in below the
+// text, or the text slides down.
+SMS_INLINE uintptr_t Prepended(uintptr_t w, unsigned space, uint64_t chars, size_t add) {
+    return (space < 64 ? w : 0) | (chars << (64 - 8 * add)) >> (64 - space);
 }
-SMS_INLINE uintptr_t Appended(uintptr_t w, uint64_t chars, size_t add) {
-    return (w > 1 ? w : 0) >> (4 * add) >> (4 * add) | chars << (64 - 8 * add);  // 8 characters slide by 64
+SMS_INLINE uintptr_t Appended(uintptr_t w, unsigned space, uint64_t chars, size_t add) {
+    return (space < 64 ? w >> (8 * add) : 0) | chars << (64 - 8 * add);
 }
 #else
 // An address may use all four bytes, so a short text is tagged: bit 0 set,
@@ -221,10 +222,10 @@ SMS_INLINE unsigned Space(uintptr_t w) {
     if (IsShort(w)) return static_cast<unsigned>(8 * (kMax - ShortLength(w)));
     return w ? 0 : 8 * kMax;
 }
-SMS_INLINE uintptr_t Prepended(uintptr_t w, uint64_t chars, size_t add) {
+SMS_INLINE uintptr_t Prepended(uintptr_t w, unsigned, uint64_t chars, size_t add) {
     return Pack(chars | ShortChars(w) << (8 * add), ShortLength(w) + add);
 }
-SMS_INLINE uintptr_t Appended(uintptr_t w, uint64_t chars, size_t add) {
+SMS_INLINE uintptr_t Appended(uintptr_t w, unsigned, uint64_t chars, size_t add) {
     return Pack(ShortChars(w) | chars << (8 * ShortLength(w)), ShortLength(w) + add);
 }
 #endif
@@ -416,20 +417,31 @@ SMS_INLINE size_t ReserveAtEnd(size_t amount, char** dst) {
     return start;
 }
 
+// Where a longer result was built: its offset in the buffer and its length.
+// Two words, which the functions building it hand back in registers; the
+// temporary itself is made inline, where it can stay in registers too.
+struct Placed {
+    size_t off;
+    size_t len;
+};
+// The temporary of a result placed in the buffer that keeps the temporaries
+// of its arguments (the lowest of their bases) alive with it.
+SMS_INLINE Tmp FromBuffer(Placed p, size_t base) { return Tmp{Min(base, p.off), p.off, p.len, 0}; }
+
 // Finishes a result of `written` bytes reserved as `reserved` at `start`.
-SMS_INLINE Tmp Finish(size_t start, size_t reserved, size_t written, size_t base) {
+SMS_INLINE Placed Finish(size_t start, size_t reserved, size_t written) {
     gTemp.data[start + written] = '\0';
     TempGiveBack(reserved - written);
-    return Tmp{Min(base, start), start, written, 0};
+    return Placed{start, written};
 }
 
 // The longer results, built in the buffer.
-Tmp CopyLong(StrArg s, size_t skip, size_t k);
-Tmp ConcatLong(StrArg a, StrArg b);
-Tmp PadLong(StrArg s, size_t length, StrArg fill);
-Tmp ReverseLong(StrArg s);
-Tmp IntToDecAny(int64_t v);
-Tmp IntToHexAny(int64_t v);
+Placed CopyLong(StrArg s, size_t skip, size_t k);
+Placed ConcatLong(StrArg a, StrArg b);
+Placed PadLong(StrArg s, size_t length, StrArg fill);
+Placed ReverseLong(StrArg s);
+Placed IntToDecAny(int64_t v);
+Placed IntToHexAny(int64_t v);
 #if defined(__GNUC__)
 __attribute__((noinline))
 #endif
@@ -441,7 +453,7 @@ float PowFAny(float base, float exponent);
 
 SMS_INLINE Tmp Sub(const StrArg& s, size_t skip, size_t k) {
     if (k <= kShortMax) return Short(s.CharsAt(skip, k), k, s.Base());
-    return CopyLong(s, skip, k);
+    return FromBuffer(CopyLong(s, skip, k), s.Base());
 }
 
 }  // namespace strings_internal
@@ -484,7 +496,7 @@ SMS_INLINE Tmp StrMid(StrArg s, int64_t start, int64_t count) {
 SMS_INLINE Tmp StrPad(StrArg s, int64_t length, StrArg fill) {
     using namespace strings_internal;
     size_t want = length <= 0 ? 0 : static_cast<size_t>(length);
-    if (want > kShortMax) return PadLong(s, want, fill);
+    if (want > kShortMax) return FromBuffer(PadLong(s, want, fill), Min(s.Base(), fill.Base()));
     size_t k = Min(s.Length(), want);
     uint64_t f = fill.Length() ? fill.CharsAt(0, 1) : ' ';
     uint64_t chars = s.CharsAt(0, k) | (f * 0x0101010101010101ull & Mask(want) & ~Mask(k));
@@ -493,7 +505,7 @@ SMS_INLINE Tmp StrPad(StrArg s, int64_t length, StrArg fill) {
 
 SMS_INLINE Tmp StrReverse(StrArg s) {
     size_t len = s.Length();
-    if (len > strings_internal::kShortMax) return strings_internal::ReverseLong(s);
+    if (len > strings_internal::kShortMax) return strings_internal::FromBuffer(strings_internal::ReverseLong(s), s.Base());
     uint64_t chars = len ? __builtin_bswap64(s.Chars()) >> (8 * (8 - len)) : 0;
     return strings_internal::Short(chars, len, s.Base());
 }
@@ -501,7 +513,7 @@ SMS_INLINE Tmp StrReverse(StrArg s) {
 SMS_INLINE Tmp operator+(StrArg a, StrArg b) {
     using namespace strings_internal;
     size_t la = a.Length(), lb = b.Length();
-    if (la + lb > kShortMax) return ConcatLong(a, b);
+    if (la + lb > kShortMax) return FromBuffer(ConcatLong(a, b), Min(a.Base(), b.Base()));
     uint64_t chars = a.Chars();
     if (lb) chars |= b.Chars() << (8 * la);
     return Short(chars, la + lb, Min(a.Base(), b.Base()));
@@ -540,13 +552,13 @@ SMS_INLINE int32_t TruncToInt(double x) {
 
 // One decimal digit is the common case (the converter's binary digits).
 SMS_INLINE Tmp IntToDec(int64_t v) {
-    if (v < 0 || v > 9) return strings_internal::IntToDecAny(v);
+    if (v < 0 || v > 9) return strings_internal::FromBuffer(strings_internal::IntToDecAny(v), StrArg::kNoBase);
     return strings_internal::Short(static_cast<uint64_t>('0' + v), 1, StrArg::kNoBase);
 }
 
 // One hex digit is the common case (the converter's nibbles).
 SMS_INLINE Tmp IntToHex(int64_t v) {
-    if (v < 0 || v > 15) return strings_internal::IntToHexAny(v);
+    if (v < 0 || v > 15) return strings_internal::FromBuffer(strings_internal::IntToHexAny(v), StrArg::kNoBase);
     return strings_internal::Short(static_cast<uint64_t>(v < 10 ? '0' + v : 'A' + v - 10), 1, StrArg::kNoBase);
 }
 
@@ -608,12 +620,14 @@ SMS_INLINE uintptr_t Str::WithChars(uintptr_t old, uint64_t chars, size_t len) {
 SMS_INLINE void Str::Append(StrArg piece) {
     uintptr_t w = word_;
     size_t add = piece.Length();
-    Block* block = BlockOf(w);
-    if (add - 1 < kInline && 8 * add <= str_word::Space(w)) {
-        word_ = str_word::Appended(w, piece.Chars(), add);
+    unsigned space = str_word::Space(w);
+    if (add - 1 < kInline && 8 * add <= space) {
+        word_ = str_word::Appended(w, space, piece.Chars(), add);
         TempConsume(piece);
-    } else if (block && add <= strings_internal::kShortMax &&
-               block->capacity - block->front - block->len - 1 >= add) {
+        return;
+    }
+    Block* block = BlockOf(w);
+    if (block && add <= strings_internal::kShortMax && block->capacity - block->front - block->len - 1 >= add) {
         // Into room at the end; a piece of this text itself is read first.
         char* end = block->data + block->front + block->len;
         strings_internal::Store(end, piece.Chars(), add);
@@ -628,11 +642,14 @@ SMS_INLINE void Str::Append(StrArg piece) {
 SMS_INLINE void Str::Prepend(StrArg piece) {
     uintptr_t w = word_;
     size_t add = piece.Length();
-    Block* block = BlockOf(w);
-    if (add - 1 < kInline && 8 * add <= str_word::Space(w)) {
-        word_ = str_word::Prepended(w, piece.Chars(), add);
+    unsigned space = str_word::Space(w);
+    if (add - 1 < kInline && 8 * add <= space) {
+        word_ = str_word::Prepended(w, space, piece.Chars(), add);
         TempConsume(piece);
-    } else if (block && add <= strings_internal::kShortMax && block->front >= add) {
+        return;
+    }
+    Block* block = BlockOf(w);
+    if (block && add <= strings_internal::kShortMax && block->front >= add) {
         uint64_t chars = piece.Chars();
         block->front -= add;
         strings_internal::Store(block->data + block->front, chars, add);
