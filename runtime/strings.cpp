@@ -106,8 +106,9 @@ size_t OffsetIn(const Str::Block* block, const StrArg& piece) {
 }
 }  // namespace
 
-uintptr_t Str::AppendSlow(uintptr_t w, StrArg piece) {
-    size_t add = piece.Length(), len = LengthOf(w);
+uintptr_t Str::AppendSlow(uintptr_t w, uint64_t data, size_t add, size_t base, unsigned kind) {
+    StrArg piece(data, add, base, kind);
+    size_t len = LengthOf(w);
     if (!add) return TempConsume(piece), w ? w : str_word::kEmpty;  // an unset variable becomes set
     size_t selfOff = OffsetIn(BlockOf(w), piece);
     Block* block = Reserve(w, 0, add);
@@ -119,8 +120,8 @@ uintptr_t Str::AppendSlow(uintptr_t w, StrArg piece) {
     return reinterpret_cast<uintptr_t>(block);
 }
 
-uintptr_t Str::PrependSlow(uintptr_t w, StrArg piece) {
-    size_t add = piece.Length();
+uintptr_t Str::PrependSlow(uintptr_t w, uint64_t data, size_t add, size_t base, unsigned kind) {
+    StrArg piece(data, add, base, kind);
     if (!add) return TempConsume(piece), w ? w : str_word::kEmpty;
     size_t selfOff = OffsetIn(BlockOf(w), piece);
     Block* block = Reserve(w, add, 0);
@@ -132,7 +133,9 @@ uintptr_t Str::PrependSlow(uintptr_t w, StrArg piece) {
     return reinterpret_cast<uintptr_t>(block);
 }
 
-Placed strings_internal::ConcatLong(StrArg a, StrArg b) {
+Placed strings_internal::ConcatLong(uint64_t aData, size_t aLen, unsigned aKind, uint64_t bData, size_t bLen,
+                                    unsigned bKind) {
+    StrArg a(aData, aLen, StrArg::kNoBase, aKind), b(bData, bLen, StrArg::kNoBase, bKind);
     char* dst;
     // A left piece that already ends the buffer stays where it is.
     if (a.InBuffer() && a.Ptr() + a.Length() == gTemp.data + gTemp.end) {
@@ -151,29 +154,38 @@ Placed strings_internal::ConcatLong(StrArg a, StrArg b) {
 
 // --- Primitives -------------------------------------------------------------
 
-Placed strings_internal::CopyLong(StrArg s, size_t skip, size_t k) {
+Placed strings_internal::CopyLong(uint64_t data, size_t len, unsigned kind, size_t skip, size_t k) {
+    StrArg s(data, len, StrArg::kNoBase, kind);
     char* dst;
     size_t start = ReserveAtEnd(k, &dst);
     memcpy(dst, s.Ptr() + skip, k);
     return Finish(start, k, k);
 }
 
-Placed strings_internal::PadLong(StrArg s, size_t want, StrArg fill) {
+Placed strings_internal::PadLong(uint64_t data, size_t len, unsigned kind, size_t want, char fill) {
+    StrArg s(data, len, StrArg::kNoBase, kind);
     size_t k = Min(s.Length(), want);
     char* dst;
     size_t at = ReserveAtEnd(want, &dst);
     memmove(dst, s.Ptr(), k);
-    char f = fill.Length() ? fill.Ptr()[0] : ' ';
-    memset(dst + k, f, want - k);
+    memset(dst + k, fill, want - k);
     return Finish(at, want, want);
 }
 
-Placed strings_internal::ReverseLong(StrArg s) {
-    size_t len = s.Length();
+// Eight characters at a time, byte-swapped, from the end of the text.
+Placed strings_internal::ReverseLong(uint64_t data, size_t len, unsigned kind) {
+    StrArg s(data, len, StrArg::kNoBase, kind);
     char* dst;
     size_t at = ReserveAtEnd(len, &dst);
     const char* src = s.Ptr();
-    for (size_t i = 0; i < len; ++i) dst[i] = src[len - 1 - i];
+    size_t i = 0;
+    for (; i + 8 <= len; i += 8) {
+        uint64_t chunk;
+        memcpy(&chunk, src + len - i - 8, 8);
+        chunk = __builtin_bswap64(chunk);
+        memcpy(dst + i, &chunk, 8);
+    }
+    for (; i < len; ++i) dst[i] = src[len - 1 - i];
     return Finish(at, len, len);
 }
 
@@ -212,7 +224,8 @@ Placed strings_internal::IntToHexAny(int64_t v) {
     return Finish(at, 16, w);
 }
 
-int64_t strings_internal::DecToIntAny(StrArg s) {
+int64_t strings_internal::DecToIntAny(uint64_t data, size_t len, size_t tempBase, unsigned kind) {
+    StrArg s(data, len, tempBase, kind);
     const char* p = s.Ptr();
     const char* end = p + s.Length();
     while (p < end && (*p == ' ' || *p == '\t')) ++p;

@@ -153,6 +153,16 @@ public:
     size_t Base() const { return base_; }
     static constexpr size_t kNoBase = SIZE_MAX;
 
+    // The argument as plain numbers, and back. Slow paths called out of line
+    // take these: an argument passed whole has to be stored to memory, and
+    // the compiler does that on the fast path too.
+    SMS_FORCE uint64_t PartData() const { return data_; }
+    SMS_FORCE unsigned PartKind() const { return kind_; }
+    SMS_FORCE StrArg(uint64_t data, size_t len, size_t base, unsigned kind)
+        : data_(data), len_(len), base_(base), kind_(static_cast<Kind>(kind)) {}
+    // The address of a text longer than eight characters (never a value).
+    SMS_FORCE const char* LongPtr() const { return Place(); }
+
 private:
     // Where the text is, by kind: its address (plain, and "" when unset), its
     // offset in the buffer, or the characters themselves (short). One plain
@@ -304,8 +314,9 @@ private:
     static uintptr_t WithChars(uintptr_t old, uint64_t chars, size_t len);
     static uintptr_t Unpacked(uintptr_t w);
     static uintptr_t Assigned(uintptr_t old, const char* text, size_t len);
-    static uintptr_t AppendSlow(uintptr_t w, StrArg piece);
-    static uintptr_t PrependSlow(uintptr_t w, StrArg piece);
+    // The piece is passed as its parts (see StrArg).
+    static uintptr_t AppendSlow(uintptr_t w, uint64_t data, size_t len, size_t base, unsigned kind);
+    static uintptr_t PrependSlow(uintptr_t w, uint64_t data, size_t len, size_t base, unsigned kind);
     // Makes room for `front` more bytes before and `back` more after the
     // text, moving a text held in the word into a block.
     static Block* Reserve(uintptr_t w, size_t front, size_t back);
@@ -436,16 +447,17 @@ SMS_INLINE Placed Finish(size_t start, size_t reserved, size_t written) {
 }
 
 // The longer results, built in the buffer.
-Placed CopyLong(StrArg s, size_t skip, size_t k);
-Placed ConcatLong(StrArg a, StrArg b);
-Placed PadLong(StrArg s, size_t length, StrArg fill);
-Placed ReverseLong(StrArg s);
+// Their arguments come as parts (see StrArg).
+Placed CopyLong(uint64_t data, size_t len, unsigned kind, size_t skip, size_t k);
+Placed ConcatLong(uint64_t aData, size_t aLen, unsigned aKind, uint64_t bData, size_t bLen, unsigned bKind);
+Placed PadLong(uint64_t data, size_t len, unsigned kind, size_t want, char fill);
+Placed ReverseLong(uint64_t data, size_t len, unsigned kind);
 Placed IntToDecAny(int64_t v);
 Placed IntToHexAny(int64_t v);
 #if defined(__GNUC__)
 __attribute__((noinline))
 #endif
-int64_t DecToIntAny(StrArg s);
+int64_t DecToIntAny(uint64_t data, size_t len, size_t base, unsigned kind);
 #if defined(__GNUC__)
 __attribute__((noinline, cold))
 #endif
@@ -453,7 +465,7 @@ float PowFAny(float base, float exponent);
 
 SMS_INLINE Tmp Sub(const StrArg& s, size_t skip, size_t k) {
     if (k <= kShortMax) return Short(s.CharsAt(skip, k), k, s.Base());
-    return FromBuffer(CopyLong(s, skip, k), s.Base());
+    return FromBuffer(CopyLong(s.PartData(), s.Length(), s.PartKind(), skip, k), s.Base());
 }
 
 }  // namespace strings_internal
@@ -496,16 +508,19 @@ SMS_INLINE Tmp StrMid(StrArg s, int64_t start, int64_t count) {
 SMS_INLINE Tmp StrPad(StrArg s, int64_t length, StrArg fill) {
     using namespace strings_internal;
     size_t want = length <= 0 ? 0 : static_cast<size_t>(length);
-    if (want > kShortMax) return FromBuffer(PadLong(s, want, fill), Min(s.Base(), fill.Base()));
-    size_t k = Min(s.Length(), want);
     uint64_t f = fill.Length() ? fill.CharsAt(0, 1) : ' ';
+    if (want > kShortMax)
+        return FromBuffer(PadLong(s.PartData(), s.Length(), s.PartKind(), want, static_cast<char>(f)),
+                          Min(s.Base(), fill.Base()));
+    size_t k = Min(s.Length(), want);
     uint64_t chars = s.CharsAt(0, k) | (f * 0x0101010101010101ull & Mask(want) & ~Mask(k));
     return Short(chars, want, Min(s.Base(), fill.Base()));
 }
 
 SMS_INLINE Tmp StrReverse(StrArg s) {
     size_t len = s.Length();
-    if (len > strings_internal::kShortMax) return strings_internal::FromBuffer(strings_internal::ReverseLong(s), s.Base());
+    if (len > strings_internal::kShortMax)
+        return strings_internal::FromBuffer(strings_internal::ReverseLong(s.PartData(), len, s.PartKind()), s.Base());
     uint64_t chars = len ? __builtin_bswap64(s.Chars()) >> (8 * (8 - len)) : 0;
     return strings_internal::Short(chars, len, s.Base());
 }
@@ -513,7 +528,9 @@ SMS_INLINE Tmp StrReverse(StrArg s) {
 SMS_INLINE Tmp operator+(StrArg a, StrArg b) {
     using namespace strings_internal;
     size_t la = a.Length(), lb = b.Length();
-    if (la + lb > kShortMax) return FromBuffer(ConcatLong(a, b), Min(a.Base(), b.Base()));
+    if (la + lb > kShortMax)
+        return FromBuffer(ConcatLong(a.PartData(), la, a.PartKind(), b.PartData(), lb, b.PartKind()),
+                          Min(a.Base(), b.Base()));
     uint64_t chars = a.Chars();
     if (lb) chars |= b.Chars() << (8 * la);
     return Short(chars, la + lb, Min(a.Base(), b.Base()));
@@ -588,7 +605,7 @@ SMS_INLINE Str& Str::operator=(StrArg value) {
     } else if (len <= strings_internal::kShortMax) {
         word_ = WithChars(word_, value.Chars(), len);  // read before the old text goes
     } else {
-        word_ = Assigned(word_, value.Ptr(), len);
+        word_ = Assigned(word_, value.LongPtr(), len);
     }
     TempConsume(value);
     return *this;
@@ -635,7 +652,7 @@ SMS_INLINE void Str::Append(StrArg piece) {
         block->len += add;
         TempConsume(piece);
     } else {
-        word_ = AppendSlow(w, piece);
+        word_ = AppendSlow(w, piece.PartData(), piece.Length(), piece.Base(), piece.PartKind());
     }
 }
 
@@ -656,7 +673,7 @@ SMS_INLINE void Str::Prepend(StrArg piece) {
         block->len += add;
         TempConsume(piece);
     } else {
-        word_ = PrependSlow(w, piece);
+        word_ = PrependSlow(w, piece.PartData(), piece.Length(), piece.Base(), piece.PartKind());
     }
 }
 
@@ -668,7 +685,7 @@ SMS_INLINE int64_t DecToInt(StrArg s) {
             return c - '0';
         }
     }
-    return strings_internal::DecToIntAny(s);
+    return strings_internal::DecToIntAny(s.PartData(), s.Length(), s.Base(), s.PartKind());
 }
 
 // A power of two raised to a whole exponent is exact: it is built as the
