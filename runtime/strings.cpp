@@ -133,6 +133,26 @@ uintptr_t Str::PrependSlow(uintptr_t w, uint64_t data, size_t add, size_t base, 
     return reinterpret_cast<uintptr_t>(block);
 }
 
+void Str::ReleaseAll(Str* strings, size_t count) {
+    size_t i = 0;
+#if defined(__SSE2__) && UINTPTR_MAX > 0xFFFFFFFFu
+    // A word is a block's address exactly when the word less 2 has a zero
+    // top byte (unset and empty wrap around to 0xFF..). The least of the
+    // top bytes over eight words tells whether any of them needs a look.
+    const __m128i two = _mm_set1_epi64x(2), zero = _mm_setzero_si128();
+    for (; i + 8 <= count; i += 8) {
+        const __m128i* at = reinterpret_cast<const __m128i*>(strings + i);
+        __m128i least = _mm_min_epu8(_mm_min_epu8(_mm_sub_epi64(_mm_loadu_si128(at), two),
+                                                  _mm_sub_epi64(_mm_loadu_si128(at + 1), two)),
+                                     _mm_min_epu8(_mm_sub_epi64(_mm_loadu_si128(at + 2), two),
+                                                  _mm_sub_epi64(_mm_loadu_si128(at + 3), two)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) & 0x8080)
+            for (size_t j = i; j < i + 8; ++j) Free(strings[j].word_);
+    }
+#endif
+    for (; i < count; ++i) Free(strings[i].word_);
+}
+
 Placed strings_internal::ConcatLong(uint64_t aData, size_t aLen, unsigned aKind, uint64_t bData, size_t bLen,
                                     unsigned bKind) {
     StrArg a(aData, aLen, StrArg::kNoBase, aKind), b(bData, bLen, StrArg::kNoBase, bKind);

@@ -285,6 +285,11 @@ public:
 
     bool IsSet() const { return word_ != 0; }
     size_t Length() const { return LengthOf(word_); }
+    // Frees the texts of `count` variables in a row whose storage goes away
+    // with them (a string array's elements); their words are left as they
+    // are. Most of them hold their text in the word: the words are looked at
+    // several at a time for any that may be a block's address.
+    static void ReleaseAll(Str* strings, size_t count);
     // "" when unset or empty; valid until the next change.
     const char* Text() const {
         if (str_word::IsShort(word_) && word_ != str_word::kEmpty) word_ = Unpacked(word_);
