@@ -649,10 +649,15 @@ SMS_INLINE void Str::Append(StrArg piece) {
         return;
     }
     Block* block = BlockOf(w);
-    if (block && add <= strings_internal::kShortMax && block->capacity - block->front - block->len - 1 >= add) {
+    size_t room = block ? block->capacity - block->front - block->len - 1 : 0;
+    if (block && add <= strings_internal::kShortMax && room >= add) {
         // Into room at the end; a piece of this text itself is read first.
+        // With eight bytes of room, one store writes the piece (and the code
+        // 0 after it but for eight characters: the value is zero past them).
+        uint64_t chars = piece.Chars();
         char* end = block->data + block->front + block->len;
-        strings_internal::Store(end, piece.Chars(), add);
+        if (room >= 8) memcpy(end, &chars, 8);
+        else strings_internal::Store(end, chars, add);
         end[add] = '\0';
         block->len += add;
         TempConsume(piece);
@@ -672,9 +677,15 @@ SMS_INLINE void Str::Prepend(StrArg piece) {
     }
     Block* block = BlockOf(w);
     if (block && add <= strings_internal::kShortMax && block->front >= add) {
+        // With eight bytes of room in front, one store ending at the text.
         uint64_t chars = piece.Chars();
+        if (block->front >= 8 && add) {
+            chars <<= 64 - 8 * add;
+            memcpy(block->data + block->front - 8, &chars, 8);
+        } else {
+            strings_internal::Store(block->data + block->front - add, chars, add);
+        }
         block->front -= add;
-        strings_internal::Store(block->data + block->front, chars, add);
         block->len += add;
         TempConsume(piece);
     } else {
