@@ -13,7 +13,10 @@
 //
 // Each figure is the best of several rounds, in milliseconds of wall time.
 //
-//   click_road [--chars=N] [--rounds=N]
+// With --converter-only, only the two converter steps are timed (no
+// window): the converter's speed in this build.
+//
+//   click_road [--chars=N] [--rounds=N] [--converter-only]
 #include <windows.h>
 
 #include <cstdio>
@@ -162,20 +165,33 @@ void Print(const char* title, const std::vector<Row>& rows) {
     for (const Row& r : rows) printf("  %-58s %9.2f ms\n", r.step, r.ms);
 }
 
+// The converter alone, both directions, on the same message.
+int TimeConverter(size_t chars, int rounds) {
+    const std::string message = Message(chars);
+    Str text = StrArg(message.data(), message.size()), pdu = TextToPdu(text), result;
+    printf("The converter alone, %zu characters (best of %d):\n", chars, rounds);
+    printf("  %-58s %9.2f ms\n", "TextToPdu", Best(rounds, [] {}, [&] { result = TextToPdu(text); }));
+    printf("  %-58s %9.2f ms\n", "PduToText", Best(rounds, [] {}, [&] { result = PduToText(pdu); }));
+    return std::string(result.Text(), result.Length()) == message ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     size_t chars = 32767;
     int rounds = 7;
+    bool converterOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (!strncmp(argv[i], "--chars=", 8)) chars = strtoull(argv[i] + 8, nullptr, 10);
         else if (!strncmp(argv[i], "--rounds=", 9)) rounds = atoi(argv[i] + 9);
-        else return fprintf(stderr, "usage: click_road [--chars=N] [--rounds=N]\n"), 2;
+        else if (!strcmp(argv[i], "--converter-only")) converterOnly = true;
+        else return fprintf(stderr, "usage: click_road [--chars=N] [--rounds=N] [--converter-only]\n"), 2;
     }
     if (chars < 1 || rounds < 1) return fprintf(stderr, "click_road: --chars and --rounds must be positive\n"), 2;
     ProgramHeapInit();
     StringRuntimeInit();
     ArrayRuntimeInit();
+    if (converterOnly) return TimeConverter(chars, rounds);
     ToolkitInit();
     if (!OpenToolkitWindow(0, 287, 33, 600, 300, "SMS (Korvanel)", 0)) return fprintf(stderr, "no window\n"), 1;
     CreateFields();
