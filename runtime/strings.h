@@ -189,10 +189,11 @@ private:
 namespace str_word {
 #if UINTPTR_MAX > 0xFFFFFFFFu
 // A text of one to eight characters fills the word's top bytes, its last
-// character in the top byte and zero bytes below its first. A user-space
-// address has a zero top byte, so it never looks like a text; an eight-
-// character text (codes 1 to 255, no zero byte) never looks like an address.
-// The empty text is the word 1: blocks lie at even addresses.
+// character in the top byte and zero bytes below its first, whose place
+// gives the length. A user-space address has a zero top byte, so it never
+// looks like a text; a text whose first or last character is code 0 (which
+// the converter never makes) takes a block, as its length or its kind would
+// not read back. The empty text is the word 1: blocks lie at even addresses.
 constexpr size_t kMax = 8;
 constexpr uintptr_t kEmpty = 1;
 SMS_INLINE bool IsShort(uintptr_t w) { return (w >> 56) != 0; }
@@ -202,6 +203,7 @@ SMS_INLINE unsigned Below(uintptr_t w) { return static_cast<unsigned>(__builtin_
 SMS_INLINE size_t ShortLength(uintptr_t w) { return 8 - (Below(w) >> 3); }
 SMS_INLINE uint64_t ShortChars(uintptr_t w) { return w >> Below(w); }
 SMS_INLINE uintptr_t Pack(uint64_t chars, size_t len) { return len ? chars << (64 - 8 * len) : kEmpty; }
+SMS_INLINE bool Fits(uint64_t chars, size_t len) { return !len || ((chars & 0xFF) && chars >> (8 * len - 8)); }
 // The bits free in the word below its text: 64 when unset or empty, 0 for a
 // block's address.
 SMS_INLINE unsigned Space(uintptr_t w) {
@@ -210,12 +212,15 @@ SMS_INLINE unsigned Space(uintptr_t w) {
 }
 // The word with `add` characters (1 to space / 8 of them, space being
 // Space(w)) joined in front or at the end: the piece slots in below the
-// text, or the text slides down.
+// text, or the text slides down. 0 when the joined text would begin or end
+// with code 0 (a piece beginning with code 0 goes to a block too).
 SMS_INLINE uintptr_t Prepended(uintptr_t w, unsigned space, uint64_t chars, size_t add) {
-    return (space < 64 ? w : 0) | (chars << (64 - 8 * add)) >> (64 - space);
+    uintptr_t joined = (space < 64 ? w : 0) | (chars << (64 - 8 * add)) >> (64 - space);
+    return (chars & 0xFF) && joined >> 56 ? joined : 0;
 }
 SMS_INLINE uintptr_t Appended(uintptr_t w, unsigned space, uint64_t chars, size_t add) {
-    return (space < 64 ? w >> (8 * add) : 0) | chars << (64 - 8 * add);
+    uintptr_t joined = (space < 64 ? w >> (8 * add) : 0) | chars << (64 - 8 * add);
+    return (chars & 0xFF) && joined >> 56 ? joined : 0;
 }
 #else
 // An address may use all four bytes, so a short text is tagged: bit 0 set,
@@ -228,6 +233,7 @@ SMS_INLINE bool IsBlock(uintptr_t w) { return w != 0 && (w & 1) == 0; }
 SMS_INLINE size_t ShortLength(uintptr_t w) { return (w >> 1) & 0x7F; }
 SMS_INLINE uint64_t ShortChars(uintptr_t w) { return w >> 8; }
 SMS_INLINE uintptr_t Pack(uint64_t chars, size_t len) { return static_cast<uintptr_t>(chars << 8 | len << 1 | 1); }
+SMS_INLINE bool Fits(uint64_t, size_t) { return true; }
 SMS_INLINE unsigned Space(uintptr_t w) {
     if (IsShort(w)) return static_cast<unsigned>(8 * (kMax - ShortLength(w)));
     return w ? 0 : 8 * kMax;
@@ -598,9 +604,9 @@ SMS_INLINE StrArg::StrArg(const Str& var) {
         const Str::Block* block = reinterpret_cast<const Str::Block*>(w);
         data_ = Bits(block->data + block->front);
         len_ = block->len;
-    } else if (!w) {
+    } else {
         kind_ = kUnset;
-    }  // else the empty text: the plain "" of the defaults
+    }
 }
 
 SMS_INLINE Str& Str::operator=(StrArg value) {
@@ -617,12 +623,12 @@ SMS_INLINE Str& Str::operator=(StrArg value) {
 }
 
 SMS_INLINE uintptr_t Str::WithChars(uintptr_t old, uint64_t chars, size_t len) {
-    if (len <= kInline) {
+    if (len <= kInline && str_word::Fits(chars, len)) {
         Free(old);
         return str_word::Pack(chars, len);
     }
-    // Only where the word holds fewer than eight characters. A block much
-    // larger than the text is not kept for it.
+    // A text the word cannot hold (on 32-bit). A block much larger than the
+    // text is not kept for it.
     Block* block = BlockOf(old);
     if (!block || block->capacity <= len || block->capacity > 2 * len + 64) {
         Free(old);
@@ -644,9 +650,12 @@ SMS_INLINE void Str::Append(StrArg piece) {
     size_t add = piece.Length();
     unsigned space = str_word::Space(w);
     if (add - 1 < kInline && 8 * add <= space) {
-        word_ = str_word::Appended(w, space, piece.Chars(), add);
-        TempConsume(piece);
-        return;
+        // (Not when the joined text cannot be held in the word: see str_word.)
+        if (uintptr_t joined = str_word::Appended(w, space, piece.Chars(), add)) {
+            word_ = joined;
+            TempConsume(piece);
+            return;
+        }
     }
     Block* block = BlockOf(w);
     size_t room = block ? block->capacity - block->front - block->len - 1 : 0;
@@ -671,9 +680,11 @@ SMS_INLINE void Str::Prepend(StrArg piece) {
     size_t add = piece.Length();
     unsigned space = str_word::Space(w);
     if (add - 1 < kInline && 8 * add <= space) {
-        word_ = str_word::Prepended(w, space, piece.Chars(), add);
-        TempConsume(piece);
-        return;
+        if (uintptr_t joined = str_word::Prepended(w, space, piece.Chars(), add)) {
+            word_ = joined;
+            TempConsume(piece);
+            return;
+        }
     }
     Block* block = BlockOf(w);
     if (block && add <= strings_internal::kShortMax && block->front >= add) {

@@ -92,31 +92,36 @@ TEST_F(Strings, VariablesFollowAModel) {
 }
 
 // Texts around the size a variable holds without a heap block (seven and
-// eight characters on 64-bit, three on 32-bit), made of the extreme codes 1
-// and 255 and of the bytes of a real block address: every way in and out
-// keeps every byte, in a variable and in an array element.
+// eight characters on 64-bit, three and four on 32-bit), made of the extreme
+// codes 1 and 255, of code 0 at either end or inside (passed with a length),
+// and of the bytes of a real block address: every way in and out keeps every
+// byte, in a variable and in an array element.
 TEST_F(Strings, TextsAroundTheVariablesOwnSizeKeepEveryByte) {
+    using std::string;
     void* block = HeapTake(StringHeap(), 16);
     uintptr_t address = reinterpret_cast<uintptr_t>(block);
     HeapGive(StringHeap(), block);
-    std::string addressBytes;  // its bytes, the zero ones left out
+    string addressBytes;  // its bytes, the zero ones left out
     for (size_t i = 0; i < sizeof address; ++i)
         if (char c = static_cast<char>(address >> (8 * i))) addressBytes += c;
-    const std::string texts[] = {"\x01", "\xFF", "\x01\x01\x01", "\xFF\xFF\xFF\xFF", std::string(7, '\x01'),
-                                 std::string(7, '\xFF'), std::string(8, '\x01'), std::string(8, '\xFF'),
-                                 "\x01" + std::string(7, '\xFF'), std::string(7, '\xFF') + "\x01",
-                                 std::string(9, '\x01'), std::string(9, '\xFF'), addressBytes, addressBytes + "1"};
-    for (const std::string& text : texts) {
-        const std::string name = "text of " + std::to_string(text.size()) + " starting " +
-                                 std::to_string(static_cast<unsigned char>(text[0]));
-        Str assigned = text.c_str(), appended, prepended;
+    const string texts[] = {"\x01", "\xFF", string(1, '\0'), string(3, '\x01'), string("a\0c", 3), "abcd",
+                            "\x84" "ab\x7F", string("\0bcd", 4), "\x01" "bcd", "abc\x80", string("abc\0", 4),
+                            string(7, '\x01'), string(7, '\xFF'), string("abc\0efg", 7), string(8, '\x01'),
+                            string(8, '\xFF'), string("\0bcdefgh", 8), string("abcdefg\0", 8),
+                            "\x01" + string(7, '\xFF'), string(7, '\xFF') + "\x01", string(9, '\x01'), string(9, '\xFF'),
+                            addressBytes, addressBytes + "1"};
+    for (const string& text : texts) {
+        const string name = "text of " + std::to_string(text.size()) + " starting " +
+                            std::to_string(static_cast<unsigned char>(text[0]));
+        StrArg source(text.data(), text.size());
+        Str assigned = source, appended, prepended;
         for (size_t i = 0; i < text.size(); ++i) {
-            appended.Append(StrMid(text.c_str(), static_cast<int64_t>(i) + 1, 1));
-            prepended.Prepend(StrMid(text.c_str(), static_cast<int64_t>(text.size() - i), 1));
+            appended.Append(StrMid(source, static_cast<int64_t>(i) + 1, 1));
+            prepended.Prepend(StrMid(source, static_cast<int64_t>(text.size() - i), 1));
         }
         Array<Str> element(0);
         element[0] = StrLeft(assigned, INT64_MAX);
-        EXPECT_EQ(std::string(assigned.Text(), assigned.Length()), text) << name;
+        EXPECT_EQ(string(assigned.Text(), assigned.Length()), text) << name;
         EXPECT_EQ(Std(appended), text) << name;
         EXPECT_EQ(Std(prepended), text) << name;
         EXPECT_EQ(Std(element[0]), text) << name;
