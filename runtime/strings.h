@@ -409,6 +409,10 @@ inline Tmp IntToHex(int64_t v);
 inline int64_t DecToInt(StrArg s);
 inline float PowF(float base, float exponent);
 inline int32_t TruncToInt(double x);
+// x rounded to the nearest integer in the current rounding mode (ties to
+// even by default), as storing a float in an integer variable rounds; for x
+// within the signed 32-bit range.
+inline int32_t RoundToInt(double x);
 
 
 namespace strings_internal {
@@ -553,6 +557,21 @@ SMS_INLINE Tmp ReturnString(StrArg value, const StrArg& argument) {
     return t;
 }
 
+// On x87 (the 32-bit build) the one instruction that rounds: where the
+// compiler proves a value whole, it replaces a rounding function by a
+// truncation, which on x87 switches the rounding mode there and back.
+SMS_INLINE int32_t RoundToInt(double x) {
+#if defined(__SSE2__)
+    return _mm_cvtsd_si32(_mm_set_sd(x));
+#elif defined(__GNUC__) && defined(__i386__)
+    int32_t r;
+    __asm__("fistpl %0" : "=m"(r) : "t"(x) : "st");
+    return r;
+#else
+    return static_cast<int32_t>(std::lrint(x));
+#endif
+}
+
 // Truncation toward zero. Outside the signed 32-bit range the result
 // saturates to the nearest bound, and NaN gives 0: the codec never passes
 // such values, and saturating keeps every caller's arithmetic defined.
@@ -567,7 +586,7 @@ SMS_INLINE int32_t TruncToInt(double x) {
     // costs more than the halving it serves: round in the current mode, then
     // step back by one toward zero where the rounded value lies beyond x.
     if (x > -2147483648.0 && x < 2147483647.0) {
-        int32_t r = static_cast<int32_t>(std::lrint(x));
+        int32_t r = RoundToInt(x);
         if (x >= 0 && r > x) return r - 1;
         if (x < 0 && r < x) return r + 1;
         return r;

@@ -57,6 +57,9 @@ TEST_F(Strings, NumbersAtTheirEdges) {
                      double{NAN}})
         truncated += std::to_string(TruncToInt(x)) + " ";
     EXPECT_EQ(truncated, "2 -2 0 0 2 3 -2 0 2147483647 2147483647 -2147483648 -2147483648 0 ");
+    std::string rounded;  // to nearest, ties to even
+    for (double x : {2.5, 3.5, -2.5, -0.5, 1.5, 0.49, -1.51, 2147483647.0}) rounded += std::to_string(RoundToInt(x)) + " ";
+    EXPECT_EQ(rounded, "2 4 -2 0 2 0 -2 2147483647 ");
 }
 
 // Assignment, Append and Prepend, with pieces taken from the variable's own
