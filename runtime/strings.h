@@ -324,6 +324,10 @@ private:
     // in the word itself, or in a block (the old one when it has room).
     static uintptr_t WithChars(uintptr_t old, uint64_t chars, size_t len);
     static uintptr_t Unpacked(uintptr_t w);
+    // Joins a piece to a text in the word, in the word, when the joined text
+    // can be held there (Join is str_word's Appended or Prepended).
+    template <uintptr_t (*Join)(uintptr_t, unsigned, uint64_t, size_t)>
+    bool JoinedInWord(const StrArg& piece);
     static uintptr_t Assigned(uintptr_t old, const char* text, size_t len);
     // The piece is passed as its parts (see StrArg).
     static uintptr_t AppendSlow(uintptr_t w, uint64_t data, size_t len, size_t base, unsigned kind);
@@ -664,18 +668,23 @@ SMS_INLINE uintptr_t Str::WithChars(uintptr_t old, uint64_t chars, size_t len) {
 // A piece joined to a text held in the word stays there while the two fit;
 // a short piece goes into the room a block keeps at either end. Anything
 // else, an empty piece included, takes the slow path.
-SMS_INLINE void Str::Append(StrArg piece) {
+template <uintptr_t (*Join)(uintptr_t, unsigned, uint64_t, size_t)>
+SMS_INLINE bool Str::JoinedInWord(const StrArg& piece) {
     uintptr_t w = word_;
     size_t add = piece.Length();
     unsigned space = str_word::Space(w);
-    if (add - 1 < kInline && 8 * add <= space) {
-        // (Not when the joined text cannot be held in the word: see str_word.)
-        if (uintptr_t joined = str_word::Appended(w, space, piece.Chars(), add)) {
-            word_ = joined;
-            TempConsume(piece);
-            return;
-        }
-    }
+    if (add - 1 >= kInline || 8 * add > space) return false;
+    uintptr_t joined = Join(w, space, piece.Chars(), add);
+    if (!joined) return false;  // the joined text cannot be held there
+    word_ = joined;
+    TempConsume(piece);
+    return true;
+}
+
+SMS_INLINE void Str::Append(StrArg piece) {
+    if (JoinedInWord<str_word::Appended>(piece)) return;
+    uintptr_t w = word_;
+    size_t add = piece.Length();
     Block* block = BlockOf(w);
     size_t room = block ? block->capacity - block->front - block->len - 1 : 0;
     if (block && add <= strings_internal::kShortMax && room >= add) {
@@ -695,16 +704,9 @@ SMS_INLINE void Str::Append(StrArg piece) {
 }
 
 SMS_INLINE void Str::Prepend(StrArg piece) {
+    if (JoinedInWord<str_word::Prepended>(piece)) return;
     uintptr_t w = word_;
     size_t add = piece.Length();
-    unsigned space = str_word::Space(w);
-    if (add - 1 < kInline && 8 * add <= space) {
-        if (uintptr_t joined = str_word::Prepended(w, space, piece.Chars(), add)) {
-            word_ = joined;
-            TempConsume(piece);
-            return;
-        }
-    }
     Block* block = BlockOf(w);
     if (block && add <= strings_internal::kShortMax && block->front >= add) {
         // With eight bytes of room in front, one store ending at the text.
