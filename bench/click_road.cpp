@@ -33,6 +33,9 @@
 #include "toolkit/gadgets.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/window.h"
+#if __has_include("toolkit/event_fetch.h")
+#include "toolkit/event_fetch.h"  // NextEvent, where the toolkit gives the fetch its own header
+#endif
 
 namespace {
 

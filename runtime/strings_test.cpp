@@ -57,9 +57,14 @@ TEST_F(Strings, NumbersAtTheirEdges) {
                      double{NAN}})
         truncated += std::to_string(TruncToInt(x)) + " ";
     EXPECT_EQ(truncated, "2 -2 0 0 2 3 -2 0 2147483647 2147483647 -2147483648 -2147483648 0 ");
-    std::string rounded;  // to nearest, ties to even
-    for (double x : {2.5, 3.5, -2.5, -0.5, 1.5, 0.49, -1.51, 2147483647.0}) rounded += std::to_string(RoundToInt(x)) + " ";
-    EXPECT_EQ(rounded, "2 4 -2 0 2 0 -2 2147483647 ");
+}
+
+// A float stored in an integer: to the nearest, ties to even.
+TEST_F(Strings, RoundingGoesToTheNearestAndTiesToEven) {
+    const struct { double x; int32_t rounded; } roundings[] = {
+        {2.5, 2}, {3.5, 4}, {-2.5, -2}, {-0.5, 0}, {1.5, 2}, {0.49, 0}, {-1.51, -2}, {2147483647.0, INT32_MAX},
+    };
+    for (const auto& r : roundings) EXPECT_EQ(RoundToInt(r.x), r.rounded) << r.x;
 }
 
 // Assignment, Append and Prepend, with pieces taken from the variable's own
