@@ -25,8 +25,7 @@
 #include "cli/cp1252.h"
 #include "cli/sms_commands.h"
 #include "codec/codec.h"
-#include "runtime/arrays.h"
-#include "runtime/heap.h"
+#include "runtime/runtime.h"
 
 namespace {
 
@@ -124,9 +123,7 @@ int main(int argc, char** argv) {
         if (!input.empty() && input.back() == '\r') input.pop_back();
     }
 
-    ProgramHeapInit();
-    StringRuntimeInit();
-    ArrayRuntimeInit();
+    RuntimeInit();
 
     std::string text = raw ? input : Utf8ToCp1252(input, kUnmapped);
     if (raw) {
