@@ -7,7 +7,7 @@
 #include "toolkit/win_test_support.h"
 
 TEST(MainWindowResources, AThousandRoundsGiveEverythingBack) {
-    StartTestRuntime();
+    RuntimeInit();
     ToolkitInit();
     StartWatchdog(200000, "shell_resources_win_test");
     size_t made = 0, alive = 0;

@@ -9,13 +9,10 @@
 #include <tuple>
 #include <vector>
 
-#include "runtime/arrays.h"
-#include "runtime/heap.h"
-#include "runtime/strings.h"
+#include "runtime/runtime.h"
+#include "toolkit/event_fetch.h"
 #include "toolkit/events.h"
 #include "toolkit/window.h"
-
-inline void StartTestRuntime() { ProgramHeapInit(), StringRuntimeInit(), ArrayRuntimeInit(); }
 
 struct WatchdogSetting { DWORD ms; const char* program; void (*beforeExit)(); };
 inline WatchdogSetting gWatchdog;

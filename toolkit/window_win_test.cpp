@@ -10,7 +10,10 @@
 #include <string>
 #include <thread>
 
+#include "toolkit/brush_cache.h"
+#include "toolkit/gadget_target.h"
 #include "toolkit/gadgets.h"
+#include "toolkit/payloads.h"
 #include "toolkit/sizing.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/win_test_support.h"
@@ -514,7 +517,7 @@ TEST(LiveSizing, NoSizingWithoutTheCaptureOrFullWindowDragging) {
 
 int main(int argc, char** argv) {
     StartWatchdog(150000, "toolkit_win_tests");
-    StartTestRuntime();
+    RuntimeInit();
     OleInitialize(nullptr);
     ToolkitInit();
     const size_t blocks = HeapBlocks();
