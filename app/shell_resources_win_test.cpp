@@ -14,7 +14,7 @@ TEST(MainWindowResources, AThousandRoundsGiveEverythingBack) {
     HeapUsage start = {};
     for (int round = 0; round <= 1000; round++) {
         if (round == 1) start = HeapUsageOf(ProgramHeap());   // the first round made what lives for the whole run
-        intptr_t windows[9] = {OpenToolkitWindow(0, 287, 33, 600, 300, "SMS", 0xCC0000 | OPEN_HIDDEN)};
+        intptr_t windows[9] = {OpenToolkitWindow(0, 287, 33, 600, 300, "SMS", WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | OPEN_HIDDEN)};
         for (GadgetNumber n = 0; n < 8; n++) {
             auto create = n >= 6 ? CreateButtonGadget : n % 2 ? CreateEditGadget : CreateLabelGadget;
             windows[n + 1] = create(n, n >= 6 ? 290 : 30, 20 + 20 * n, 160, 20, "Hallo", 0);
