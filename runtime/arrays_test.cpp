@@ -11,19 +11,8 @@ namespace {
 
 using Arrays = RuntimeTest;
 
-// What an array's header says, the managed-field list up to its end mark.
-struct Header {
-    intptr_t dimensions, count, typeCode;
-    std::vector<intptr_t> managedFields;
-    bool operator==(const Header& o) const {
-        return std::tie(dimensions, count, typeCode, managedFields) ==
-               std::tie(o.dimensions, o.count, o.typeCode, o.managedFields);
-    }
-    friend void PrintTo(const Header& h, std::ostream* out) {
-        *out << "{" << h.dimensions << " dimensions, " << h.count << " elements, type " << h.typeCode << ", "
-             << h.managedFields.size() << " managed fields}";
-    }
-};
+// What an array's header says: dimensions, elements, type code, the managed-field list up to its end mark.
+using Header = std::tuple<intptr_t, intptr_t, intptr_t, std::vector<intptr_t>>;
 Header HeaderOf(const void* elements) {
     const ArrayHeader* h = ArrayHeaderOf(elements);
     std::vector<intptr_t> fields;

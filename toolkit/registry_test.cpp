@@ -17,22 +17,12 @@ ObjectTable* gTable;
 
 // One call of the release callback: the number, the handle it found there (0: none), whether the number names a
 // slot by then (the growth comes first).
-struct ReleaseCall {
-    ObjectNumber number;
-    uintptr_t handleFound;
-    bool aSlot;
-    bool operator==(const ReleaseCall& o) const {
-        return std::tie(number, handleFound, aSlot) == std::tie(o.number, o.handleFound, o.aSlot);
-    }
-    friend void PrintTo(const ReleaseCall& c, std::ostream* out) {
-        *out << "{number " << c.number << ", handle found " << c.handleFound << (c.aSlot ? ", a slot}" : ", no slot}");
-    }
-};
+using ReleaseCall = std::tuple<ObjectNumber, uintptr_t, bool>;
 std::vector<ReleaseCall> gCalls;
 
 void Release(ObjectNumber number) {
     auto* entry = static_cast<Entry*>(FindObject(gTable, number));
-    gCalls.push_back({number, entry ? entry->handle : 0, number >= 0 && size_t(number) < gTable->capacity});
+    gCalls.emplace_back(number, entry ? entry->handle : 0, number >= 0 && size_t(number) < gTable->capacity);
     if (entry) ClearObjectSlot(gTable, number);
 }
 ObjectNumber Make(ObjectNumber number, uintptr_t handle) {
