@@ -111,33 +111,32 @@ void ButtonSetState(GadgetRecord* record, intptr_t value) {
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_GROUP;
 
-constexpr GadgetKind kLabel = [] {
+// What labels and edit fields share: colours, and a back brush to release.
+constexpr GadgetKind ColoredKind(int32_t code, const char* className, DWORD style) {
     GadgetKind kind = {};
-    kind.kindCode = KIND_LABEL;
+    kind.kindCode = code;
     kind.size = sizeof kind;
-    kind.className = "Static";
-    kind.style = kChild | SS_LEFT;  // no tab stop: Tab passes labels by
-    kind.exStyleSwitched = WS_EX_CLIENTEDGE;
+    kind.className = className;
+    kind.style = style;
     kind.AfterCreate = ClearColors;
-    kind.OnParentMessage = LabelParentMessage;
     kind.OnFree = ReleaseBackBrush;
     kind.SetColor = SetColorSlot;
     kind.GetColor = GetColorSlot;
     return kind;
+}
+
+constexpr GadgetKind kLabel = [] {
+    GadgetKind kind = ColoredKind(KIND_LABEL, "Static", kChild | SS_LEFT);  // no tab stop: Tab passes labels by
+    kind.exStyleSwitched = WS_EX_CLIENTEDGE;
+    kind.OnParentMessage = LabelParentMessage;
+    return kind;
 }();
 
 constexpr GadgetKind kEditField = [] {
-    GadgetKind kind = {};
-    kind.kindCode = KIND_EDIT;
-    kind.size = sizeof kind;
-    kind.className = "Edit";
-    kind.style = kChild | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
+    GadgetKind kind = ColoredKind(KIND_EDIT, "Edit", kChild | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL);
     kind.exStyle = WS_EX_CLIENTEDGE;
     kind.AfterCreate = PrepareEditField;
     kind.OnParentMessage = EditParentMessage;
-    kind.OnFree = ReleaseBackBrush;
-    kind.SetColor = SetColorSlot;
-    kind.GetColor = GetColorSlot;
     return kind;
 }();
 

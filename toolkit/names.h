@@ -21,6 +21,8 @@ inline constexpr char PROP_HOTKEY[] = "QV_Hotkey";
 // number is the program's instance handle, so two modules never share one.
 inline constexpr char PROP_GADGET_STACK_FORMAT[] = "QV_GadgetStack_%lld";
 
+// No part of this program posts these; a general toolkit lets any window
+// receive item clicks, payloads and forwarded notifications this way.
 inline constexpr uint32_t MSG_ITEM_MOUSE = 12501;          // wParam item, lParam the mouse message
 inline constexpr uint32_t MSG_WINDOW_PAYLOAD = 13105;      // lParam a payload block
 inline constexpr uint32_t MSG_GADGET_PAYLOAD = 13106;      // wParam gadget, lParam a payload block

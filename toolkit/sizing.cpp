@@ -15,6 +15,11 @@ SizingState* gSizing;
 constexpr LONG kInside = 2;
 constexpr LONG kArrowStep = 10;
 
+// WM_SYSCOMMAND's wParam: the command in the high bits, the system's own use
+// in the low four, which for SC_SIZE name the edge (a WMSZ_* code).
+constexpr WPARAM kCommandBits = 0xFFF0;
+constexpr WPARAM kEdgeBits = 0xF;
+
 enum CursorShape { SHAPE_WE, SHAPE_NS, SHAPE_NWSE, SHAPE_NESW, SHAPE_ALL, SHAPE_COUNT };
 
 HCURSOR SizingCursor(CursorShape shape) {
@@ -186,14 +191,14 @@ LRESULT StartSizing(HWND window, WPARAM wParam) {
     if (!SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &fullWindows, 0) || !fullWindows) {
         return NOT_HANDLED;  // the system sizes the window its own way
     }
-    gSizing->edge = static_cast<int32_t>(wParam & 0xF);
+    gSizing->edge = static_cast<int32_t>(wParam & kEdgeBits);
     gSizing->active = TRUE;
     gSizing->window = window;
     GetWindowRect(window, &gSizing->rectangle);
     PrepareLimits(window);
-    // Only the high bit tells whether the button is down; the low bit is
-    // its toggle state, which flips with every press.
-    if (!(GetKeyState(VK_LBUTTON) & 0x8000)) {
+    // Only the high bit (the sign) tells whether the button is down; the low
+    // bit is its toggle state, which flips with every press.
+    if (GetKeyState(VK_LBUTTON) >= 0) {
         SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
     }
     SetCapture(window);
@@ -236,7 +241,7 @@ SizingState* TheSizingState() { return gSizing; }
 LRESULT LiveSizingHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!gSizing) return NOT_HANDLED;
     if (!gSizing->active) {
-        if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_SIZE) return StartSizing(window, wParam);
+        if (message == WM_SYSCOMMAND && (wParam & kCommandBits) == SC_SIZE) return StartSizing(window, wParam);
         return NOT_HANDLED;
     }
     // The capture keeps a sizing to one window; messages of any other window
@@ -246,7 +251,7 @@ LRESULT LiveSizingHandler(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_SYSCOMMAND:
         // A second sizing command while one runs would start the system's
         // modal sizing loop on top of this one, fighting over the capture.
-        if ((wParam & 0xFFF0) == SC_SIZE) return 0;
+        if ((wParam & kCommandBits) == SC_SIZE) return 0;
         return NOT_HANDLED;
     case WM_MOUSEMOVE: {
         gSizing->restoreCursor = FALSE;

@@ -235,7 +235,7 @@ void SetWindowSizeLimits(WindowNumber number, int minWidth, int minHeight, int m
     if (!record) return;
     auto clamp = [](int value) -> uint16_t {
         if (value < 0) return 0;
-        return static_cast<uint16_t>(value > 0xFFFF ? 0xFFFF : value);
+        return static_cast<uint16_t>(value > UINT16_MAX ? UINT16_MAX : value);
     };
     record->minWidth = clamp(minWidth);
     record->minHeight = clamp(minHeight);

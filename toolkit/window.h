@@ -11,7 +11,7 @@ enum OpenFlags : uint32_t {
     OPEN_CENTER_ON_PARENT = 2,
     OPEN_TOOL_WINDOW = 4,
     OPEN_NO_GADGET_TARGET = 8,
-    OPEN_HIDDEN = 0x10000000,
+    OPEN_HIDDEN = WS_VISIBLE,   // the platform's visible bit, read inverted
 };
 constexpr int POSITION_DEFAULT = -65535;
 
