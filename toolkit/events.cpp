@@ -88,11 +88,12 @@ void NoteMessageWindow(intptr_t window) {
     if (gEventState) gEventState->pendingWindow = window;
 }
 
-// The road of a click: the program's loop calls NextEvent (event_fetch.cpp),
-// which fetches the button's mouse-up and dispatches it; the button sends
-// WM_COMMAND to its window, whose procedure (OnCommand in window_proc.cpp)
-// offers it to the gadget's kind and then forms the event here: EVENT_GADGET,
-// the button's number, BN_CLICKED. NextEvent then makes it the current event.
+// The road of a click: the program's loop (app/main.cpp) calls NextEvent
+// (event_fetch.cpp), which fetches the button's mouse-up and dispatches it;
+// the button sends WM_COMMAND to its window, whose procedure (OnCommand in
+// window_proc.cpp) offers it to the gadget's kind, then forms the event here:
+// EVENT_GADGET, the button's number, BN_CLICKED. NextEvent makes it current;
+// the loop reads CurrentEventGadget and converts the text of the gadgets.
 void FormPendingEvent(int32_t code, intptr_t gadget, int32_t type, EventPayload* payload) {
     EventState* state = gEventState;
     if (!state) {

@@ -1,4 +1,4 @@
-// Plumbing shared by the Windows test programs: the runtime set-up, one watchdog per program, waiting
+// Plumbing shared by the Windows test programs: one watchdog per program, waiting
 // for a condition with a bound, real input through SendInput, and the events the toolkit's fetch delivers.
 #pragma once
 
