@@ -88,7 +88,7 @@ int32_t DequeueEvent();
 // it, and may form the event NextEvent delivers: the last one formed in a
 // dispatch wins. A payload given is held until the next NextEvent call; one
 // formed before it in the same dispatch is released. Before EventStateInit
-// both do nothing.
+// both do nothing, except that a payload given is released.
 void NoteMessageWindow(intptr_t window);
 void FormPendingEvent(int32_t code, intptr_t gadget, int32_t type, EventPayload* payload = nullptr);
 // Frees a payload block and the block it owns; null does nothing.
