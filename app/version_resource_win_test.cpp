@@ -23,53 +23,46 @@ const Program kPrograms[] = {
     {0, "sms-pdu.exe", "SMS PDU converter"},
     {1, "smspdu.exe", "SMS PDU converter, command line"},
 };
+void PrintTo(const Program& program, std::ostream* out) { *out << program.fileName; }
 
-std::vector<char> VersionInfo(const std::string& path) {
-    DWORD ignored = 0;
-    std::vector<char> info(GetFileVersionInfoSizeA(path.c_str(), &ignored));
-    if (info.empty() || !GetFileVersionInfoA(path.c_str(), 0, DWORD(info.size()), info.data())) info.clear();
-    return info;
-}
-
-// A string of the US English, Unicode table; "(none)" when it is not there.
-std::string StringValue(std::vector<char>& info, const char* name) {
-    char* value = nullptr;
+// A string of the version resource's US English, Unicode table.
+std::string Text(const std::vector<char>& info, const std::string& name) {
+    void* value = nullptr;
     UINT length = 0;
-    std::string key = std::string("\\StringFileInfo\\040904B0\\") + name;
-    if (info.empty() || !VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &length))
-        return "(none)";
-    return std::string(value, length ? length - 1 : 0);
+    const std::string key = "\\StringFileInfo\\040904B0\\" + name;
+    if (!VerQueryValueA(info.data(), key.c_str(), &value, &length)) return "(none)";
+    return std::string(static_cast<const char*>(value), length ? length - 1 : 0);
 }
 
-std::string Dotted(DWORD high, DWORD low) {
+// The fixed (numeric) file or product version, as Explorer shows it.
+std::string Fixed(const std::vector<char>& info, bool product) {
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(info.data(), "\\", &value, &length)) return "(none)";
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    const DWORD high = product ? fixed->dwProductVersionMS : fixed->dwFileVersionMS;
+    const DWORD low = product ? fixed->dwProductVersionLS : fixed->dwFileVersionLS;
     return std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." + std::to_string(HIWORD(low)) +
            "." + std::to_string(LOWORD(low));
-}
-
-VS_FIXEDFILEINFO Fixed(std::vector<char>& info) {
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    if (info.empty() || !VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length))
-        return VS_FIXEDFILEINFO{};
-    return *fixed;
 }
 
 class VersionResource : public testing::TestWithParam<Program> {};
 
 TEST_P(VersionResource, NamesTheProgramAndTheProjectVersion) {
-    std::vector<char> info = VersionInfo(gPrograms[GetParam().index]);
-    ASSERT_FALSE(info.empty()) << "no version resource in " << gPrograms[GetParam().index];
-    const VS_FIXEDFILEINFO fixed = Fixed(info);
-    EXPECT_EQ(kVersion, Dotted(fixed.dwFileVersionMS, fixed.dwFileVersionLS)) << "file version";
-    EXPECT_EQ(kVersion, Dotted(fixed.dwProductVersionMS, fixed.dwProductVersionLS)) << "product version";
-    EXPECT_EQ(kVersion, StringValue(info, "FileVersion"));
-    EXPECT_EQ(kVersion, StringValue(info, "ProductVersion"));
-    EXPECT_EQ("SMS PDU converter", StringValue(info, "ProductName"));
-    EXPECT_EQ(GetParam().description, StringValue(info, "FileDescription"));
-    EXPECT_EQ(GetParam().fileName, StringValue(info, "OriginalFilename"));
+    const std::string& path = gPrograms[GetParam().index];
+    DWORD ignored = 0;
+    std::vector<char> info(GetFileVersionInfoSizeA(path.c_str(), &ignored));
+    ASSERT_TRUE(!info.empty() && GetFileVersionInfoA(path.c_str(), 0, DWORD(info.size()), info.data()))
+        << "no version resource in " << path;
+    EXPECT_EQ(kVersion, Fixed(info, false)) << "file version";
+    EXPECT_EQ(kVersion, Fixed(info, true)) << "product version";
+    EXPECT_EQ(kVersion, Text(info, "FileVersion"));
+    EXPECT_EQ(kVersion, Text(info, "ProductVersion"));
+    EXPECT_EQ("SMS PDU converter", Text(info, "ProductName"));
+    EXPECT_EQ(GetParam().description, Text(info, "FileDescription"));
+    EXPECT_EQ(GetParam().fileName, Text(info, "OriginalFilename"));
 }
-INSTANTIATE_TEST_SUITE_P(BothPrograms, VersionResource, testing::ValuesIn(kPrograms),
-                         [](const testing::TestParamInfo<Program>& p) { return p.param.index ? "smspdu" : "sms_pdu"; });
+INSTANTIATE_TEST_SUITE_P(BothPrograms, VersionResource, testing::ValuesIn(kPrograms));
 
 TEST(Manifest, DeclaresTheProjectVersion) {
     HMODULE module = LoadLibraryExA(gPrograms[0].c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
