@@ -104,9 +104,11 @@ const char kLanguageCodes[] = "tr es pt bn gu hi kn ml or pa ta te ur";
 const char* LanguageName(int id) { return id > 0 && id < kNationalTableCount ? kNationalTables[id].name : nullptr; }
 
 int LanguageFromCode(const std::string& code) {
-    if (code == "auto") return kAnyLanguage;
+    std::string lower = code;
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (lower == "auto") return kAnyLanguage;
     for (int id = 1; id < kNationalTableCount; ++id)
-        if (code == kCodes[id]) return id;
+        if (lower == kCodes[id]) return id;
     return -1;
 }
 

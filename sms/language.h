@@ -25,7 +25,7 @@ struct ShiftTables {
 const char* LanguageName(int id);
 
 // What --lang takes: the ISO 639-1 code of a language to its identifier,
-// "auto" to kAnyLanguage, anything else to -1.
+// "auto" to kAnyLanguage (either in any case), anything else to -1.
 const int kAnyLanguage = 0;
 int LanguageFromCode(const std::string& code);
 extern const char kLanguageCodes[];  // "tr es pt ... ur"

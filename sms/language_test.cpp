@@ -200,11 +200,18 @@ TEST(Language, PicksTheTablesWithTheFewestParts) {
         {"auto", Repeat("€", 160), "1/-1"},  // 2 parts, where the default alphabet takes 3
         {"auto", "Привет", "UCS-2"},
         {"es", "Hello", "-1/-1"},  // nothing gained from the Spanish table
-        {"tr", "ş", "1/-1"},
+        {"TR", "ş", "1/-1"},  // codes in either case
         {"es", "ş", "UCS-2"},
     };
     for (const Row& r : rows) {
         std::string joined, sent = Send(r.text, LanguageFromCode(r.lang), &joined);
         EXPECT_EQ(sent.substr(0, sent.find(' ')), r.tables) << r.lang << " " << r.text;
     }
+}
+
+// An escape that ends a part (as some phones split them) takes its partner from the next part and is read with the
+// single shift table of its own part.
+TEST(Language, ReadsAnEscapeSplitAcrossPartsWithItsOwnPartsTables) {
+    Bytes first{0x61, 0x1B}, second{0x47, 0x61};
+    EXPECT_EQ(JoinedSeptetsToUtf8({{&first, ShiftTables{-1, 1}}, {&second, ShiftTables()}}), "aĞa");
 }
