@@ -22,10 +22,9 @@ int SingleIndex(int id) { return id > 0 && id < kNationalTableCount ? id : 0; }
 class Reverse {
 public:
     explicit Reverse(const char32_t* table) {
-        for (int code = 127; code >= 0; --code)
+        for (int code = 0; code < 128; ++code)
             if (table[code]) byChar_.emplace_back(table[code], static_cast<uint8_t>(code));
-        std::stable_sort(byChar_.begin(), byChar_.end(),
-                         [](const Entry& a, const Entry& b) { return a.first < b.first; });
+        std::sort(byChar_.begin(), byChar_.end());  // by character, then code: the lowest code first
         byChar_.erase(std::unique(byChar_.begin(), byChar_.end(),
                                   [](const Entry& a, const Entry& b) { return a.first == b.first; }),
                       byChar_.end());
