@@ -64,6 +64,7 @@ int Cost(char32_t c, ShiftTables t) {
 // phone without it still shows the rest of the text right), a locking table alone, both of one language, and last
 // (for kAnyLanguage) a locking table with another language's single shift table; lower identifiers first.
 std::vector<ShiftTables> Candidates(int language) {
+    if (language < 0 || language >= kNationalTableCount) return {ShiftTables()};  // no language: the default tables
     int first = language == kAnyLanguage ? 1 : language, last = language == kAnyLanguage ? kNationalTableCount - 1 : language;
     auto hasLocking = [](int id) { return kNationalTables[id].locking != nullptr; };
     std::vector<ShiftTables> list{ShiftTables()};
@@ -158,8 +159,13 @@ std::string JoinedSeptetsToUtf8(const std::vector<SeptetPart>& parts) {
 
 Bytes ShiftElements(ShiftTables tables) {
     Bytes elements;
-    if (tables.single >= 0) elements.insert(elements.end(), {0x24, 1, static_cast<uint8_t>(tables.single)});
-    if (tables.locking >= 0) elements.insert(elements.end(), {0x25, 1, static_cast<uint8_t>(tables.locking)});
+    for (uint8_t id : {0x24, 0x25}) {
+        int language = id == 0x24 ? tables.single : tables.locking;
+        if (language < 0) continue;
+        elements.push_back(id);
+        elements.push_back(1);  // the element's length
+        elements.push_back(static_cast<uint8_t>(language));
+    }
     return elements;
 }
 
