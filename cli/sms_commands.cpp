@@ -11,7 +11,8 @@ using sms::MessageType;
 
 const char kSmsUsageLines[] =
     "       smspdu submit --to NUMBER [--smsc NUMBER] [--report] [--flash]\n"
-    "                     [--validity DURATION] [--ucs2] [--ref N] [TEXT]\n"
+    "                     [--validity DURATION] [--ucs2] [--lang CODE|auto] [--ref N]\n"
+    "                     [TEXT]\n"
     "       smspdu parse [--no-smsc] [--json] [--join] [HEX ...]\n";
 const char kSmsHelp[] =
     "submit  prints the SMS-SUBMIT PDUs of TEXT for AT+CMGS in PDU mode, one\n"
@@ -23,11 +24,16 @@ const char kSmsHelp[] =
     "  --validity D    how long the centre keeps trying: 30m, 12h, 7d, 5w, 1d12h\n"
     "                  (rounded up to the next period the message can carry)\n"
     "  --ucs2          UCS-2 even when the GSM 7-bit alphabet would do\n"
+    "  --lang CODE     7-bit text with a national language's shift tables (tr es\n"
+    "                  pt bn gu hi kn ml or pa ta te ur) instead of UCS-2, where\n"
+    "                  they save room; auto tries every language's tables and\n"
+    "                  takes the combination that gives the fewest parts\n"
     "  --ref N         reference 0-255 of a long message's parts (default:\n"
     "                  derived from the text)\n"
     "parse   prints the fields of SMS-DELIVER, SMS-SUBMIT and SMS-STATUS-REPORT\n"
     "        PDUs, one per HEX argument or line of standard input (modem lines\n"
-    "        such as '+CMGL: ...' and 'OK' are skipped)\n"
+    "        such as '+CMGL: ...' and 'OK' are skipped); 7-bit text is read with\n"
+    "        the national language tables its header names\n"
     "  --no-smsc       the PDUs do not start with the SMSC field\n"
     "  --json          one JSON object per message\n"
     "  --join          join the parts of long messages, naming missing parts\n";
@@ -101,6 +107,27 @@ struct Joined {
     int parts = 0;
 };
 
+// The national language tables a 7-bit text was read with: "language: Turkish (locking shift), Turkish (single
+// shift)", and "locking_shift" and "single_shift" in JSON.
+void AddLanguage(std::vector<Field>* f, sms::ShiftTables tables) {
+    std::string plain;
+    for (int single = 0; single < 2; ++single) {
+        int id = single ? tables.single : tables.locking;
+        if (id < 0) continue;
+        const char* name = sms::LanguageName(id);
+        std::string kind = single ? "single shift" : "locking shift", value = name ? name : "reserved identifier " + Num(id);
+        std::string note = name ? "" : ", read with the default table";
+        Add(f, "", single ? "single_shift" : "locking_shift", value + note);
+        plain += (plain.empty() ? "" : ", ") + value + " (" + kind + ")" + note;
+    }
+    if (!plain.empty()) Add(f, "language", "", plain);
+}
+
+// An element that named the tables, shown as the language rather than as hex.
+bool ReadAsTables(const sms::HeaderElement& e, sms::ShiftTables tables) {
+    return e.data.size() == 1 && ((e.id == 0x24 && tables.single >= 0) || (e.id == 0x25 && tables.locking >= 0));
+}
+
 std::vector<Field> Fields(const Message& m, const Joined* joined) {
     std::vector<Field> f;
     Add(&f, "type", "type", sms::TypeName(m.type));
@@ -148,8 +175,9 @@ std::vector<Field> Fields(const Message& m, const Joined* joined) {
         Add(&f, "destination port", "destination_port", Num(m.destPort), true);
         Add(&f, "source port", "source_port", Num(m.sourcePort), true);
     }
+    AddLanguage(&f, m.shift);
     for (const sms::HeaderElement& e : m.header)
-        if (e.id != 0 && e.id != 8 && e.id != 4 && e.id != 5)
+        if (e.id != 0 && e.id != 8 && e.id != 4 && e.id != 5 && !ReadAsTables(e, m.shift))
             Add(&f, "header element " + Hex2(e.id), "header_" + Hex2(e.id), sms::Hex(e.data));
     if (m.HasUserData()) {
         if (m.coding == sms::Coding::Gsm7 || m.coding == sms::Coding::Ucs2) Add(&f, "text", "text", m.text);
@@ -214,7 +242,11 @@ Message Join(const std::vector<const Message*>& parts) {
         m.text += p->text;
     }
     // Joined before decoding: an escape or a surrogate pair split by the sender stays one character.
-    if (sameCoding && m.coding == sms::Coding::Gsm7) m.text = sms::SeptetsToUtf8(m.septets);
+    if (sameCoding && m.coding == sms::Coding::Gsm7) {
+        std::vector<sms::SeptetPart> septets;  // each part with the tables its own header names
+        for (const Message* p : parts) septets.push_back({&p->septets, p->shift});
+        m.text = sms::JoinedSeptetsToUtf8(septets);
+    }
     if (sameCoding && m.coding == sms::Coding::Ucs2) m.text = sms::Utf16ToUtf8(m.units);
     return m;
 }
@@ -240,6 +272,10 @@ int SubmitCommand(const std::vector<std::string>& args, FILE* in) {
             if (!missing && !sms::ValidityFromDuration(value, &o.validity))
                 return UsageError("--validity '" + value + "': give minutes, hours, days or weeks such as 30m, 12h, 7d, "
                              "5w (up to 63w)");
+        } else if (TakeValue(args, &i, "--lang", &value, &missing)) {
+            o.language = sms::LanguageFromCode(value);
+            if (!missing && o.language < 0)
+                return UsageError("--lang '" + value + "': give auto or one of " + sms::kLanguageCodes);
         } else if (TakeValue(args, &i, "--ref", &value, &missing)) {
             char* end = nullptr;
             long ref = strtol(value.c_str(), &end, 10);

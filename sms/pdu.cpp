@@ -135,6 +135,9 @@ void ReadHeaderElement(Message* m, const HeaderElement& e) {
     } else if (e.id == 5 && d.size() == 4) {
         m->destPort = d[0] << 8 | d[1];
         m->sourcePort = d[2] << 8 | d[3];
+    } else if ((e.id == 0x24 || e.id == 0x25) && d.size() == 1 && m->coding == Coding::Gsm7) {
+        // 3GPP TS 23.040 9.2.3.24.15/16, for 7-bit text only; of a repeated element the last counts (9.2.3.24).
+        (e.id == 0x24 ? m->shift.single : m->shift.locking) = d[0];
     }
 }
 
@@ -171,7 +174,7 @@ bool ReadUserData(Reader& r, Message* m) {
         if (headerSeptets > length)
             return r.Fail(at, Format("header of %ld octets is longer than the user data (%ld septets)", header, length));
         m->septets = UnpackSeptets(ud + header, fill, length - headerSeptets);
-        m->text = SeptetsToUtf8(m->septets);
+        m->text = SeptetsToUtf8(m->septets, m->shift);
     } else if (m->coding == Coding::Ucs2) {
         if ((octets - header) % 2)
             return r.Fail(at + octets - 1, Format("UCS-2 text of %ld octets ends in half a character", octets - header));
@@ -443,12 +446,16 @@ bool BuildSubmit(const std::string& text, const SubmitOptions& o, std::vector<Su
         return false;
     }
     Bytes septets;
-    bool gsm = !o.ucs2 && ToSeptets(chars, &septets);
+    ShiftTables tables;  // national language tables: their elements go in every part's header
+    bool gsm = !o.ucs2 && (o.language < 0 ? ToSeptets(chars, &septets)
+                                          : ChooseTables(chars, o.language, &tables) && ToSeptets(chars, tables, &septets));
+    Bytes shift = ShiftElements(tables);
     std::vector<uint16_t> units;
     if (!gsm) units = ToUtf16(chars);
 
     // Part boundaries: an escape pair or a surrogate pair stays whole.
-    size_t total = gsm ? septets.size() : units.size(), single = gsm ? 160 : 70, per = gsm ? 153 : 67;
+    size_t total = gsm ? septets.size() : units.size(), single = gsm ? SeptetRoom(tables, false) : 70,
+           per = gsm ? SeptetRoom(tables, true) : 67;
     std::vector<size_t> ends;
     for (size_t start = 0; start < total || ends.empty();) {
         size_t end = total <= single ? total : std::min(total, start + per);
@@ -475,19 +482,22 @@ bool BuildSubmit(const std::string& text, const SubmitOptions& o, std::vector<Su
         Bytes& b = pdu.octets;
         b = smsc;
         b.push_back(static_cast<uint8_t>(0x01 | (o.validity >= 0 ? 0x10 : 0) | (o.report ? 0x20 : 0) |
-                                         (multi ? 0x40 : 0)));
+                                         (multi || !shift.empty() ? 0x40 : 0)));
         b.push_back(0);  // message reference: the modem sets it
         b.insert(b.end(), destination.begin(), destination.end());
         b.push_back(0);  // protocol identifier
         b.push_back(dcs);
         if (o.validity >= 0) b.push_back(static_cast<uint8_t>(o.validity));
         Bytes header;
-        if (multi) header = {5, 0, 3, ref, static_cast<uint8_t>(ends.size()), static_cast<uint8_t>(p + 1)};
+        if (multi) header = {0, 3, ref, static_cast<uint8_t>(ends.size()), static_cast<uint8_t>(p + 1)};
+        header.insert(header.end(), shift.begin(), shift.end());
+        if (!header.empty()) header.insert(header.begin(), static_cast<uint8_t>(header.size()));
         if (gsm) {
             Bytes chunk(septets.begin() + start, septets.begin() + ends[p]);
-            b.push_back(static_cast<uint8_t>(chunk.size() + (multi ? 7 : 0)));  // 6 header octets and 1 fill bit
+            size_t headerSeptets = (header.size() * 8 + 6) / 7;  // the text starts on a septet boundary
+            b.push_back(static_cast<uint8_t>(chunk.size() + headerSeptets));
             b.insert(b.end(), header.begin(), header.end());
-            PackSeptets(chunk, multi ? 1 : 0, &b);
+            PackSeptets(chunk, static_cast<int>(headerSeptets * 7 - header.size() * 8), &b);
         } else {
             b.push_back(static_cast<uint8_t>(header.size() + 2 * (ends[p] - start)));
             b.insert(b.end(), header.begin(), header.end());

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "sms/language.h"
 #include "sms/text.h"
 
 namespace sms {
@@ -53,6 +54,7 @@ struct Message {
     std::vector<HeaderElement> header;
     int concatRef = -1, part = 0, parts = 0;  // from a concatenation element
     int destPort = -1, sourcePort = -1;       // from a port element
+    ShiftTables shift;                        // from elements 0x24 and 0x25 of a 7-bit text
     Bytes septets;                  // 7-bit text, header and fill left out
     std::vector<uint16_t> units;    // UCS-2 text
     Bytes data;                     // 8-bit or compressed user data, header left out
@@ -89,6 +91,7 @@ struct SubmitOptions {
     bool report = false, flash = false, ucs2 = false;
     int validity = -1;     // relative validity octet, or -1 for none
     int ref = -1;          // concatenation reference, or -1 to derive it from the text
+    int language = -1;     // national language tables for 7-bit text: -1 none, kAnyLanguage, or 1 to 13
 };
 
 struct SubmitPdu {
