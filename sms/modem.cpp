@@ -13,11 +13,28 @@ std::string Trim(const std::string& s) {
 
 bool AllOf(const std::string& s, const char* set) { return !s.empty() && s.find_first_not_of(set) == std::string::npos; }
 
+// A line whose field `field` is the length of the TPDU on the next line; Other when it is not a length.
+ModemLine LengthLine(const std::string& command, const std::string& field) {
+    ModemLine line;
+    std::string length = Trim(field);
+    if (AllOf(length, "0123456789") && length.size() <= 3) {
+        line.kind = ModemLine::Length;
+        line.command = command;
+        line.length = atoi(length.c_str());
+    }
+    return line;
+}
+
 }  // namespace
 
 ModemLine ReadModemLine(const std::string& raw) {
     ModemLine line;
     std::string s = Trim(raw);
+    // The commands that send and store a PDU give its length first (3.5.1, 3.5.3); the PDU follows their prompt, with
+    // Ctrl-Z after it.
+    if (s.compare(0, 8, "AT+CMGS=") == 0 || s.compare(0, 8, "AT+CMGW=") == 0)
+        return LengthLine(s.substr(0, 7), s.substr(8, s.find(',') - 8));
+    if (s.size() && s[0] == '>') s = Trim(s.substr(1, s.find('\x1A') - 1));
     if (s.empty() || s == "OK" || s.compare(0, 2, "AT") == 0) return line;
     if (s[0] != '+') {
         line.kind = ModemLine::Pdu;
@@ -39,12 +56,7 @@ ModemLine ReadModemLine(const std::string& raw) {
             line.hex = ack;
         }
     } else if (line.command == "+CMGL" || line.command == "+CMGR" || line.command == "+CMT" || line.command == "+CDS") {
-        // The length is the last field of each (3.4.1, 3.4.3, 3.4.2 with 4.1 in PDU mode).
-        std::string length = Trim(rest.substr(last == std::string::npos ? 0 : last + 1));
-        if (AllOf(length, "0123456789") && length.size() <= 3) {
-            line.kind = ModemLine::Length;
-            line.length = atoi(length.c_str());
-        }
+        return LengthLine(line.command, rest.substr(last == std::string::npos ? 0 : last + 1));  // 3.4.1 and 3.4.3
     }
     return line;
 }

@@ -12,7 +12,7 @@ namespace sms {
 struct ModemLine {
     enum Kind { Other, Pdu, Length, SendResult };
     Kind kind = Other;
-    std::string command;  // Length, SendResult: "+CMGL", "+CMGR", "+CMT", "+CDS" or "+CMGS"
+    std::string command;  // "+CMGL", "+CMGR", "+CMT", "+CDS", "AT+CMGS", "AT+CMGW" (Length) or "+CMGS"
     int length = -1;      // Length: the TPDU octets of the PDU on the next line
     int reference = -1;   // SendResult: the message reference
     std::string hex;      // Pdu: the line; SendResult: the SMS-SUBMIT-REPORT without its SMSC field
