@@ -53,7 +53,7 @@ const char kSmsHelp[] =
     "  --no-smsc       the PDUs do not start with the SMSC field\n"
     "  --kind KIND     read them as deliver, submit or status-report (what the\n"
     "                  type names by default), deliver-report, submit-report or\n"
-    "                  command: --kind submit-report 010012112110104000\n"
+    "                  command: --no-smsc --kind submit-report 010062217071559240\n"
     "  --json          one JSON object per message\n"
     "  --join          join the parts of long messages, naming missing parts\n";
 
