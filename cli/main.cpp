@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
                 printf(kUsage, kSmsUsageLines, kSmsHelp);
                 return 0;
             }
-        return args[0] == "submit" ? SubmitCommand(rest, stdin, stdout, stderr) : ParseCommand(rest, stdin, stdout, stderr);
+        return (args[0] == "submit" ? SubmitCommand : ParseCommand)(rest, stdin, stdout, stderr);
     }
 
     std::string command;

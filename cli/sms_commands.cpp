@@ -126,8 +126,8 @@ const Cause kCauses[] = {
     {0x9F, "unspecified data coding error"}, {0xA0, "command cannot be actioned"}, {0xA1, "command unsupported"},
     {0xAF, "unspecified command error"}, {0xB0, "TPDU not supported"}, {0xBF, "reserved"}, {0xC0, "SC busy"},
     {0xC1, "no SC subscription"}, {0xC2, "SC system failure"}, {0xC3, "invalid SME address"},
-    {0xC4, "destination SME barred"}, {0xC5, "rejected: duplicate message"}, {0xC6, "validity period format not supported"},
-    {0xC7, "validity period not supported"}, {0xCF, "reserved"}, {0xD0, "SIM SMS storage full"},
+    {0xC4, "destination SME barred"}, {0xC5, "rejected: duplicate message"},
+    {0xC6, "validity period format not supported"}, {0xC7, "validity period not supported"}, {0xCF, "reserved"}, {0xD0, "SIM SMS storage full"},
     {0xD1, "no SMS storage capability in SIM"}, {0xD2, "error in MS"}, {0xD3, "memory capacity exceeded"},
     {0xD4, "SIM application toolkit busy"}, {0xD5, "SIM data download error"}, {0xDF, "reserved"},
     {0xFE, "specific to an application"}, {0xFF, "unspecified error cause"}};
@@ -192,7 +192,8 @@ std::vector<Field> Fields(const Message& m, const Joined* joined) {
     }
     if (m.validityFormat == sms::VPF_RELATIVE) Add(&f, "validity", "validity", sms::DurationText(m.validity));
     if (m.validityFormat == sms::VPF_ABSOLUTE) Add(&f, "validity", "validity", "until " + m.validUntil.Iso());
-    if (m.validityFormat == sms::VPF_ENHANCED) Add(&f, "validity", "validity", "enhanced " + sms::Hex(m.validityEnhanced));
+    if (m.validityFormat == sms::VPF_ENHANCED)
+        Add(&f, "validity", "validity", "enhanced " + sms::Hex(m.validityEnhanced));
     if ((t == MessageType::Deliver || t == MessageType::Submit || t == MessageType::Command) &&
         (m.firstOctet & sms::TP_SRR))
         Add(&f, "status report", "status_report", t == MessageType::Deliver ? "will be returned" : "requested");
@@ -329,11 +330,18 @@ int SubmitCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FIL
     sms::SubmitOptions o;
     std::string text, value, why, data;
     bool haveText = false, endOfOptions = false, haveTo = false, haveData = false;
-    long number = 0;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         bool missing = false;
         std::string bad;  // the usage error of a bad value
+        // An option that takes a whole number from 0 to `most`.
+        auto number = [&](const char* name, int* target, long most, const char* what) {
+            long n = 0;
+            if (!TakeValue(args, &i, name, &value, &missing)) return false;
+            if (!missing && !ReadNumber(value, 0, most, &n)) bad = std::string(name) + " '" + value + "': give " + what;
+            *target = static_cast<int>(n);
+            return true;
+        };
         if (endOfOptions || a.size() < 2 || a[0] != '-') {
             text += (haveText ? " " : "") + a;
             haveText = true;
@@ -354,17 +362,12 @@ int SubmitCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FIL
             else if (!missing && !sms::ValidityFromDuration(value, &o.validity))
                 bad = "--validity '" + value + "': give minutes, hours, days or weeks such as 30m, 12h, 7d, 5w (up to "
                       "63w), or a time such as 2026-12-24T18:00+01:00";
-        } else if (TakeValue(args, &i, "--ref", &value, &missing)) {
-            if (!missing && !ReadNumber(value, 0, 255, &number)) bad = "--ref '" + value + "': give a number from 0 to 255";
-            o.ref = static_cast<int>(number);
-        } else if (TakeValue(args, &i, "--pid", &value, &missing)) {
-            if (!missing && !ReadNumber(value, 0, 255, &number)) bad = "--pid '" + value + "': give a number from 0 to 255";
-            o.pid = static_cast<int>(number);
-        } else if (TakeValue(args, &i, "--class", &value, &missing)) {
-            if (!missing && !ReadNumber(value, 0, 3, &number)) bad = "--class '" + value + "': give a class from 0 to 3";
-            o.messageClass = static_cast<int>(number);
+        } else if (number("--ref", &o.ref, 255, "a number from 0 to 255") ||
+                   number("--pid", &o.pid, 255, "a number from 0 to 255") ||
+                   number("--class", &o.messageClass, 3, "a class from 0 to 3")) {
         } else if (TakeValue(args, &i, "--port", &value, &missing)) {
-            if (!missing && !ReadPorts(value, &o)) bad = "--port '" + value + "': give DEST or DEST:SRC, each 0 to 65535";
+            if (!missing && !ReadPorts(value, &o))
+                bad = "--port '" + value + "': give DEST or DEST:SRC, each 0 to 65535";
         } else if (TakeValue(args, &i, "--data", &value, &missing)) {
             sms::Bytes octets;
             sms::ParseError e;

@@ -11,7 +11,9 @@ std::string Trim(const std::string& s) {
     return a == std::string::npos ? "" : s.substr(a, b - a + 1);
 }
 
-bool AllOf(const std::string& s, const char* set) { return !s.empty() && s.find_first_not_of(set) == std::string::npos; }
+bool AllOf(const std::string& s, const char* set) {
+    return !s.empty() && s.find_first_not_of(set) == std::string::npos;
+}
 
 // A line whose field `field` is the length of the TPDU on the next line; Other when it is not a length.
 ModemLine LengthLine(const std::string& command, const std::string& field) {

@@ -391,7 +391,8 @@ bool NumberFromText(std::string s, std::string* out, std::string* why) {
     if (open) return *why = "a parenthesis is not closed", false;
     if (last && last != ')') return *why = std::string("'") + last + "' ends the number", false;
     size_t digits = out->size() - plus;
-    if (digits < 1 || digits > 20) return *why = Format("%ld digits: a number has 1 to 20", static_cast<long>(digits)), false;
+    if (digits < 1 || digits > 20)
+        return *why = Format("%ld digits: a number has 1 to 20", static_cast<long>(digits)), false;
     return true;
 }
 
@@ -433,7 +434,7 @@ Bytes PartHeader(const SubmitOptions& o, bool multi, uint8_t ref, size_t parts, 
 // the header, and for 7-bit text less the fill bits that start the text on a septet boundary (9.2.3.24).
 size_t PartRoom(Coding coding, const Bytes& header) {
     size_t octets = kMaxUserData - header.size();
-    return coding == Coding::Gsm7 ? (kMaxUserData * 8 - header.size() * 8) / 7 : coding == Coding::Ucs2 ? octets / 2 : octets;
+    return coding == Coding::Gsm7 ? octets * 8 / 7 : coding == Coding::Ucs2 ? octets / 2 : octets;
 }
 
 uint8_t DerivedReference(const std::string& text) {
