@@ -11,6 +11,7 @@ namespace {
 const char kDigits[] = "0123456789*#abc";  // semi-octets 0 to 14; 15 is the fill
 const int kTypeInternational = 0x91, kTypeUnknown = 0x81, kTypeAlphanumeric = 0xD0;
 const int kMaxUserData = 140;  // octets of user data one message carries (23.040 9.2.3.16)
+const int kFirstCause = 0x80;   // failure causes below it are reserved (9.2.3.22)
 // Header elements (23.040 9.2.3.24): concatenation with an 8-bit and a 16-bit reference, application ports of 8 and
 // of 16 bits.
 const int IE_CONCAT_8 = 0x00, IE_CONCAT_16 = 0x08, IE_PORTS_8 = 0x04, IE_PORTS_16 = 0x05;
@@ -259,7 +260,7 @@ bool ReadIndicatedFields(Reader& r, Message* m, int indicator) {
 // bit a use, so an octet there with its high bit set is a cause.
 bool ReadReport(Reader& r, Message* m) {
     int indicator = 0;
-    if (r.pos < r.pdu.size() && r.pdu[r.pos] & 0x80) m->failureCause = r.Take();
+    if (r.pos < r.pdu.size() && r.pdu[r.pos] >= kFirstCause) m->failureCause = r.Take();
     if (!ReadIndicator(r, &indicator)) return false;
     if (m->type == MessageType::SubmitReport && !ReadTimestamp(r, "timestamp", &m->time)) return false;
     return ReadIndicatedFields(r, m, indicator);
