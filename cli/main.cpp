@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
                 printf(kUsage, kSmsUsageLines, kSmsHelp);
                 return 0;
             }
-        return args[0] == "submit" ? SubmitCommand(rest, stdin) : ParseCommand(rest, stdin);
+        return (args[0] == "submit" ? SubmitCommand : ParseCommand)(rest, stdin, stdout, stderr);
     }
 
     std::string command;

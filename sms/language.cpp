@@ -84,8 +84,8 @@ std::vector<ShiftTables> Candidates(int language) {
 struct Fit {
     size_t parts, left;
 };
-Fit Count(const std::vector<uint32_t>& index, const std::vector<uint8_t>& cost, ShiftTables t) {
-    size_t single = SeptetRoom(t, false), per = SeptetRoom(t, true), total = 0, used = 0, parts = 1;
+Fit Count(const std::vector<uint32_t>& index, const std::vector<uint8_t>& cost, size_t single, size_t per) {
+    size_t total = 0, used = 0, parts = 1;
     for (uint32_t i : index) {
         total += cost[i];
         if (used + cost[i] > per) {
@@ -169,12 +169,7 @@ Bytes ShiftElements(ShiftTables tables) {
     return elements;
 }
 
-size_t SeptetRoom(ShiftTables tables, bool concatenated) {
-    size_t octets = ShiftElements(tables).size() + (concatenated ? 5 : 0);  // 00 03 reference count number
-    return octets == 0 ? 160 : 160 - ((octets + 1) * 8 + 6) / 7;
-}
-
-bool ChooseTables(const std::u32string& text, int language, ShiftTables* chosen) {
+bool ChooseTables(const std::u32string& text, int language, const SeptetRoom& room, ShiftTables* chosen) {
     // Each character as an index into the text's distinct characters, so that a combination costs one pass.
     std::vector<char32_t> distinct(text.begin(), text.end());
     std::sort(distinct.begin(), distinct.end());
@@ -191,7 +186,7 @@ bool ChooseTables(const std::u32string& text, int language, ShiftTables* chosen)
         size_t d = 0;
         while (d < distinct.size() && (cost[d] = static_cast<uint8_t>(Cost(distinct[d], t))) != 0) ++d;
         if (d < distinct.size()) continue;
-        Fit fit = Count(index, cost, t);
+        Fit fit = Count(index, cost, room(t, false), room(t, true));
         if (!found || fit.parts < best.parts || (fit.parts == best.parts && fit.left > best.left)) {
             found = true;
             best = fit;

@@ -5,6 +5,7 @@
 // that send a text in the fewest parts.
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,15 +49,16 @@ std::string JoinedSeptetsToUtf8(const std::vector<SeptetPart>& parts);
 // The header elements that name the tables (0x24, then 0x25, 3 octets each);
 // none for the default tables.
 Bytes ShiftElements(ShiftTables tables);
-// The septets of text a part carries beside those elements and, in a message
-// of several parts, the concatenation element: 160 less the header's length
-// octet and elements, filled up to a septet boundary.
-size_t SeptetRoom(ShiftTables tables, bool concatenated);
+
+// The septets of text a part carries with those tables, alone or as one of
+// several parts: the builder's room, whose header holds the tables' elements
+// beside its other ones.
+using SeptetRoom = std::function<size_t(ShiftTables tables, bool concatenated)>;
 
 // The tables that send `text` in the fewest parts, then with the most septets
 // left in the last part: among the default tables and every combination of a
 // locking and a single shift table (kAnyLanguage), or among the default tables
 // and those of one language (1 to 13). False when none carries the text.
-bool ChooseTables(const std::u32string& text, int language, ShiftTables* tables);
+bool ChooseTables(const std::u32string& text, int language, const SeptetRoom& room, ShiftTables* tables);
 
 }  // namespace sms

@@ -39,7 +39,7 @@ std::string Read(const std::string& hex) {
 // Sends `text` with --lang `language`: the tables of the first part and the septets of each ("1:149 2:7"), or
 // "UCS-2"; *joined is what the parts read back as.
 std::string Send(const std::string& text, int language, std::string* joined) {
-    SubmitOptions o{kTo, "", false, false, false, -1, -1, language};
+    SubmitOptions o{.to = kTo, .language = language};
     std::vector<SubmitPdu> pdus;
     std::string error, parts;
     if (!BuildSubmit(text, o, &pdus, &error)) return error;
@@ -124,7 +124,7 @@ TEST(Language, ReadsAndBuildsHandCheckedPdus) {
         std::vector<SubmitPdu> pdus;
         std::string error, hex = r.hex;
         hex.erase(std::remove(hex.begin(), hex.end(), ' '), hex.end());
-        BuildSubmit(r.text, SubmitOptions{kTo, "", false, false, false, -1, -1, LanguageFromCode(r.lang)}, &pdus, &error);
+        BuildSubmit(r.text, SubmitOptions{.to = kTo, .language = LanguageFromCode(r.lang)}, &pdus, &error);
         EXPECT_EQ(pdus.empty() ? error : Hex(pdus[0].octets), hex) << r.text;
     }
 }
