@@ -38,8 +38,8 @@ std::string Read(const std::string& hex) {
 
 // Sends `text` with --lang `language`: the tables of the first part and the septets of each ("1:149 2:7"), or
 // "UCS-2"; *joined is what the parts read back as.
-std::string Send(const std::string& text, int language, std::string* joined) {
-    SubmitOptions o{.to = kTo, .language = language};
+std::string Send(const std::string& text, int language, std::string* joined, int destPort = -1) {
+    SubmitOptions o{.to = kTo, .destPort = destPort, .language = language};
     std::vector<SubmitPdu> pdus;
     std::string error, parts;
     if (!BuildSubmit(text, o, &pdus, &error)) return error;
@@ -158,6 +158,23 @@ TEST(Language, SplitsPartsByTheRoomTheirHeaderLeaves) {
         std::string joined;
         EXPECT_EQ(Send(r.text, r.language, &joined), r.parts) << r.text.substr(0, 12) << "... of " << r.text.size();
         EXPECT_EQ(joined, r.text) << r.parts;
+    }
+}
+
+// Application ports share the header with the tables: 16-bit ports (6 octets), Turkish locking (3) and the length
+// octet leave 148 septets in one part; with the concatenation element (5) 142.
+TEST(Language, PortsTakeRoomBesideTheTables) {
+    const int tr = LanguageFromCode("tr"), kWapPushPort = 2948;
+    const std::string lockingTr = "ı";
+    struct Row {
+        std::string text, parts;
+    } rows[] = {
+        {lockingTr + Repeat("a", 147), "1/-1 0:148"},
+        {lockingTr + Repeat("a", 148), "1/-1 1:142 2:7"},
+    };
+    for (const Row& r : rows) {
+        std::string joined;
+        EXPECT_EQ(Send(r.text, tr, &joined, kWapPushPort), r.parts) << r.text.size() << " octets of UTF-8";
     }
 }
 
