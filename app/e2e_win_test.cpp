@@ -64,33 +64,42 @@ std::string Press(int button) {
     return TextOf(target);
 }
 
-// Number, class, place (a gadget's in the client area), size (the main window's client area), style bits, text.
+// Number, class, place (a gadget's in the client area; the main window's on the screen), size (the main
+// window's client area), the style bits looked at, text.
+std::string Line(int id, const char* name, RECT r, DWORD style, const std::string& text) {
+    char line[400] = {};
+    snprintf(line, sizeof(line), "%d %s %ld,%ld %ldx%ld style %lx \"%s\"", id, name, r.left, r.top, r.right, r.bottom,
+             static_cast<unsigned long>(style), text.c_str());
+    return line;
+}
 std::string Describe(HWND window) {
-    char name[16] = {}, line[400] = {};
+    const DWORD looked = WS_OVERLAPPEDWINDOW | WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL;
+    char name[16] = {};
     GetClassNameA(window, name, sizeof(name));
     RECT r = WindowRect(window), size = r;
     if (window == gWindow) GetClientRect(window, &size);
     else MapWindowPoints(nullptr, gWindow, reinterpret_cast<POINT*>(&r), 2);
-    snprintf(line, sizeof(line), "%d %s %ld,%ld %ldx%ld %lx \"%s\"", GetDlgCtrlID(window), name, r.left, r.top,
-             size.right - size.left, size.bottom - size.top,
-             GetWindowLongA(window, GWL_STYLE) & (WS_OVERLAPPEDWINDOW | 0x50030080), TextOf(window).c_str());
-    return line;
+    return Line(GetDlgCtrlID(window), name, {r.left, r.top, size.right - size.left, size.bottom - size.top},
+                GetWindowLongA(window, GWL_STYLE) & looked, TextOf(window));
 }
 
 // The window, then its gadgets in their order on screen, which is also the Tab order.
 TEST(Program, StartsWithItsWindowLaidOut) {
     ASSERT_TRUE(Start()) << "no window of sms-pdu.exe (or one left over from an earlier run)";
-    const std::vector<std::string> layout = {
-        "0 WindowClass_0 287,33 600x300 10cc0000 \"SMS (Korvanel)\"",
-        "0 Static 30,20 60x20 50020000 \"SMS Text\"",     "1 Edit 30,40 230x30 50030080 \"Hallo, ich bins!\"",
-        "2 Static 30,80 60x20 50020000 \"Text to PDU\"",  "3 Edit 30,100 230x30 50030080 \"\"",
-        "4 Static 30,140 60x20 50020000 \"PDU to Text\"", "5 Edit 30,160 230x30 50030080 \"\"",
-        "6 Button 290,100 160x30 50030000 \"Text to PDU\"", "7 Button 290,160 160x30 50030000 \"PDU to Text\"",
+    const DWORD main = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, child = WS_CHILD | WS_VISIBLE | WS_GROUP;
+    const DWORD field = child | WS_TABSTOP | ES_AUTOHSCROLL, button = child | WS_TABSTOP;
+    const struct { int id; const char* name; RECT place; DWORD style; const char* text; } layout[] = {
+        {0, "WindowClass_0", {287, 33, 600, 300}, main, "SMS (Korvanel)"},
+        {0, "Static", {30, 20, 60, 20}, child, "SMS Text"},       {1, "Edit", {30, 40, 230, 30}, field, "Hallo, ich bins!"},
+        {2, "Static", {30, 80, 60, 20}, child, "Text to PDU"},    {3, "Edit", {30, 100, 230, 30}, field, ""},
+        {4, "Static", {30, 140, 60, 20}, child, "PDU to Text"},   {5, "Edit", {30, 160, 230, 30}, field, ""},
+        {6, "Button", {290, 100, 160, 30}, button, "Text to PDU"}, {7, "Button", {290, 160, 160, 30}, button, "PDU to Text"},
     };
-    std::vector<std::string> seen = {Describe(gWindow)};
+    std::vector<std::string> expected, seen = {Describe(gWindow)};
+    for (const auto& row : layout) expected.push_back(Line(row.id, row.name, row.place, row.style, row.text));
     for (HWND child = GetWindow(gWindow, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         seen.push_back(Describe(child));
-    EXPECT_EQ(seen, layout);
+    EXPECT_EQ(seen, expected);
 }
 
 // The initial text pressed twice, characters outside the map, 40,000 across the map's rows, none; hand-edited

@@ -4,9 +4,8 @@
 #include <windows.h>
 
 #include "codec/codec.h"
-#include "runtime/arrays.h"
-#include "runtime/heap.h"
-#include "runtime/strings.h"
+#include "runtime/runtime.h"
+#include "toolkit/event_fetch.h"
 #include "toolkit/events.h"
 #include "toolkit/gadgets.h"
 #include "toolkit/toolkit.h"
@@ -74,12 +73,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     PduText.Release();
 
     Instance = GetModuleHandleA(nullptr);
-    ProgramHeapInit();
-    StringRuntimeInit();
-    ArrayRuntimeInit();
+    RuntimeInit();
     ToolkitInit();
 
-    if (!OpenToolkitWindow(MainWindow, 287, 33, 600, 300, "SMS (Korvanel)", 0xCC0000)) {
+    // A caption, a close box and a sizing frame, no minimize or maximize box.
+    const uint32_t style = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
+    if (!OpenToolkitWindow(MainWindow, 287, 33, 600, 300, "SMS (Korvanel)", style)) {
         // Without its window the program could never be closed: end now,
         // and report the failure in the exit code.
         ToolkitEnd();

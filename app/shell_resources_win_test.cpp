@@ -7,14 +7,14 @@
 #include "toolkit/win_test_support.h"
 
 TEST(MainWindowResources, AThousandRoundsGiveEverythingBack) {
-    StartTestRuntime();
+    RuntimeInit();
     ToolkitInit();
     StartWatchdog(200000, "shell_resources_win_test");
     size_t made = 0, alive = 0;
     HeapUsage start = {};
     for (int round = 0; round <= 1000; round++) {
         if (round == 1) start = HeapUsageOf(ProgramHeap());   // the first round made what lives for the whole run
-        intptr_t windows[9] = {OpenToolkitWindow(0, 287, 33, 600, 300, "SMS", 0xCC0000 | OPEN_HIDDEN)};
+        intptr_t windows[9] = {OpenToolkitWindow(0, 287, 33, 600, 300, "SMS", WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | OPEN_HIDDEN)};
         for (GadgetNumber n = 0; n < 8; n++) {
             auto create = n >= 6 ? CreateButtonGadget : n % 2 ? CreateEditGadget : CreateLabelGadget;
             windows[n + 1] = create(n, n >= 6 ? 290 : 30, 20 + 20 * n, 160, 20, "Hallo", 0);

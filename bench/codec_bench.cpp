@@ -25,8 +25,7 @@
 #include <vector>
 
 #include "codec/codec.h"
-#include "runtime/arrays.h"
-#include "runtime/heap.h"
+#include "runtime/runtime.h"
 
 #ifdef SMS_HAVE_GAMMU
 #include "bench/gammu_peer.h"
@@ -194,9 +193,7 @@ int main(int argc, char** argv) {
                  "\nusage: codec_bench [--min-time=SECONDS] [--sizes=N,N,...] [--only=encode|decode]");
         }
     }
-    ProgramHeapInit();
-    StringRuntimeInit();
-    ArrayRuntimeInit();
+    RuntimeInit();
     BuildTables();
 
 #ifdef SMS_HAVE_GAMMU

@@ -28,7 +28,7 @@
 
 #include "bench/gammu_peer.h"
 #include "codec/codec.h"
-#include "runtime/arrays.h"
+#include "runtime/runtime.h"
 
 namespace {
 
@@ -125,9 +125,7 @@ int main(int argc, char** argv) {
         else return fprintf(stderr, "usage: steps_floor [--chars=N] [--rounds=N]\n"), 2;
     }
     if (rounds < 1 || chars < 1) return fprintf(stderr, "steps_floor: --chars and --rounds must be positive\n"), 2;
-    ProgramHeapInit();
-    StringRuntimeInit();
-    ArrayRuntimeInit();
+    RuntimeInit();
 
     // A text of printable characters in the map, its PDU, and the values the
     // procedures see for it: codes, nibbles, and their binary digits.

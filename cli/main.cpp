@@ -6,6 +6,7 @@
 //
 //   smspdu submit --to NUMBER ... [TEXT]   SMS-SUBMIT PDUs for a modem
 //   smspdu parse [--json] ... [HEX ...]     the fields of received PDUs
+//   smspdu --version                         the version
 //
 // Without TEXT or HEX, all of standard input is read (one final line break is
 // dropped, as a shell pipe adds it). Text is UTF-8 on both sides unless --raw
@@ -25,8 +26,7 @@
 #include "cli/cp1252.h"
 #include "cli/sms_commands.h"
 #include "codec/codec.h"
-#include "runtime/arrays.h"
-#include "runtime/heap.h"
+#include "runtime/runtime.h"
 
 namespace {
 
@@ -43,6 +43,7 @@ const char kUsage[] =
     "\n"
     "  --raw      read and write Windows-1252 bytes instead of UTF-8\n"
     "  --help     show this help\n"
+    "  --version  print the version and exit\n"
     "  --         end of options (for a TEXT that starts with '-')\n"
     "\n"
     "%s";
@@ -82,6 +83,14 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     std::vector<std::string> args = Arguments(argc, argv);
+    // Like --help, --version counts wherever it stands before "--".
+    for (const std::string& arg : args) {
+        if (arg == "--") break;
+        if (arg == "--version") {
+            printf("smspdu %s\n", SMSPDU_VERSION);
+            return fflush(stdout) == 0 ? 0 : 1;
+        }
+    }
     if (args.empty()) return UsageError("missing command (encode or decode)");
     if (args[0] == "submit" || args[0] == "parse") {
         std::vector<std::string> rest(args.begin() + 1, args.end());
@@ -90,7 +99,7 @@ int main(int argc, char** argv) {
                 printf(kUsage, kSmsUsageLines, kSmsHelp);
                 return 0;
             }
-        return args[0] == "submit" ? SubmitCommand(rest, stdin) : ParseCommand(rest, stdin);
+        return (args[0] == "submit" ? SubmitCommand : ParseCommand)(rest, stdin, stdout, stderr);
     }
 
     std::string command;
@@ -124,9 +133,7 @@ int main(int argc, char** argv) {
         if (!input.empty() && input.back() == '\r') input.pop_back();
     }
 
-    ProgramHeapInit();
-    StringRuntimeInit();
-    ArrayRuntimeInit();
+    RuntimeInit();
 
     std::string text = raw ? input : Utf8ToCp1252(input, kUnmapped);
     if (raw) {

@@ -4,36 +4,66 @@
 #include <map>
 #include <tuple>
 
+#include "sms/modem.h"
 #include "sms/pdu.h"
 
 using sms::Message;
 using sms::MessageType;
 
 const char kSmsUsageLines[] =
-    "       smspdu submit --to NUMBER [--smsc NUMBER] [--report] [--flash]\n"
-    "                     [--validity DURATION] [--ucs2] [--ref N] [TEXT]\n"
-    "       smspdu parse [--no-smsc] [--json] [--join] [HEX ...]\n";
+    "       smspdu submit --to NUMBER [--smsc NUMBER | --no-smsc] [--report]\n"
+    "                     [--flash | --class N] [--validity DURATION|TIME]\n"
+    "                     [--ucs2] [--lang CODE|auto] [--ref N] [--pid N]\n"
+    "                     [--reply-path] [--reject-duplicates] [--port DEST[:SRC]]\n"
+    "                     [TEXT | --data HEX]\n"
+    "       smspdu parse [--no-smsc] [--kind KIND] [--json] [--join] [HEX ...]\n";
 const char kSmsHelp[] =
     "submit  prints the SMS-SUBMIT PDUs of TEXT for AT+CMGS in PDU mode, one\n"
     "        line per message: the PDU hex and the length AT+CMGS takes\n"
-    "  --to NUMBER     recipient: digits, with + when international\n"
+    "  --to NUMBER     recipient: digits, with + when international; spaces,\n"
+    "                  dashes, dots and parentheses between them are left out,\n"
+    "                  as is (0) after the country code: --to '+49 (0)171 123-4'\n"
+    "                  (text with a letter is a name of up to 11 characters)\n"
     "  --smsc NUMBER   service centre (default: the one the phone has set)\n"
+    "  --no-smsc       leave the SMSC field out, for modems that take the PDU so\n"
     "  --report        ask for a status report\n"
     "  --flash         class 0: shown at once, not stored\n"
+    "  --class N       message class 0-3: 0 shown at once, 1 stored in the phone,\n"
+    "                  2 on the SIM, 3 handed to an attached device\n"
     "  --validity D    how long the centre keeps trying: 30m, 12h, 7d, 5w, 1d12h\n"
-    "                  (rounded up to the next period the message can carry)\n"
+    "                  (rounded up to the next period the message can carry), or\n"
+    "                  until a time: 2026-12-24T18:00+01:00 (seconds optional)\n"
     "  --ucs2          UCS-2 even when the GSM 7-bit alphabet would do\n"
+    "  --lang CODE     7-bit text with a national language's shift tables (tr es\n"
+    "                  pt bn gu hi kn ml or pa ta te ur) instead of UCS-2, where\n"
+    "                  they save room; auto tries every language's tables and\n"
+    "                  takes the combination that gives the fewest parts\n"
+    "  --data HEX      send these octets as 8-bit data instead of a TEXT:\n"
+    "                  --data 0A0B0C\n"
+    "  --port D[:S]    application ports 0-65535 on every part: destination D,\n"
+    "                  source S (default D): --port 2948:9200\n"
     "  --ref N         reference 0-255 of a long message's parts (default:\n"
     "                  derived from the text)\n"
-    "parse   prints the fields of SMS-DELIVER, SMS-SUBMIT and SMS-STATUS-REPORT\n"
-    "        PDUs, one per HEX argument or line of standard input (modem lines\n"
-    "        such as '+CMGL: ...' and 'OK' are skipped)\n"
+    "  --pid N         protocol identifier 0-255 (0x.. for hex), e.g. 0x41 to\n"
+    "                  replace an earlier message of type 1 (default 0)\n"
+    "  --reply-path    ask for replies through the same service centre\n"
+    "  --reject-duplicates  the centre refuses it while it holds one with the\n"
+    "                  same reference and recipient\n"
+    "parse   prints the fields of SMS PDUs, one per HEX argument or line of\n"
+    "        standard input; 7-bit text is read with the national language\n"
+    "        tables its header names. A '+CMGL:', '+CMGR:', '+CMT:' or '+CDS:'\n"
+    "        line tells whether the PDU after it starts with the SMSC field; a\n"
+    "        line '+CMGS: <mr>,\"<pdu>\"' is read as the SMS-SUBMIT-REPORT of a\n"
+    "        send; 'OK' and the echoed AT command are skipped\n"
     "  --no-smsc       the PDUs do not start with the SMSC field\n"
+    "  --kind KIND     read them as deliver, submit or status-report (what the\n"
+    "                  type names by default), deliver-report, submit-report or\n"
+    "                  command: --no-smsc --kind submit-report 010062217071559240\n"
     "  --json          one JSON object per message\n"
     "  --join          join the parts of long messages, naming missing parts\n";
 
-int UsageError(const std::string& message) {
-    fprintf(stderr, "smspdu: %s\nTry 'smspdu --help'.\n", message.c_str());
+int UsageError(const std::string& message, FILE* err) {
+    fprintf(err, "smspdu: %s\nTry 'smspdu --help'.\n", message.c_str());
     return 2;
 }
 
@@ -89,6 +119,37 @@ const char* StatusText(int status) {
     return "reserved";
 }
 
+// The failure causes of reports (23.040 9.2.3.22); the last of each range stands for the rest of it.
+struct Cause {
+    int last;
+    const char* text;
+};
+const Cause kCauses[] = {
+    {0x7F, "reserved"}, {0x80, "telematic interworking not supported"}, {0x81, "short message type 0 not supported"},
+    {0x82, "cannot replace short message"}, {0x8F, "unspecified protocol identifier error"},
+    {0x90, "data coding scheme not supported"}, {0x91, "message class not supported"},
+    {0x9F, "unspecified data coding error"}, {0xA0, "command cannot be actioned"}, {0xA1, "command unsupported"},
+    {0xAF, "unspecified command error"}, {0xB0, "TPDU not supported"}, {0xBF, "reserved"}, {0xC0, "SC busy"},
+    {0xC1, "no SC subscription"}, {0xC2, "SC system failure"}, {0xC3, "invalid SME address"},
+    {0xC4, "destination SME barred"}, {0xC5, "rejected: duplicate message"},
+    {0xC6, "validity period format not supported"}, {0xC7, "validity period not supported"}, {0xCF, "reserved"}, {0xD0, "SIM SMS storage full"},
+    {0xD1, "no SMS storage capability in SIM"}, {0xD2, "error in MS"}, {0xD3, "memory capacity exceeded"},
+    {0xD4, "SIM application toolkit busy"}, {0xD5, "SIM data download error"}, {0xDF, "reserved"},
+    {0xFE, "specific to an application"}, {0xFF, "unspecified error cause"}};
+
+const char* CauseText(int cause) {
+    const Cause* c = kCauses;
+    while (c->last < cause) ++c;
+    return c->text;
+}
+
+// The command types of SMS-COMMAND (9.2.3.19).
+const char* CommandText(int type) {
+    static const char* const kinds[] = {"enquiry about a submitted message", "cancel its status report request",
+                                        "delete the submitted message", "enable a status report request for it"};
+    return type < 4 ? kinds[type] : type >= 0xE0 ? "specific to the service centre" : "reserved";
+}
+
 const char* AddressKind(const sms::Address& a) {
     static const char* const kinds[] = {"unknown", "international", "national", "network", "subscriber",
                                         "alphanumeric", "abbreviated", "reserved"};
@@ -101,26 +162,71 @@ struct Joined {
     int parts = 0;
 };
 
+// The national language tables a 7-bit text was read with: "language: Turkish (locking shift), Turkish (single
+// shift)", and "locking_shift" and "single_shift" in JSON.
+void AddLanguage(std::vector<Field>* f, sms::ShiftTables tables) {
+    std::string plain;
+    for (int single = 0; single < 2; ++single) {
+        int id = single ? tables.single : tables.locking;
+        if (id < 0) continue;
+        const char* name = sms::LanguageName(id);
+        std::string kind = single ? "single shift" : "locking shift", value = name ? name : "reserved identifier " + Num(id);
+        std::string note = name ? "" : ", read with the default table";
+        Add(f, "", single ? "single_shift" : "locking_shift", value + note);
+        plain += (plain.empty() ? "" : ", ") + value + " (" + kind + ")" + note;
+    }
+    if (!plain.empty()) Add(f, "language", "", plain);
+}
+
+// An element that named the tables, shown as the language rather than as hex.
+bool ReadAsTables(const sms::HeaderElement& e, sms::ShiftTables tables) {
+    return e.data.size() == 1 && ((e.id == 0x24 && tables.single >= 0) || (e.id == 0x25 && tables.locking >= 0));
+}
+
+// A number with its meaning: "C0 (SC busy)" in plain output, both apart in JSON.
+void AddCoded(std::vector<Field>* f, const std::string& label, const std::string& key, int value, const char* text) {
+    Add(f, label, "", Hex2(value) + " (" + text + ")");
+    Add(f, "", key, Num(value), true);
+    Add(f, "", key + "_text", text);
+}
+
 std::vector<Field> Fields(const Message& m, const Joined* joined) {
     std::vector<Field> f;
-    Add(&f, "type", "type", sms::TypeName(m.type));
+    MessageType t = m.type;
+    bool report = t == MessageType::DeliverReport || t == MessageType::SubmitReport;
+    Add(&f, "type", "type", sms::TypeName(t));
     if (m.hasSmsc) Add(&f, "smsc", "smsc", m.smsc.text);
-    const char* role = m.type == MessageType::Deliver ? "from" : m.type == MessageType::Submit ? "to" : "recipient";
-    Add(&f, role, role, m.address.text);
-    Add(&f, "", std::string(role) + "_type", AddressKind(m.address));
-    if (m.reference >= 0) Add(&f, "reference", "reference", Num(m.reference), true);
-    if (m.type != MessageType::Submit) Add(&f, "timestamp", "timestamp", m.time.Iso());
-    if (m.type == MessageType::StatusReport) {
-        Add(&f, "discharge time", "discharge_time", m.discharge.Iso());
-        Add(&f, "status", "", Hex2(m.status) + " (" + StatusText(m.status) + ")");
-        Add(&f, "", "status", Num(m.status), true);
-        Add(&f, "", "status_text", StatusText(m.status));
+    const char* role = t == MessageType::Deliver ? "from" : t == MessageType::StatusReport ? "recipient" : "to";
+    if (!report) {
+        Add(&f, role, role, m.address.text);
+        Add(&f, "", std::string(role) + "_type", AddressKind(m.address));
     }
-    if (m.validityFormat == 2) Add(&f, "validity", "validity", sms::DurationText(m.validity));
-    if (m.validityFormat == 3) Add(&f, "validity", "validity", "until " + m.validUntil.Iso());
-    if (m.validityFormat == 1) Add(&f, "validity", "validity", "enhanced " + sms::Hex(m.validityEnhanced));
-    if (m.type != MessageType::StatusReport && (m.firstOctet & 0x20))
-        Add(&f, "status report", "status_report", m.type == MessageType::Submit ? "requested" : "will be returned");
+    if (m.reference >= 0) Add(&f, "reference", "reference", Num(m.reference), true);
+    if (report) Add(&f, "form", "form", m.failureCause >= 0 ? "RP-ERROR" : "RP-ACK");
+    if (m.failureCause >= 0) AddCoded(&f, "failure cause", "failure_cause", m.failureCause, CauseText(m.failureCause));
+    if (t == MessageType::Deliver || t == MessageType::StatusReport || t == MessageType::SubmitReport)
+        Add(&f, "timestamp", "timestamp", m.time.Iso());
+    if (t == MessageType::StatusReport) {
+        Add(&f, "discharge time", "discharge_time", m.discharge.Iso());
+        AddCoded(&f, "status", "status", m.status, StatusText(m.status));
+        Add(&f, "qualifier", "qualifier", m.firstOctet & sms::TP_SRQ ? "SMS-COMMAND" : "SMS-SUBMIT");
+    }
+    if (t == MessageType::Command) {
+        AddCoded(&f, "command", "command", m.commandType, CommandText(m.commandType));
+        Add(&f, "message number", "message_number", Num(m.messageNumber), true);
+        Add(&f, "command data", "command_data", sms::Hex(m.commandData));
+    }
+    if (m.validityFormat == sms::VPF_RELATIVE) Add(&f, "validity", "validity", sms::DurationText(m.validity));
+    if (m.validityFormat == sms::VPF_ABSOLUTE) Add(&f, "validity", "validity", "until " + m.validUntil.Iso());
+    if (m.validityFormat == sms::VPF_ENHANCED)
+        Add(&f, "validity", "validity", "enhanced " + sms::Hex(m.validityEnhanced));
+    if ((t == MessageType::Deliver || t == MessageType::Submit || t == MessageType::Command) &&
+        (m.firstOctet & sms::TP_SRR))
+        Add(&f, "status report", "status_report", t == MessageType::Deliver ? "will be returned" : "requested");
+    if ((t == MessageType::Deliver || t == MessageType::Submit) && (m.firstOctet & sms::TP_RP))
+        Add(&f, "reply path", "reply_path", "true", true);
+    if (t == MessageType::Submit && (m.firstOctet & sms::TP_RD))
+        Add(&f, "reject duplicates", "reject_duplicates", "true", true);
     if (m.hasPid && m.pid != 0) Add(&f, "protocol identifier", "pid", Num(m.pid), true);
     if (m.HasUserData() || m.hasDcs) {
         Add(&f, "coding", "coding", sms::CodingName(m.coding));
@@ -148,8 +254,9 @@ std::vector<Field> Fields(const Message& m, const Joined* joined) {
         Add(&f, "destination port", "destination_port", Num(m.destPort), true);
         Add(&f, "source port", "source_port", Num(m.sourcePort), true);
     }
+    AddLanguage(&f, m.shift);
     for (const sms::HeaderElement& e : m.header)
-        if (e.id != 0 && e.id != 8 && e.id != 4 && e.id != 5)
+        if (e.id != 0 && e.id != 8 && e.id != 4 && e.id != 5 && !ReadAsTables(e, m.shift))
             Add(&f, "header element " + Hex2(e.id), "header_" + Hex2(e.id), sms::Hex(e.data));
     if (m.HasUserData()) {
         if (m.coding == sms::Coding::Gsm7 || m.coding == sms::Coding::Ucs2) Add(&f, "text", "text", m.text);
@@ -214,20 +321,58 @@ Message Join(const std::vector<const Message*>& parts) {
         m.text += p->text;
     }
     // Joined before decoding: an escape or a surrogate pair split by the sender stays one character.
-    if (sameCoding && m.coding == sms::Coding::Gsm7) m.text = sms::SeptetsToUtf8(m.septets);
+    if (sameCoding && m.coding == sms::Coding::Gsm7) {
+        std::vector<sms::SeptetPart> septets;  // each part with the tables its own header names
+        for (const Message* p : parts) septets.push_back({&p->septets, p->shift});
+        m.text = sms::JoinedSeptetsToUtf8(septets);
+    }
     if (sameCoding && m.coding == sms::Coding::Ucs2) m.text = sms::Utf16ToUtf8(m.units);
     return m;
 }
 
 }  // namespace
 
-int SubmitCommand(const std::vector<std::string>& args, FILE* in) {
+namespace {
+
+// A whole number from `least` to `most`, decimal or with 0x in hex.
+bool ReadNumber(const std::string& s, long least, long most, long* out) {
+    bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+    const char* digits = hex ? "0123456789abcdefABCDEF" : "0123456789";
+    if (s.size() == (hex ? 2u : 0u) || s.size() > 12 || s.find_first_not_of(digits, hex ? 2 : 0) != std::string::npos)
+        return false;
+    *out = strtol(s.c_str(), nullptr, hex ? 16 : 10);
+    return *out >= least && *out <= most;
+}
+
+// "DEST" or "DEST:SRC", ports 0 to 65535.
+bool ReadPorts(const std::string& s, sms::SubmitOptions* o) {
+    size_t colon = s.find(':');
+    long dest, source = -1;
+    if (!ReadNumber(s.substr(0, colon), 0, 65535, &dest)) return false;
+    if (colon != std::string::npos && !ReadNumber(s.substr(colon + 1), 0, 65535, &source)) return false;
+    o->destPort = static_cast<int>(dest);
+    o->sourcePort = static_cast<int>(source);
+    return true;
+}
+
+}  // namespace
+
+int SubmitCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE* err) {
     sms::SubmitOptions o;
-    std::string text, value;
-    bool haveText = false, endOfOptions = false, haveTo = false;
+    std::string text, value, why, data;
+    bool haveText = false, endOfOptions = false, haveTo = false, haveData = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         bool missing = false;
+        std::string bad;  // the usage error of a bad value
+        // An option that takes a whole number from 0 to `most`.
+        auto number = [&](const char* name, int* target, long most, const char* what) {
+            long n = 0;
+            if (!TakeValue(args, &i, name, &value, &missing)) return false;
+            if (!missing && !ReadNumber(value, 0, most, &n)) bad = std::string(name) + " '" + value + "': give " + what;
+            *target = static_cast<int>(n);
+            return true;
+        };
         if (endOfOptions || a.size() < 2 || a[0] != '-') {
             text += (haveText ? " " : "") + a;
             haveText = true;
@@ -235,30 +380,60 @@ int SubmitCommand(const std::vector<std::string>& args, FILE* in) {
             endOfOptions = true;
         } else if (TakeValue(args, &i, "--to", &o.to, &missing)) {
             haveTo = true;
+            if (!missing && !sms::RecipientFromText(o.to, &value, &why)) bad = "--to '" + o.to + "': " + why;
         } else if (TakeValue(args, &i, "--smsc", &o.smsc, &missing)) {
+            if (!missing && !sms::RecipientFromText(o.smsc, &value, &why)) bad = "--smsc '" + o.smsc + "': " + why;
+            else if (!missing && value.find_first_not_of("+0123456789*#") != std::string::npos)
+                bad = "--smsc '" + o.smsc + "': give a number, not a name";
         } else if (TakeValue(args, &i, "--validity", &value, &missing)) {
-            if (!missing && !sms::ValidityFromDuration(value, &o.validity))
-                return UsageError("--validity '" + value + "': give minutes, hours, days or weeks such as 30m, 12h, 7d, "
-                             "5w (up to 63w)");
-        } else if (TakeValue(args, &i, "--ref", &value, &missing)) {
-            char* end = nullptr;
-            long ref = strtol(value.c_str(), &end, 10);
-            if (!missing && (value.empty() || *end || ref < 0 || ref > 255))
-                return UsageError("--ref '" + value + "': give a number from 0 to 255");
-            o.ref = static_cast<int>(ref);
+            sms::Timestamp until;
+            bool absolute = value.find('T') != std::string::npos;
+            if (absolute && sms::TimestampFromIso(value, &until, &why)) o.validUntil = until;
+            else if (absolute) bad = "--validity '" + value + "': " + why;
+            else if (!missing && !sms::ValidityFromDuration(value, &o.validity))
+                bad = "--validity '" + value + "': give minutes, hours, days or weeks such as 30m, 12h, 7d, 5w (up to "
+                      "63w), or a time such as 2026-12-24T18:00+01:00";
+        } else if (TakeValue(args, &i, "--lang", &value, &missing)) {
+            o.language = sms::LanguageFromCode(value);
+            if (!missing && o.language < 0) bad = "--lang '" + value + "': give auto or one of " + sms::kLanguageCodes;
+        } else if (number("--ref", &o.ref, 255, "a number from 0 to 255") ||
+                   number("--pid", &o.pid, 255, "a number from 0 to 255") ||
+                   number("--class", &o.messageClass, 3, "a class from 0 to 3")) {
+        } else if (TakeValue(args, &i, "--port", &value, &missing)) {
+            if (!missing && !ReadPorts(value, &o))
+                bad = "--port '" + value + "': give DEST or DEST:SRC, each 0 to 65535";
+        } else if (TakeValue(args, &i, "--data", &value, &missing)) {
+            sms::Bytes octets;
+            sms::ParseError e;
+            if (!missing && !sms::ParseHex(value, &octets, &e))
+                bad = "--data: character " + Num(static_cast<long>(e.offset + 1)) + ": " + e.what;
+            data.assign(octets.begin(), octets.end());
+            haveData = o.data8 = true;
         } else if (a == "--report") {
             o.report = true;
         } else if (a == "--flash") {
             o.flash = true;
         } else if (a == "--ucs2") {
             o.ucs2 = true;
+        } else if (a == "--reply-path") {
+            o.replyPath = true;
+        } else if (a == "--reject-duplicates") {
+            o.rejectDuplicates = true;
+        } else if (a == "--no-smsc") {
+            o.noSmsc = true;
         } else {
-            return UsageError("unknown option '" + a + "'");
+            return UsageError("unknown option '" + a + "'", err);
         }
-        if (missing) return UsageError("option '" + a + "' needs a value");
+        if (missing) return UsageError("option '" + a + "' needs a value", err);
+        if (!bad.empty()) return UsageError(bad, err);
     }
-    if (!haveTo) return UsageError("submit needs --to NUMBER");
-    if (!haveText) {
+    if (!haveTo) return UsageError("submit needs --to NUMBER", err);
+    if (haveData && (haveText || o.ucs2)) return UsageError("--data sends octets: give no TEXT and no --ucs2", err);
+    if (o.flash && o.messageClass > 0) return UsageError("--flash is class 0: give one of --flash and --class", err);
+    if (o.noSmsc && !o.smsc.empty()) return UsageError("give one of --smsc and --no-smsc", err);
+    if (haveData) {
+        text = data;
+    } else if (!haveText) {
         text = ReadAll(in);
         if (!text.empty() && text.back() == '\n') text.pop_back();
         if (!text.empty() && text.back() == '\r') text.pop_back();
@@ -266,21 +441,32 @@ int SubmitCommand(const std::vector<std::string>& args, FILE* in) {
     std::vector<sms::SubmitPdu> pdus;
     std::string error;
     if (!sms::BuildSubmit(text, o, &pdus, &error)) {
-        fprintf(stderr, "smspdu: %s\n", error.c_str());
+        fprintf(err, "smspdu: %s\n", error.c_str());
         return 1;
     }
-    for (const sms::SubmitPdu& p : pdus) printf("%s %zu\n", sms::Hex(p.octets).c_str(), p.tpduLength);
-    return fflush(stdout) == 0 ? 0 : 1;
+    for (const sms::SubmitPdu& p : pdus) fprintf(out, "%s %zu\n", sms::Hex(p.octets).c_str(), p.tpduLength);
+    return fflush(out) == 0 ? 0 : 1;
 }
 
-int ParseCommand(const std::vector<std::string>& args, FILE* in) {
+int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE* err) {
     bool withSmsc = true, json = false, join = false, fromArgs = false;
-    std::vector<std::pair<std::string, std::string>> inputs;  // (where, hex)
-    for (const std::string& a : args) {
+    std::optional<MessageType> kind;
+    std::vector<std::pair<std::string, std::string>> inputs;  // (where, line)
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        std::string name;
+        bool missing = false;
+        MessageType k;
         if (a == "--no-smsc") withSmsc = false;
         else if (a == "--json") json = true;
         else if (a == "--join") join = true;
-        else if (a.size() > 1 && a[0] == '-') return UsageError("unknown option '" + a + "'");
+        else if (TakeValue(args, &i, "--kind", &name, &missing)) {
+            if (missing) return UsageError("option '" + a + "' needs a value", err);
+            if (!sms::KindFromName(name, &k))
+                return UsageError("--kind '" + name + "': give deliver, submit, status-report, deliver-report, "
+                                  "submit-report or command", err);
+            kind = k;
+        } else if (a.size() > 1 && a[0] == '-') return UsageError("unknown option '" + a + "'", err);
         else inputs.emplace_back("argument " + Num(static_cast<long>(inputs.size() + 1)), a);
         fromArgs = fromArgs || inputs.size() > 0;
     }
@@ -290,34 +476,52 @@ int ParseCommand(const std::vector<std::string>& args, FILE* in) {
         while (start < all.size()) {
             size_t end = all.find('\n', start);
             if (end == std::string::npos) end = all.size();
-            std::string s = all.substr(start, end - start);
+            inputs.emplace_back("line " + Num(static_cast<long>(++line)), all.substr(start, end - start));
             start = end + 1;
-            ++line;
-            size_t a = s.find_first_not_of(" \t\r"), b = s.find_last_not_of(" \t\r");
-            if (a == std::string::npos) continue;
-            s = s.substr(a, b - a + 1);
-            if (s == "OK" || s[0] == '+' || s.compare(0, 2, "AT") == 0) continue;  // modem responses and echo
-            inputs.emplace_back("line " + Num(static_cast<long>(line)), s);
         }
     }
     int status = 0;
     bool printed = false;
     std::vector<Message> messages;
+    int length = -1;  // the TPDU length the modem gave for the next PDU
+    std::string lengthFrom;
     for (const auto& input : inputs) {
+        sms::ModemLine line = sms::ReadModemLine(input.second);
         sms::Bytes pdu;
         sms::ParseError e;
         Message m;
-        if (!sms::ParseHex(input.second, &pdu, &e)) {
-            fprintf(stderr, "smspdu: %s: character %zu: %s\n", input.first.c_str(), e.offset + 1, e.what.c_str());
+        if (line.kind == sms::ModemLine::Length) {
+            length = line.length;
+            lengthFrom = line.command;
+            continue;
+        }
+        if (line.kind == sms::ModemLine::Other) continue;
+        bool framed = length >= 0 && line.kind == sms::ModemLine::Pdu;
+        size_t framedLength = static_cast<size_t>(length);
+        length = -1;
+        bool read = false;
+        if (!sms::ParseHex(line.hex, &pdu, &e)) {
+            fprintf(err, "smspdu: %s: character %zu: %s\n", input.first.c_str(), e.offset + 1, e.what.c_str());
             status = 1;
-        } else if (!sms::ParsePdu(pdu, withSmsc, &m, &e)) {
-            fprintf(stderr, "smspdu: %s: octet %zu: %s\n", input.first.c_str(), e.offset, e.what.c_str());
+            continue;
+        }
+        if (line.kind == sms::ModemLine::SendResult) {
+            // The acknowledgement of AT+CMGS: an RP-ACK's report, its message reference on the line (27.005 3.5.1).
+            read = sms::ParsePdu(pdu, false, &m, &e, MessageType::SubmitReport);
+            m.reference = line.reference;
+        } else if (framed) {
+            read = sms::ParseFramedPdu(pdu, framedLength, lengthFrom, &m, &e, kind);
+        } else {
+            read = sms::ParsePdu(pdu, withSmsc, &m, &e, kind);
+        }
+        if (!read) {
+            fprintf(err, "smspdu: %s: octet %zu: %s\n", input.first.c_str(), e.offset, e.what.c_str());
             status = 1;
         } else if (join) {
             messages.push_back(m);
         } else {
-            std::string out = Render(Fields(m, nullptr), json);
-            printf("%s%s", !json && printed ? "\n" : "", out.c_str());
+            std::string text = Render(Fields(m, nullptr), json);
+            fprintf(out, "%s%s", !json && printed ? "\n" : "", text.c_str());
             printed = true;
         }
     }
@@ -341,9 +545,9 @@ int ParseCommand(const std::vector<std::string>& args, FILE* in) {
         }
         bool first = true;
         for (const std::vector<size_t>* g : order) {
-            std::string out;
+            std::string text;
             if (messages[(*g)[0]].concatRef < 0) {
-                out = Render(Fields(messages[(*g)[0]], nullptr), json);
+                text = Render(Fields(messages[(*g)[0]], nullptr), json);
             } else {
                 std::map<int, const Message*> byPart;  // a repeated part counts once
                 for (size_t i : *g) byPart.emplace(messages[i].part, &messages[i]);
@@ -354,12 +558,12 @@ int ParseCommand(const std::vector<std::string>& args, FILE* in) {
                     parts.push_back(p.second);
                     joined.present.push_back(p.first);
                 }
-                out = Render(Fields(Join(parts), &joined), json);
+                text = Render(Fields(Join(parts), &joined), json);
             }
-            printf("%s%s", !json && !first ? "\n" : "", out.c_str());
+            fprintf(out, "%s%s", !json && !first ? "\n" : "", text.c_str());
             first = false;
         }
     }
-    if (fflush(stdout) != 0) return 1;
+    if (fflush(out) != 0) return 1;
     return status;
 }

@@ -4,15 +4,16 @@
 #include <string>
 #include <vector>
 
-// `args` are the arguments after the command name. Exit codes: 0 done,
-// 1 bad input (a message on standard error), 2 bad usage.
-int SubmitCommand(const std::vector<std::string>& args, FILE* in);
-int ParseCommand(const std::vector<std::string>& args, FILE* in);
+// `args` are the arguments after the command name; `in`, `out` and `err`
+// stand for standard input, output and error. Exit codes: 0 done, 1 bad input
+// (a message on `err`), 2 bad usage.
+int SubmitCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE* err);
+int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE* err);
 
 extern const char kSmsUsageLines[];  // the usage lines of the two commands
 extern const char kSmsHelp[];        // what they do and their options
 
 // Shared by every command: a usage error on standard error (exit code 2),
 // and the whole of a stream.
-int UsageError(const std::string& message);
+int UsageError(const std::string& message, FILE* err = stderr);
 std::string ReadAll(FILE* in);

@@ -6,19 +6,12 @@
 #include <sstream>
 
 #include "codec/codec_test_support.h"
-#include "runtime/strings_test_support.h"
+#include "runtime/runtime_test_support.h"
 
 namespace {
 
 using model::Std;
-
-// Every test gives back all it takes.
-class Codec : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { ProgramHeapInit(), StringRuntimeInit(), ArrayRuntimeInit(); }
-    void TearDown() override { EXPECT_EQ(model::Holding(), before_); }
-    decltype(model::Holding()) before_ = model::Holding();
-};
+using Codec = RuntimeTest;
 
 StrArg A(const std::string& s) { return StrArg(s.data(), s.size()); }
 std::string Unhex(const std::string& hex) {  // "-" is empty
@@ -55,9 +48,10 @@ TEST_F(Codec, Vectors) {
         std::istringstream(line) >> a >> b >> c, ++count;
         std::string text = a == "<" ? Unhex(c) : Unhex(a), pdu = a == "<" ? Unhex(b) : b == "-" ? "" : b;
         std::string want = a == "<" ? ref::Encode(text) : pdu;  // the converter, the reference
-        EXPECT_EQ(Std(TextToPdu(A(text))) + " " + ref::Encode(text), want + " " + want) << line;
-        EXPECT_EQ(Std(PduToText(A(pdu))) + " " + ref::Decode(pdu), ref::Mapped(text) + " " + ref::Mapped(text))
-            << line;
+        EXPECT_EQ(Std(TextToPdu(A(text))), want) << "converter: " << line;
+        EXPECT_EQ(ref::Encode(text), want) << "reference: " << line;
+        EXPECT_EQ(Std(PduToText(A(pdu))), ref::Mapped(text)) << "converter: " << line;
+        EXPECT_EQ(ref::Decode(pdu), ref::Mapped(text)) << "reference: " << line;
     }
     EXPECT_GE(count, 60) << SMS_VECTORS;
 }
@@ -65,10 +59,13 @@ TEST_F(Codec, Vectors) {
 // The helpers outside the converter's range (the vectors cover the rest): more digits than
 // the width, bit strings too long or short (missing digits read as 0), one hex digit, no text.
 TEST_F(Codec, HelpersAtTheirEdges) {
-    std::string got = Std(ToBinary7(511) + " " + ToBinary4(127) + " " + SwapPair("C"));
-    for (const char* bits : {"111111111", "10", ""})
-        got += " " + std::to_string(Binary7ToInt(bits) * 100 + Binary4ToInt(bits));
-    EXPECT_EQ(got + " " + std::to_string(LatinToGsm(nullptr)), "111111111 1111111 CC 12715 6408 0 0");
+    EXPECT_EQ(Std(ToBinary7(511)), "111111111");
+    EXPECT_EQ(Std(ToBinary4(127)), "1111111");
+    EXPECT_EQ(Std(SwapPair("C")), "CC");
+    const struct { const char* bits; int16_t seven, four; } values[] = {{"111111111", 127, 15}, {"10", 64, 8}, {"", 0, 0}};
+    for (const auto& v : values) EXPECT_EQ(Binary7ToInt(v.bits), v.seven) << v.bits;
+    for (const auto& v : values) EXPECT_EQ(Binary4ToInt(v.bits), v.four) << v.bits;
+    EXPECT_EQ(LatinToGsm(nullptr), 0);
 }
 
 }  // namespace

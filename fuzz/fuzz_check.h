@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "runtime/arrays.h"
+#include "runtime/runtime.h"
 
 #define FUZZ_CHECK(cond) ((cond) ? (void)0 : (fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #cond), abort()))
 
 inline void FuzzRuntimeInit() {
-    [[maybe_unused]] static bool ready = (ProgramHeapInit(), StringRuntimeInit(), ArrayRuntimeInit(), true);
+    [[maybe_unused]] static bool ready = (RuntimeInit(), true);
 }
 
 struct FuzzInput {

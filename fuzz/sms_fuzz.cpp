@@ -1,7 +1,10 @@
-// The first byte's low bit chooses. The parser, on octets and on hex text, never reads past the data and what it
-// accepts is whole: valid UTF-8 text, a part within its count. The builder's round trip: every PDU parses back to its
-// options, its parts are numbered in order, the joined text is the text given; text not UTF-8 is refused.
+// The first byte's low bit chooses. The parser, on octets (as any kind, or framed by a modem's length) and on hex text
+// or modem lines, never reads past the data and what it accepts is whole: valid UTF-8 text, a part within its count.
+// The builder's round trip, also with national language tables: every PDU parses back to its options, its parts are
+// numbered in order, the joined text or data is what was given; text not UTF-8 is refused.
 #include "fuzz/fuzz_check.h"
+#include "sms/modem.h"
+#include "sms/national_tables.h"
 #include "sms/pdu.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -13,32 +16,61 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t bad;
     sms::Bytes octets;
     if (flags & 1) {
-        if (sms::ParsePdu(sms::Bytes(data + in.pos, data + size), flags & 2, &m, &e))
+        std::optional<sms::MessageType> kind;
+        if (flags & 4) kind = static_cast<sms::MessageType>((flags >> 3) % 6);
+        size_t length = flags & 64 ? in.Byte() : 0;
+        sms::Bytes pdu(data + in.pos, data + size);
+        bool read = flags & 64 ? sms::ParseFramedPdu(pdu, length, "+CMT", &m, &e, kind)
+                               : sms::ParsePdu(pdu, flags & 2, &m, &e, kind);
+        if (read)
             FUZZ_CHECK(sms::DecodeUtf8(m.text, &chars, &bad) && sms::DecodeUtf8(m.address.text, &chars, &bad) &&
-                       (m.concatRef < 0 || (m.part >= 1 && m.part <= m.parts)));
+                       (m.concatRef < 0 || (m.part >= 1 && m.part <= m.parts)) && (!kind || m.type == *kind));
         else
             FUZZ_CHECK(e.offset < size && !e.what.empty());
-        if (sms::ParseHex(in.Rest(), &octets, &e)) sms::ParsePdu(octets, true, &m, &e);
-        else FUZZ_CHECK(e.offset < size);
+        sms::ModemLine line = sms::ReadModemLine(in.Rest());
+        if (sms::ParseHex(line.hex, &octets, &e)) sms::ParsePdu(octets, true, &m, &e);
+        else FUZZ_CHECK(e.offset <= line.hex.size());
         return 0;
     }
-    int more = in.Byte();
-    sms::SubmitOptions o{more & 32 ? "+" : "", more & 64 ? "+4917" : "", (flags & 2) != 0, (flags & 4) != 0,
-                         (flags & 8) != 0, flags & 16 ? in.Byte() : -1, flags & 32 ? in.Byte() : -1};
+    int more = in.Byte(), extra = more & 128 ? in.Byte() : 0, dest = extra & 2 ? static_cast<int>(in.Bytes(2)) : -1;
+    sms::SubmitOptions o{.to = more & 32 ? "+" : "", .smsc = more & 64 ? "+4917" : "", .report = (flags & 2) != 0,
+                         .flash = (flags & 4) != 0, .ucs2 = (flags & 8) != 0, .validity = flags & 16 ? in.Byte() : -1,
+                         .ref = flags & 32 ? in.Byte() : -1, .data8 = (extra & 1) != 0, .destPort = dest,
+                         .sourcePort = dest >= 0 && extra & 4 ? static_cast<int>(in.Bytes(2)) : -1,
+                         .pid = extra & 8 ? in.Byte() : 0, .messageClass = extra & 16 ? in.Byte() % 4 : -1,
+                         .replyPath = (extra & 32) != 0, .rejectDuplicates = (extra & 64) != 0,
+                         .noSmsc = (extra & 128) != 0};
+    if (flags & 128)
+        o.validUntil = sms::Timestamp{1990 + in.Byte() % 100, 1 + in.Byte() % 12, 1 + in.Byte() % 28, in.Byte() % 24,
+                                      in.Byte() % 60, in.Byte() % 60, in.Byte() % 159 - 79};
     for (int n = 1 + (more & 31) % 20; n > 0; --n) o.to += static_cast<char>('0' + in.Byte() % 10);
     if (flags & 64) o.to = "Shop " + std::to_string(in.Byte());
+    if (more & 128) o.language = in.Byte() % sms::kNationalTableCount;  // kAnyLanguage or one language
     std::string text = in.Rest(), error, joined;
     std::vector<sms::SubmitPdu> pdus;
-    bool utf8 = sms::DecodeUtf8(text, &chars, &bad), ucs2 = o.ucs2 || !sms::ToSeptets(chars, &octets);
+    bool utf8 = o.data8 || sms::DecodeUtf8(text, &chars, &bad);
+    // Whether some tables carry the text does not depend on the room a part has; which ones send it best does.
+    sms::ShiftTables tables, first;
+    auto room = [](sms::ShiftTables, bool) { return size_t{160}; };
+    bool gsm = o.language < 0 ? sms::ToSeptets(chars, &octets) : sms::ChooseTables(chars, o.language, room, &tables);
+    sms::Coding coding = o.data8 ? sms::Coding::Data8 : o.ucs2 || !gsm ? sms::Coding::Ucs2 : sms::Coding::Gsm7;
     FUZZ_CHECK(sms::BuildSubmit(text, o, &pdus, &error) == utf8 || size > 17000);  // or over 255 parts
     for (int i = 0, n = static_cast<int>(pdus.size()); i < n; ++i) {
-        FUZZ_CHECK(sms::ParsePdu(pdus[i].octets, true, &m, &e) && m.type == sms::MessageType::Submit &&
-                   m.address.text == o.to && m.smsc.text == o.smsc && ((m.firstOctet & 0x20) != 0) == o.report &&
-                   m.messageClass == (o.flash ? 0 : -1) && m.coding == (ucs2 ? sms::Coding::Ucs2 : sms::Coding::Gsm7) &&
-                   m.validityFormat == (o.validity >= 0 ? 2 : 0) && (o.validity < 0 || m.validity == o.validity) &&
-                   pdus[i].tpduLength == pdus[i].octets.size() - (o.smsc.empty() ? 1 : 4));
+        FUZZ_CHECK(sms::ParsePdu(pdus[i].octets, !o.noSmsc, &m, &e) && m.type == sms::MessageType::Submit &&
+                   m.address.text == o.to && m.smsc.text == (o.noSmsc ? "" : o.smsc) &&
+                   ((m.firstOctet & sms::TP_SRR) != 0) == o.report && ((m.firstOctet & sms::TP_RP) != 0) == o.replyPath &&
+                   ((m.firstOctet & sms::TP_RD) != 0) == o.rejectDuplicates && m.pid == o.pid &&
+                   m.messageClass == (o.flash ? 0 : o.messageClass) && m.coding == coding &&
+                   m.destPort == o.destPort && m.sourcePort == (o.sourcePort >= 0 ? o.sourcePort : o.destPort) &&
+                   (o.validUntil ? m.validityFormat == sms::VPF_ABSOLUTE && m.validUntil.Iso() == o.validUntil->Iso()
+                                 : m.validityFormat == (o.validity >= 0 ? sms::VPF_RELATIVE : sms::VPF_NONE)) &&
+                   (o.validUntil || o.validity < 0 || m.validity == o.validity) &&
+                   (coding == sms::Coding::Gsm7 && o.language >= 0 || (m.shift.locking < 0 && m.shift.single < 0)) &&
+                   pdus[i].tpduLength == pdus[i].octets.size() - (o.noSmsc ? 0 : o.smsc.empty() ? 1 : 4));
+        if (i == 0) first = m.shift;
+        FUZZ_CHECK(m.shift.locking == first.locking && m.shift.single == first.single);  // every part names the same
         FUZZ_CHECK(n == 1 ? m.concatRef < 0 : m.part == i + 1 && m.parts == n && (o.ref < 0 || m.concatRef == o.ref));
-        joined += m.text;
+        joined += o.data8 ? std::string(m.data.begin(), m.data.end()) : m.text;
     }
     FUZZ_CHECK(!utf8 || joined == text);
     return 0;

@@ -2,24 +2,24 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/strings_test_support.h"
+#include <tuple>
+#include <vector>
+
+#include "runtime/runtime_test_support.h"
 
 namespace {
 
-// Every test gives back all it takes.
-class Arrays : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { ProgramHeapInit(), StringRuntimeInit(), ArrayRuntimeInit(); }
-    void TearDown() override { EXPECT_EQ(model::Holding(), before_); }
-    decltype(model::Holding()) before_ = model::Holding();
-};
+using Arrays = RuntimeTest;
 
-std::string Header(const void* elements) {  // dimensions, count, type, the managed fields
+// What an array's header says: dimensions, elements, type code, the managed-field list up to its end mark.
+using Header = std::tuple<intptr_t, intptr_t, intptr_t, std::vector<intptr_t>>;
+Header HeaderOf(const void* elements) {
     const ArrayHeader* h = ArrayHeaderOf(elements);
-    const intptr_t* f = h->managedFields;
-    return std::to_string(h->dimensions * 10000 + h->count * 100 + h->typeCode) +
-           (f ? " " + std::to_string(f[0] * 10 + f[1]) : "");
+    std::vector<intptr_t> fields;
+    for (const intptr_t* f = h->managedFields; f && *f != -1; ++f) fields.push_back(*f);
+    return {h->dimensions, h->count, h->typeCode, fields};
 }
+const std::vector<intptr_t> kOneString = {0};  // a string at offset 0
 
 // The upper bound N gives N + 1 elements. Dimensioning again releases the old
 // array, whose dirty block the new one may reuse: every element starts 0 or unset.
@@ -30,8 +30,9 @@ TEST_F(Arrays, UpperBoundGivesOneMoreElementAllZero) {
     numbers.Dim(5), strings.Dim(5);
     EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, std::get<1>(before_));  // the old strings are gone
     for (size_t i = 0; i < 6; ++i) EXPECT_TRUE(numbers[i] == 0 && !strings[i].IsSet()) << i;
-    EXPECT_EQ(Header(one.Elements()) + ", " + Header(numbers.Elements()) + ", " + Header(strings.Elements()),
-              "10103, 10603, 10608 -1");
+    EXPECT_EQ(HeaderOf(one.Elements()), (Header{1, 1, ARRAY_TYPE_INT16, {}}));
+    EXPECT_EQ(HeaderOf(numbers.Elements()), (Header{1, 6, ARRAY_TYPE_INT16, {}}));
+    EXPECT_EQ(HeaderOf(strings.Elements()), (Header{1, 6, ARRAY_TYPE_STRING, kOneString}));
 }
 
 // Releasing frees a string's block wherever it lies among texts held in the
@@ -54,10 +55,11 @@ TEST_F(Arrays, SeveralDimensionsAreStoredRowAfterRow) {
     void* raw = nullptr;
     intptr_t sizes[3] = {2, 3, 4};
     DimArrayMulti(3, sizeof(Str), ARRAY_TYPE_STRING, kStringElementFields, &raw, sizes);
-    std::string strides = std::to_string(sizes[0] * 100 + sizes[1] * 10 + sizes[2]);
-    EXPECT_EQ(Header(grid.Elements()) + ", " + Header(raw) + ", " + strides + ", " + grid.Elements()[6].Text() +
-                  " " + grid.Elements()[8].Text(),
-              "21208 -1, 32408 -1, 1241, seventh, and long ninth");
+    EXPECT_EQ(HeaderOf(grid.Elements()), (Header{2, 12, ARRAY_TYPE_STRING, kOneString}));
+    EXPECT_EQ(HeaderOf(raw), (Header{3, 24, ARRAY_TYPE_STRING, kOneString}));
+    EXPECT_EQ((std::vector<intptr_t>(sizes, sizes + 3)), (std::vector<intptr_t>{12, 4, 1}));  // the strides
+    EXPECT_STREQ(grid.Elements()[6].Text(), "seventh, and long");
+    EXPECT_STREQ(grid.Elements()[8].Text(), "ninth");
     ReleaseArray(raw);
     EXPECT_EQ(raw, nullptr);
     ReleaseArray(raw);

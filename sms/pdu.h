@@ -1,19 +1,45 @@
-// SMS PDUs as a GSM modem takes and gives them: the SMS-SUBMIT builder and
-// the parser for SMS-DELIVER, SMS-SUBMIT and SMS-STATUS-REPORT.
+// SMS PDUs as a GSM modem takes and gives them (3GPP TS 23.040): the
+// SMS-SUBMIT builder and the parser for every kind of TPDU.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "sms/language.h"
 #include "sms/text.h"
 
 namespace sms {
 
-enum class MessageType { Deliver, Submit, StatusReport };
+// The first octet of a TPDU (23.040 9.2.3): the message type indicator in the
+// two low bits, the other bits named by the kinds that carry them.
+constexpr int TP_MTI = 0x03;        // 9.2.3.1, a mask
+constexpr int TP_MMS = 0x04;        // 9.2.3.2 more messages to send (SMS-DELIVER, SMS-STATUS-REPORT)
+constexpr int TP_RD = 0x04;         // 9.2.3.25 reject duplicates (SMS-SUBMIT)
+constexpr int TP_LP = 0x08;         // 9.2.3.28 loop prevention (SMS-DELIVER, SMS-STATUS-REPORT)
+constexpr int TP_VPF = 0x18;        // 9.2.3.3 validity period format (SMS-SUBMIT), a mask: VPF_* << 3
+constexpr int TP_VPF_SHIFT = 3;
+constexpr int TP_SRR = 0x20;        // 9.2.3.5 status report request (SMS-SUBMIT, SMS-COMMAND)
+constexpr int TP_SRI = 0x20;        // 9.2.3.4 status report indication (SMS-DELIVER)
+constexpr int TP_SRQ = 0x20;        // 9.2.3.26 status report qualifier (SMS-STATUS-REPORT): on a command
+constexpr int TP_UDHI = 0x40;       // 9.2.3.23 the user data starts with a header
+constexpr int TP_RP = 0x80;         // 9.2.3.17 reply path
+constexpr int VPF_NONE = 0, VPF_ENHANCED = 1, VPF_RELATIVE = 2, VPF_ABSOLUTE = 3;
+// The parameter indicator of reports (9.2.3.27): which optional fields follow.
+// Bits 3 to 6 are reserved; the extension bit announces one more indicator octet.
+constexpr int TP_PI_PID = 0x01, TP_PI_DCS = 0x02, TP_PI_UDL = 0x04, TP_PI_EXTENSION = 0x80;
+
+// The two kinds each message type indicator names, one for each direction:
+// SMS-DELIVER and its report, SMS-SUBMIT and its report, SMS-STATUS-REPORT
+// and SMS-COMMAND (9.2.3.1).
+enum class MessageType { Deliver, Submit, StatusReport, DeliverReport, SubmitReport, Command };
 enum class Coding { Gsm7, Data8, Ucs2, Compressed };
 
 const char* TypeName(MessageType type);    // "SMS-DELIVER", ...
+// "deliver", "submit", "status-report", "deliver-report", "submit-report",
+// "command" to the kind; false for any other name.
+bool KindFromName(const std::string& name, MessageType* kind);
 const char* CodingName(Coding coding);      // "7-bit", "8-bit", "UCS-2", "compressed"
 
 struct Address {
@@ -46,19 +72,24 @@ struct Message {
     Timestamp time;         // service centre time (SMS-DELIVER, SMS-STATUS-REPORT)
     Timestamp discharge;    // SMS-STATUS-REPORT
     int status = -1;        // SMS-STATUS-REPORT
-    int validityFormat = 0; // SMS-SUBMIT: 0 none, 2 relative, 3 absolute, 1 enhanced
+    int validityFormat = VPF_NONE;  // SMS-SUBMIT: which of the fields below is there
     int validity = 0;       // the relative validity octet
     Timestamp validUntil;   // absolute validity
     Bytes validityEnhanced;
+    int failureCause = -1;  // SMS-DELIVER-REPORT, SMS-SUBMIT-REPORT: the RP-ERROR form's cause, or -1
+    int commandType = -1, messageNumber = -1;  // SMS-COMMAND
+    Bytes commandData;                         // SMS-COMMAND
     std::vector<HeaderElement> header;
     int concatRef = -1, part = 0, parts = 0;  // from a concatenation element
     int destPort = -1, sourcePort = -1;       // from a port element
+    ShiftTables shift;                        // from elements 0x24 and 0x25 of a 7-bit text
     Bytes septets;                  // 7-bit text, header and fill left out
     std::vector<uint16_t> units;    // UCS-2 text
     Bytes data;                     // 8-bit or compressed user data, header left out
     std::string text;               // the text as UTF-8 (empty for 8-bit data)
-    bool HasUserData() const { return type != MessageType::StatusReport || hasUserData; }
-    bool hasUserData = false;       // SMS-STATUS-REPORT carries its optional fields
+    // Reports carry their user data only when the parameter indicator says so; a command has none.
+    bool HasUserData() const { return type == MessageType::Deliver || type == MessageType::Submit || hasUserData; }
+    bool hasUserData = false;
     bool hasPid = false, hasDcs = false;
 };
 
@@ -69,8 +100,11 @@ struct ParseError {
 
 // Hex text to octets; spaces and tabs are ignored. Offsets count characters.
 bool ParseHex(const std::string& hex, Bytes* out, ParseError* error);
-// One PDU that starts with the SMSC field when `withSmsc`.
-bool ParsePdu(const Bytes& pdu, bool withSmsc, Message* out, ParseError* error);
+// One PDU that starts with the SMSC field when `withSmsc`, read as `kind`, or
+// without one as what its type indicator names toward or from the phone
+// (SMS-DELIVER, SMS-SUBMIT, SMS-STATUS-REPORT).
+bool ParsePdu(const Bytes& pdu, bool withSmsc, Message* out, ParseError* error,
+              std::optional<MessageType> kind = std::nullopt);
 
 std::string Hex(const Bytes& octets);
 
@@ -82,13 +116,31 @@ int ValidityMinutes(int octet);
 bool ValidityFromDuration(const std::string& duration, int* octet);
 // The duration of a relative validity octet: "5m", "12h30m", "3d", "5w".
 std::string DurationText(int octet);
+// "2026-12-24T18:00+01:00" (seconds optional, Z for UTC) to a time a PDU can
+// carry: years 1990 to 2089, a zone of whole quarter hours. False with the
+// reason in *why.
+bool TimestampFromIso(const std::string& iso, Timestamp* out, std::string* why);
+
+// A recipient as a person writes it to the number or name a PDU carries: a
+// number may have spaces, dashes, dots and parentheses between its digits,
+// and a trunk prefix "(0)" after its country code; text with a letter is a
+// name. False with the reason in *why for anything else.
+bool RecipientFromText(const std::string& written, std::string* out, std::string* why);
 
 struct SubmitOptions {
-    std::string to;        // "+4917...", "0170...", or up to 11 characters of a name
+    std::string to;        // a number or a name as RecipientFromText takes them
     std::string smsc;      // empty: the phone's default
     bool report = false, flash = false, ucs2 = false;
     int validity = -1;     // relative validity octet, or -1 for none
     int ref = -1;          // concatenation reference, or -1 to derive it from the text
+    bool data8 = false;    // the text is 8-bit data: its bytes go as they are
+    int destPort = -1, sourcePort = -1;  // application ports, or -1 (no source port: the destination port)
+    int pid = 0;           // protocol identifier (9.2.3.9)
+    int messageClass = -1; // 0 to 3, or -1 for none; flash is class 0
+    bool replyPath = false, rejectDuplicates = false;
+    std::optional<Timestamp> validUntil;  // absolute validity, instead of the relative one
+    bool noSmsc = false;   // the PDU starts with the first octet, for modems that take it so
+    int language = -1;     // national language tables for 7-bit text: -1 none, kAnyLanguage, or 1 to 13
 };
 
 struct SubmitPdu {
@@ -96,8 +148,9 @@ struct SubmitPdu {
     size_t tpduLength = 0;  // octets after the SMSC field: the length AT+CMGS takes
 };
 
-// Text as UTF-8 to one PDU, or several with a concatenation header. False
-// with a message in *error for a bad address, bad UTF-8 or more than 255 parts.
+// Text as UTF-8 (or 8-bit data) to one PDU, or several with a concatenation
+// header. False with a message in *error for a bad address, bad UTF-8 or more
+// than 255 parts.
 bool BuildSubmit(const std::string& text, const SubmitOptions& options, std::vector<SubmitPdu>* out,
                  std::string* error);
 

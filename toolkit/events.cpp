@@ -2,12 +2,13 @@
 
 #include <cstring>
 
+#include "runtime/heap.h"
+
 namespace {
 EventQueue* gQueue = nullptr;
-EventState* gState = nullptr;
+EventState* gEventState = nullptr;
 
-void InitQueue(void* record) {
-    EventQueue* queue = static_cast<EventQueue*>(record);
+void InitQueue(EventQueue* queue) {
     queue->pool = NewBlockPool(sizeof(EventRecord), 16, 256);
     // Taken and kept, so the first block exists from the start and a queue
     // that empties never hands its last block back to the heap.
@@ -16,13 +17,13 @@ void InitQueue(void* record) {
 }  // namespace
 
 EventQueue* TheEventQueue() { return gQueue; }
-EventState* TheEventState() { return gState; }
+EventState* TheEventState() { return gEventState; }
 
 // A second call starts the queue afresh in the records it already has,
 // rather than leaving them behind.
 void EventQueueInit() {
     if (!gQueue) {
-        gQueue = static_cast<EventQueue*>(NewLibraryState(sizeof(EventQueue), InitQueue));
+        gQueue = NewLibraryState<EventQueue>(InitQueue);
         return;
     }
     BlockPool* pool = gQueue->pool;
@@ -33,11 +34,11 @@ void EventQueueInit() {
 }
 
 void EventStateInit() {
-    if (!gState) {
-        gState = static_cast<EventState*>(NewLibraryState(sizeof(EventState), nullptr));
+    if (!gEventState) {
+        gEventState = NewLibraryState<EventState>();
         return;
     }
-    memset(gState, 0, sizeof *gState);
+    memset(gEventState, 0, sizeof *gEventState);
 }
 
 // Before EventQueueInit there is no queue, and nothing is queued. Code 0 is
@@ -71,7 +72,7 @@ int32_t DequeueEvent() {
     EventQueue* queue = gQueue;
     if (!queue || !queue->head) return 0;
     EventRecord* record = queue->head;
-    if (EventState* state = gState) {
+    if (EventState* state = gEventState) {
         state->pendingGadget = record->gadget;
         state->pendingWindow = record->window;
         state->pendingType = record->type;
@@ -81,4 +82,35 @@ int32_t DequeueEvent() {
     int32_t code = record->code;
     PoolFree(queue->pool, record);
     return code;
+}
+
+void NoteMessageWindow(intptr_t window) {
+    if (gEventState) gEventState->pendingWindow = window;
+}
+
+// The road of a click: the program's loop (app/main.cpp) calls NextEvent
+// (event_fetch.cpp), which fetches the button's mouse-up and dispatches it;
+// the button sends WM_COMMAND to its window, whose procedure (OnCommand in
+// window_proc.cpp) offers it to the gadget's kind, then forms the event here:
+// EVENT_GADGET, the button's number, BN_CLICKED. NextEvent makes it current;
+// the loop reads CurrentEventGadget and converts the text of the gadgets.
+void FormPendingEvent(int32_t code, intptr_t gadget, int32_t type, EventPayload* payload) {
+    EventState* state = gEventState;
+    if (!state) {
+        ReleasePayload(payload);
+        return;
+    }
+    state->pendingCode = code;
+    state->pendingGadget = gadget;
+    state->pendingType = type;
+    if (payload) {  // two payloads in one dispatch: the first is lost anyway
+        ReleasePayload(state->payload);
+        state->payload = payload;
+    }
+}
+
+void ReleasePayload(EventPayload* payload) {
+    if (!payload) return;
+    HeapGive(ProgramHeap(), payload->inner);
+    HeapGive(ProgramHeap(), payload);
 }

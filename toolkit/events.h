@@ -1,6 +1,7 @@
-// Toolkit events: the codes, the per-process EventState and the first-in
-// first-out EventQueue. Platform-free; the window procedure and NextEvent
-// (toolkit/window.h) are the Win32 side.
+// Toolkit events: the codes, the per-process EventState with the event being
+// formed, and the first-in first-out EventQueue. Platform-free: the window
+// procedure (toolkit/window_proc.h) forms and queues events through the
+// functions below, and NextEvent (toolkit/event_fetch.h) delivers them.
 #pragma once
 #include <cstdint>
 
@@ -36,13 +37,16 @@ struct EventPayload {
 typedef intptr_t (*WindowCallback)(void* window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
 // Gadget and window fields are pointer-sized: they may hold identities.
-struct EventState {
+// Only the event files write the pending fields: DequeueEvent,
+// NoteMessageWindow and FormPendingEvent here, NextEvent in event_fetch.cpp.
+struct EventState : LibraryState {
     intptr_t pendingGadget;
     intptr_t pendingWindow;   // -1 for none
     int32_t pendingType;      // -1 for none
     int32_t pendingCode;      // 0 for none
     uintptr_t messageWParam;
     intptr_t messageLParam;
+    // What NextEvent delivered last, read by CurrentEventGadget and its kin.
     intptr_t currentGadget;
     intptr_t currentWindow;
     int32_t currentType;
@@ -61,7 +65,7 @@ struct EventRecord {
     intptr_t window;
 };
 
-struct EventQueue {
+struct EventQueue : LibraryState {
     BlockPool* pool;
     EventRecord* head;   // oldest
     EventRecord* tail;   // newest
@@ -78,3 +82,14 @@ void QueueEvent(int32_t code, intptr_t gadget, intptr_t window, int32_t type);
 // The oldest code, its gadget, window and type going to the pending fields;
 // 0 when the queue is empty.
 int32_t DequeueEvent();
+
+// While NextEvent dispatches a message, the window procedure notes the
+// message's toolkit window (-1 for none) for whatever NextEvent delivers for
+// it, and may form the event NextEvent delivers: the last one formed in a
+// dispatch wins. A payload given is held until the next NextEvent call; one
+// formed before it in the same dispatch is released. Before EventStateInit
+// both do nothing, except that a payload given is released.
+void NoteMessageWindow(intptr_t window);
+void FormPendingEvent(int32_t code, intptr_t gadget, int32_t type, EventPayload* payload = nullptr);
+// Frees a payload block and the block it owns; null does nothing.
+void ReleasePayload(EventPayload* payload);

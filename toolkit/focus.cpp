@@ -6,13 +6,15 @@
 
 #include <cstring>
 
+#include "toolkit/names.h"
 #include "toolkit/window.h"
 
 namespace {
 
 bool KeyDown(int key) { return GetKeyState(key) < 0; }
 
-// A writable rich edit control takes a plain Tab as text.
+// A writable rich edit control takes a plain Tab as text. This program makes
+// no rich edit control; a general toolkit's windows may hold one.
 bool TabIsInputFor(HWND focus) {
     if (!KeyDown(VK_TAB) || KeyDown(VK_CONTROL) || KeyDown(VK_SHIFT) || KeyDown(VK_MENU)) return false;
     char name[5] = {};
@@ -65,11 +67,13 @@ HACCEL PickAccelerators(HWND activeWindow) {
     HWND focus = GetFocus();
     if (focus) {
         if (TabIsInputFor(focus)) return nullptr;
-        if (GetPropA(focus, "QV_Hotkey")) return nullptr;
+        // A control that takes key combinations (none in this program) gets
+        // Tab and shift-Tab as its input.
+        if (GetPropA(focus, PROP_HOTKEY)) return nullptr;
     }
-    intptr_t id = reinterpret_cast<intptr_t>(GetPropA(activeWindow, "QV_WindowID"));
-    if (!id) return nullptr;
-    WindowRecord* record = FindWindowRecord(id - 1);
+    const WindowNumber number = WindowNumberOf(activeWindow);
+    if (number == -1) return nullptr;
+    WindowRecord* record = FindWindowRecord(number);
     return record ? record->acceleratorTable : nullptr;
 }
 
@@ -81,7 +85,8 @@ void MoveFocus(int backward) {
         nav.current = focus;
         HWND outermost = top;
         // Outer matches override inner ones: navigation starts from a
-        // composite control, and stays inside an MDI child.
+        // composite control, and stays inside an MDI child. This program
+        // makes neither; a general toolkit's windows may hold them.
         for (HWND window = focus; window && window != outermost; window = GetParent(window)) {
             char name[50] = {};
             GetClassNameA(window, name, sizeof name);
@@ -89,7 +94,8 @@ void MoveFocus(int backward) {
                 top = window;
                 if (window == focus) nav.current = nullptr;
             } else if (std::strcmp(name, "ComboBoxEx32") == 0) {
-                if (GetWindowLongPtrA(window, GWL_STYLE) & 0x1) nav.current = window;
+                // CBS_SIMPLE, or CBS_DROPDOWNLIST which shares its bit.
+                if (GetWindowLongPtrA(window, GWL_STYLE) & CBS_SIMPLE) nav.current = window;
             } else if (std::strcmp(name, "SysIPAddress32") == 0) {
                 nav.current = window;
             }

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 // Numbers name windows, gadgets and images. A number may be an identity (the
 // address of a list entry) and so is pointer-sized.
@@ -76,6 +77,17 @@ void PoolFree(BlockPool* pool, void* element);
 void PoolClear(BlockPool* pool);
 void PoolDelete(BlockPool* pool);
 
-// A zeroed record of `size` bytes, passed to `init` when given; lives until
-// the process ends.
+// A library's state record (EventState, EventQueue, GadgetLibraryState,
+// SizingState derive from it): zeroed, made once at start-up by
+// NewLibraryState, kept until the process ends and never freed.
+struct LibraryState {};
+
+// A zeroed record of `size` bytes, passed to `init` when given.
 void* NewLibraryState(size_t size, void (*init)(void* record));
+template <typename State>
+State* NewLibraryState(void (*init)(State* state) = nullptr) {
+    static_assert(std::is_base_of<LibraryState, State>::value, "a library's state record");
+    auto* state = static_cast<State*>(NewLibraryState(sizeof(State), nullptr));
+    if (init) init(state);
+    return state;
+}

@@ -8,22 +8,27 @@
 
 namespace {
 
-SizingState* gState;
+SizingState* gSizing;
 
 // Offsets that put the cursor on a left or top side and two pixels inside a
 // right or bottom side; the same offsets map a cursor point back to a side.
 constexpr LONG kInside = 2;
 constexpr LONG kArrowStep = 10;
 
+// WM_SYSCOMMAND's wParam: the command in the high bits, the system's own use
+// in the low four, which for SC_SIZE name the edge (a WMSZ_* code).
+constexpr WPARAM kCommandBits = 0xFFF0;
+constexpr WPARAM kEdgeBits = 0xF;
+
 enum CursorShape { SHAPE_WE, SHAPE_NS, SHAPE_NWSE, SHAPE_NESW, SHAPE_ALL, SHAPE_COUNT };
 
 HCURSOR SizingCursor(CursorShape shape) {
-    static const WORD ids[SHAPE_COUNT] = {32644, 32645, 32642, 32643, 32646};
+    static const LPCSTR ids[SHAPE_COUNT] = {IDC_SIZEWE, IDC_SIZENS, IDC_SIZENWSE, IDC_SIZENESW, IDC_SIZEALL};
     static HCURSOR loaded[SHAPE_COUNT];
     if (!loaded[shape]) {
         // Shared system cursors: loaded once, never destroyed.
         loaded[shape] = static_cast<HCURSOR>(
-            LoadImageA(nullptr, MAKEINTRESOURCEA(ids[shape]), IMAGE_CURSOR, 0, 0, LR_SHARED | LR_DEFAULTSIZE));
+            LoadImageA(nullptr, ids[shape], IMAGE_CURSOR, 0, 0, LR_SHARED | LR_DEFAULTSIZE));
     }
     return loaded[shape];
 }
@@ -52,9 +57,9 @@ bool MovesBottom(int32_t edge) { return edge == WMSZ_BOTTOM || edge == WMSZ_BOTT
 // Moves the sides that belong to the edge to the screen point (x, y), each
 // side checked against the tracking sizes at once, left, right, top, bottom.
 void ApplySizingPoint(LONG x, LONG y) {
-    RECT& r = gState->rectangle;
-    const MINMAXINFO& limits = gState->limits;
-    const int32_t edge = gState->edge;
+    RECT& r = gSizing->rectangle;
+    const MINMAXINFO& limits = gSizing->limits;
+    const int32_t edge = gSizing->edge;
     if (MovesLeft(edge)) {
         r.left = edge == WMSZ_TOPLEFT ? x - kInside : x;
         ClampSide(&r.left, r.right, r.right - r.left, limits.ptMinTrackSize.x, limits.ptMaxTrackSize.x, -1);
@@ -82,8 +87,8 @@ void MoveWindowToRect(HWND window, RECT rect) {
 
 // Lets the window adjust the rectangle, then gives the window that size.
 void ShowSizingRect(HWND window) {
-    SendMessageA(window, WM_SIZING, static_cast<WPARAM>(gState->edge), reinterpret_cast<LPARAM>(&gState->rectangle));
-    MoveWindowToRect(window, gState->rectangle);
+    SendMessageA(window, WM_SIZING, static_cast<WPARAM>(gSizing->edge), reinterpret_cast<LPARAM>(&gSizing->rectangle));
+    MoveWindowToRect(window, gSizing->rectangle);
 }
 
 void SizingStep(HWND window, LONG x, LONG y) {
@@ -93,7 +98,7 @@ void SizingStep(HWND window, LONG x, LONG y) {
 }
 
 void ChooseEdge(int32_t edge, CursorShape shape, LONG x, LONG y) {
-    gState->edge = edge;
+    gSizing->edge = edge;
     PlaceSizingCursor(shape, x, y);
 }
 
@@ -103,8 +108,8 @@ void ChooseEdge(int32_t edge, CursorShape shape, LONG x, LONG y) {
 void SizingArrowKey(HWND window, WPARAM key) {
     POINT cursor;
     if (!GetCursorPos(&cursor)) return;
-    const RECT r = gState->rectangle;
-    const int32_t edge = gState->edge;
+    const RECT r = gSizing->rectangle;
+    const int32_t edge = gSizing->edge;
     switch (edge) {
     case 0:
         switch (key) {
@@ -159,7 +164,7 @@ void SizingArrowKey(HWND window, WPARAM key) {
 
 // The system's default limits, then whatever the window itself sets.
 void PrepareLimits(HWND window) {
-    MINMAXINFO& limits = gState->limits;
+    MINMAXINFO& limits = gSizing->limits;
     limits.ptReserved.x = 0;
     limits.ptReserved.y = 0;
     limits.ptMaxSize.x = GetSystemMetrics(SM_CXMAXIMIZED);
@@ -186,70 +191,70 @@ LRESULT StartSizing(HWND window, WPARAM wParam) {
     if (!SystemParametersInfoA(SPI_GETDRAGFULLWINDOWS, 0, &fullWindows, 0) || !fullWindows) {
         return NOT_HANDLED;  // the system sizes the window its own way
     }
-    gState->edge = static_cast<int32_t>(wParam & 0xF);
-    gState->active = TRUE;
-    gState->window = window;
-    GetWindowRect(window, &gState->rectangle);
+    gSizing->edge = static_cast<int32_t>(wParam & kEdgeBits);
+    gSizing->active = TRUE;
+    gSizing->window = window;
+    GetWindowRect(window, &gSizing->rectangle);
     PrepareLimits(window);
-    // Only the high bit tells whether the button is down; the low bit is
-    // its toggle state, which flips with every press.
-    if (!(GetKeyState(VK_LBUTTON) & 0x8000)) {
+    // Only the high bit (the sign) tells whether the button is down; the low
+    // bit is its toggle state, which flips with every press.
+    if (GetKeyState(VK_LBUTTON) >= 0) {
         SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
     }
     SetCapture(window);
     if (GetCapture() != window) {
         // The capture was refused (as it is to a thread that does not own
         // the window): without it nothing would ever end the sizing.
-        gState->active = FALSE;
-        gState->window = nullptr;
+        gSizing->active = FALSE;
+        gSizing->window = nullptr;
         return NOT_HANDLED;
     }
     PostMessageA(window, WM_ENTERSIZEMOVE, 0, 0);
-    if (gState->edge == 0) {
+    if (gSizing->edge == 0) {
         // Started from the window menu: the keyboard chooses the edge.
-        gState->restoreCursor = TRUE;
-        GetCursorPos(&gState->savedCursor);
+        gSizing->restoreCursor = TRUE;
+        GetCursorPos(&gSizing->savedCursor);
         SetCursor(SizingCursor(SHAPE_ALL));
     } else {
-        gState->restoreCursor = FALSE;
+        gSizing->restoreCursor = FALSE;
     }
     return 0;
 }
 
 void EndSizing(HWND window) {
     PostMessageA(window, WM_EXITSIZEMOVE, 0, 0);
-    gState->active = FALSE;
-    gState->window = nullptr;
-    if (gState->restoreCursor) {
-        SetCursorPos(gState->savedCursor.x, gState->savedCursor.y);
+    gSizing->active = FALSE;
+    gSizing->window = nullptr;
+    if (gSizing->restoreCursor) {
+        SetCursorPos(gSizing->savedCursor.x, gSizing->savedCursor.y);
     }
 }
 
 }  // namespace
 
 void SizingStateInit() {
-    gState = static_cast<SizingState*>(NewLibraryState(sizeof(SizingState), nullptr));
+    gSizing = NewLibraryState<SizingState>();
 }
 
-SizingState* TheSizingState() { return gState; }
+SizingState* TheSizingState() { return gSizing; }
 
 LRESULT LiveSizingHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!gState) return NOT_HANDLED;
-    if (!gState->active) {
-        if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_SIZE) return StartSizing(window, wParam);
+    if (!gSizing) return NOT_HANDLED;
+    if (!gSizing->active) {
+        if (message == WM_SYSCOMMAND && (wParam & kCommandBits) == SC_SIZE) return StartSizing(window, wParam);
         return NOT_HANDLED;
     }
     // The capture keeps a sizing to one window; messages of any other window
     // are none of its business.
-    if (window != gState->window) return NOT_HANDLED;
+    if (window != gSizing->window) return NOT_HANDLED;
     switch (message) {
     case WM_SYSCOMMAND:
         // A second sizing command while one runs would start the system's
         // modal sizing loop on top of this one, fighting over the capture.
-        if ((wParam & 0xFFF0) == SC_SIZE) return 0;
+        if ((wParam & kCommandBits) == SC_SIZE) return 0;
         return NOT_HANDLED;
     case WM_MOUSEMOVE: {
-        gState->restoreCursor = FALSE;
+        gSizing->restoreCursor = FALSE;
         POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
         MapWindowPoints(window, HWND_DESKTOP, &point, 1);
         ApplySizingPoint(point.x, point.y);
@@ -280,8 +285,8 @@ LRESULT LiveSizingHandler(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_NCDESTROY:
         // Destroyed while sizing: the capture goes with the window, without
         // a capture change being reported.
-        gState->active = FALSE;
-        gState->window = nullptr;
+        gSizing->active = FALSE;
+        gSizing->window = nullptr;
         return NOT_HANDLED;
     }
     return NOT_HANDLED;

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 
-struct SizingState {
+#include "toolkit/registry.h"
+
+struct SizingState : LibraryState {
     BOOL active;
     BOOL restoreCursor;
     POINT savedCursor;

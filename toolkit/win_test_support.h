@@ -1,4 +1,4 @@
-// Plumbing shared by the Windows test programs: the runtime set-up, one watchdog per program, waiting
+// Plumbing shared by the Windows test programs: one watchdog per program, waiting
 // for a condition with a bound, real input through SendInput, and the events the toolkit's fetch delivers.
 #pragma once
 
@@ -6,16 +6,13 @@
 
 #include <cstdio>
 #include <functional>
-#include <tuple>
 #include <vector>
 
-#include "runtime/arrays.h"
-#include "runtime/heap.h"
-#include "runtime/strings.h"
+#include "runtime/runtime.h"
+#include "toolkit/event_fetch.h"
+#include "toolkit/event_test_support.h"
 #include "toolkit/events.h"
 #include "toolkit/window.h"
-
-inline void StartTestRuntime() { ProgramHeapInit(), StringRuntimeInit(), ArrayRuntimeInit(); }
 
 struct WatchdogSetting { DWORD ms; const char* program; void (*beforeExit)(); };
 inline WatchdogSetting gWatchdog;
@@ -82,16 +79,7 @@ inline bool PressKey(WORD key, bool shift = false) {
     return SendInputs(inputs);
 }
 
-// One result of NextEvent; `queued` tells a queued event from one formed in the dispatch or a raw message.
-struct Event {
-    int32_t code;
-    intptr_t gadget, window;
-    int32_t type;
-    bool queued = true;
-    bool operator==(const Event& o) const {
-        return std::tie(code, gadget, window, type, queued) == std::tie(o.code, o.gadget, o.window, o.type, o.queued);
-    }
-};
+// One result of NextEvent, as an Event.
 inline Event CurrentEvent(int32_t code) {
     return {code, CurrentEventGadget(), CurrentEventWindow(), CurrentEventType(), TheEventState()->currentCode != 0};
 }

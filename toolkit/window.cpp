@@ -1,54 +1,21 @@
-// Numbered top-level windows, the window table and the event fetch.
+// Numbered top-level windows and the window table.
 #include "toolkit/window.h"
 
 #include <ole2.h>
 
-#include <cinttypes>
-#include <cstdio>
-
 #include "runtime/heap.h"
-#include "toolkit/focus.h"
-#include "toolkit/gadgets.h"
+#include "toolkit/event_fetch.h"
+#include "toolkit/gadget_target.h"
+#include "toolkit/names.h"
 #include "toolkit/sizing.h"
-#include "toolkit/window_proc.h"
+#include "toolkit/window_class.h"
 
 namespace {
 
-const char kWindowIdProperty[] = "QV_WindowID";
-const char kDropProperty[] = "QV_DropAccept";
-
 constexpr uint32_t kToolkitFlags = OPEN_CENTER_ON_SCREEN | OPEN_CENTER_ON_PARENT | OPEN_TOOL_WINDOW;
-constexpr DWORD kTitleAndBorder = WS_CAPTION;     // 0xC00000
 constexpr uint32_t kUnshownStyles = WS_MINIMIZE | WS_MAXIMIZE | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 
 ObjectTable* gWindows = nullptr;
-HICON gClassIcon = nullptr;
-HCURSOR gClassCursor = nullptr;
-
-// A platform message fetched together with an event formed during the same
-// fetch: the event is delivered first, the message by the next NextEvent.
-MSG gHeldMessage;
-bool gHolding = false;
-
-// Payloads posted by PostWindowPayload / PostGadgetPayload and not yet
-// claimed by the window procedure. The payload is the first member, so its
-// address is the block's address and freeing it frees the whole block.
-struct PostedPayload {
-    EventPayload payload;
-    PostedPayload* next;
-};
-PostedPayload* gPosted = nullptr;
-
-// Numbers of windows destroyed without CloseToolkitWindow. Their classes
-// cannot be unregistered while the window still exists (it is being
-// destroyed when we learn of it), so they go at the next open or close, or
-// at the end of the library.
-WindowNumber* gOrphans = nullptr;
-size_t gOrphanCount = 0, gOrphanCapacity = 0;
-
-void ClassName(char* name, size_t size, WindowNumber number) {
-    snprintf(name, size, "WindowClass_%" PRIdPTR, number);
-}
 
 // The entry of `number` wherever it is now: slot entries move when the slot
 // array grows (a window created while ours is being created may grow it),
@@ -58,39 +25,11 @@ WindowRecord* EntryOf(WindowNumber number, bool anyNumber) {
     return reinterpret_cast<WindowRecord*>(gWindows->slots + static_cast<size_t>(number) * gWindows->entrySize);
 }
 
-void NoteOrphanClass(WindowNumber number) {
-    if (gOrphanCount == gOrphanCapacity) {
-        gOrphanCapacity = gOrphanCapacity ? 2 * gOrphanCapacity : 8;
-        gOrphans = static_cast<WindowNumber*>(
-            HeapResize(ProgramHeap(), gOrphans, gOrphanCapacity * sizeof(WindowNumber)));
-    }
-    gOrphans[gOrphanCount++] = number;
-}
-
-// Keeps only the classes that still have a window (one in the middle of its
-// destruction); a class already gone or re-registered and unregistered since
-// is simply dropped from the list.
-void UnregisterOrphanClasses() {
-    size_t kept = 0;
-    for (size_t i = 0; i < gOrphanCount; i++) {
-        char className[48];
-        ClassName(className, sizeof className, gOrphans[i]);
-        if (!UnregisterClassA(className, ToolkitInstance()) && GetLastError() == ERROR_CLASS_HAS_WINDOWS) {
-            gOrphans[kept++] = gOrphans[i];
-        }
-    }
-    gOrphanCount = kept;
-    if (kept == 0) {
-        HeapGive(ProgramHeap(), gOrphans);
-        gOrphans = nullptr;
-        gOrphanCapacity = 0;
-    }
-}
-
-void FreePayload(EventPayload* payload) {
-    if (!payload) return;
-    HeapGive(ProgramHeap(), payload->inner);
-    HeapGive(ProgramHeap(), payload);
+// Taken from a window before it goes, so that the messages its destruction
+// sends find no toolkit window.
+void RemoveWindowProperties(HWND window) {
+    RemovePropA(window, PROP_WINDOW_ID);
+    if (RemovePropA(window, PROP_DROP_ACCEPT)) RevokeDragDrop(window);
 }
 
 // Releases what a record owns besides its window and class.
@@ -102,74 +41,6 @@ void ReleaseRecordResources(const WindowRecord& record) {
     if (record.backgroundBrush) DeleteObject(record.backgroundBrush);
 }
 
-bool PeekOne(MSG* message) {
-    return PeekMessageA(message, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD) != FALSE;
-}
-
-bool EventFormed(const EventState* state) { return state->pendingCode != 0; }
-
-// Fetches one message. Messages sent from other threads or processes are
-// handled inside the fetch itself; when one of them forms an event the fetch
-// stops there (returning whether a message was taken as well), so the event
-// is delivered by this call instead of being cleared by the next one.
-bool FetchMessage(int32_t timeout, MSG* message, const EventState* state) {
-    if (timeout < 0) {
-        for (;;) {
-            if (PeekOne(message)) return true;
-            if (EventFormed(state)) return false;
-            DWORD woke = MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-            if (EventFormed(state)) return false;
-            if (woke == WAIT_FAILED) return GetMessageA(message, nullptr, 0, 0) != -1;
-        }
-    }
-    if (PeekOne(message)) return true;
-    if (timeout == 0 || EventFormed(state)) return false;
-    DWORD woke = MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(timeout), 0x1FF);
-    if (EventFormed(state) || woke == WAIT_TIMEOUT) return false;
-    return PeekOne(message);
-}
-
-void Dispatch(MSG* message) {
-    HWND active = GetActiveWindow();
-    HACCEL table = PickAccelerators(active);
-    if (table && TranslateAcceleratorA(active, table, message)) return;
-    TranslateMessage(message);
-    DispatchMessageA(message);
-}
-
-// WM_MOVE, WM_SIZE and WM_CLOSE share their numbers with the events the
-// window procedure queues for them, so delivering the raw message as well
-// would show the caller the same code twice, the first time with the fields
-// of some earlier event.
-bool SharesEventCode(UINT message) { return message == WM_MOVE || message == WM_SIZE || message == WM_CLOSE; }
-
-void Deliver(EventState* state) {
-    state->currentGadget = state->pendingGadget;
-    state->currentWindow = state->pendingWindow;
-    state->currentType = state->pendingType;
-    state->currentCode = state->pendingCode;
-    state->currentWParam = state->messageWParam;
-    state->currentLParam = state->messageLParam;
-}
-
-int32_t DeliverQueued(EventState* state, int32_t code) {
-    state->pendingCode = code;
-    state->messageWParam = 0;
-    state->messageLParam = 0;
-    return code;
-}
-
-BOOL PostPayload(HWND window, UINT message, WPARAM wParam, void* inner) {
-    auto* posted = static_cast<PostedPayload*>(HeapTakeZeroed(ProgramHeap(), sizeof(PostedPayload)));
-    posted->payload.inner = inner;
-    posted->next = gPosted;
-    gPosted = posted;
-    if (PostMessageA(window, message, wParam, reinterpret_cast<LPARAM>(&posted->payload))) return TRUE;
-    ClaimPayload(reinterpret_cast<LPARAM>(&posted->payload));
-    FreePayload(&posted->payload);
-    return FALSE;
-}
-
 }  // namespace
 
 // --- Library -------------------------------------------------------------------
@@ -177,8 +48,7 @@ BOOL PostPayload(HWND window, UINT message, WPARAM wParam, void* inner) {
 void WindowLibraryInit() {
     gWindows = NewObjectTable(sizeof(WindowRecord), 16, CloseToolkitWindow);
     EventStateInit();
-    gClassIcon = LoadIconA(ToolkitInstance(), MAKEINTRESOURCEA(1));  // null: the default icon
-    gClassCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));     // IDC_ARROW
+    WindowClassInit();
     SizingStateInit();
 }
 
@@ -188,25 +58,25 @@ void WindowLibraryEnd() {
     WindowNumber number;
     while (NextObject(gWindows, &number)) CloseToolkitWindow(number);
     UnregisterOrphanClasses();
-    if (EventState* state = TheEventState()) {
-        FreePayload(state->payload);
-        state->payload = nullptr;
-    }
-    while (gPosted) {
-        PostedPayload* next = gPosted->next;
-        FreePayload(&gPosted->payload);
-        gPosted = next;
-    }
-    gHolding = false;
+    EventFetchEnd();
 }
 
 ObjectTable* WindowTable() { return gWindows; }
-HICON ToolkitClassIcon() { return gClassIcon; }
-HCURSOR ToolkitClassCursor() { return gClassCursor; }
 HINSTANCE ToolkitInstance() { return GetModuleHandleA(nullptr); }
 
 WindowRecord* FindWindowRecord(WindowNumber number) {
     return static_cast<WindowRecord*>(FindObject(gWindows, number));
+}
+
+WindowNumber WindowNumberOf(HWND window) {
+    return reinterpret_cast<intptr_t>(GetPropA(window, PROP_WINDOW_ID)) - 1;
+}
+
+OwnerWindow FindOwnerWindow(HWND window) {
+    for (HWND current = window; current; current = GetParent(current)) {
+        if (GetPropA(current, PROP_WINDOW_ID)) return {current, WindowNumberOf(current)};
+    }
+    return {nullptr, -1};
 }
 
 // --- Opening and closing ---------------------------------------------------------
@@ -223,31 +93,22 @@ intptr_t OpenToolkitWindow(WindowNumber number, int x, int y, int width, int hei
     if (anyNumber) number = reinterpret_cast<intptr_t>(entry);
 
     char className[48];
-    ClassName(className, sizeof className, number);
+    FormatClassName(className, sizeof className, number);
     if (!title) title = "";
-
-    WNDCLASSA windowClass = {};
-    windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = ToolkitWindowProc;
-    windowClass.hInstance = ToolkitInstance();
-    windowClass.hIcon = gClassIcon;
-    windowClass.hCursor = gClassCursor;
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    windowClass.lpszClassName = className;
-    RegisterClassA(&windowClass);  // a failure shows as a failed creation
+    RegisterWindowClass(number);
 
     const uint32_t requested = flags;
     const bool gadgetTarget = !(flags & OPEN_NO_GADGET_TARGET);
     flags &= ~static_cast<uint32_t>(OPEN_NO_GADGET_TARGET);
     if ((flags & ~static_cast<uint32_t>(OPEN_CENTER_ON_SCREEN | OPEN_CENTER_ON_PARENT | OPEN_HIDDEN)) == 0) {
-        flags |= kTitleAndBorder;
+        flags |= WS_CAPTION;
     }
     const bool hidden = flags & OPEN_HIDDEN;
     flags &= ~static_cast<uint32_t>(OPEN_HIDDEN);
     DWORD exStyle = 0;
     if (flags & OPEN_TOOL_WINDOW) {
         flags &= ~kUnshownStyles;
-        flags |= kTitleAndBorder;
+        flags |= WS_CAPTION;
         exStyle = WS_EX_TOOLWINDOW;
     }
     const DWORD style = flags & ~kToolkitFlags;
@@ -290,14 +151,14 @@ intptr_t OpenToolkitWindow(WindowNumber number, int x, int y, int width, int hei
     HWND window = CreateWindowExA(exStyle, className, title, style, x, y, outerWidth, outerHeight, parent,
                                   nullptr, ToolkitInstance(), nullptr);
     if (!window) {
-        UnregisterClassA(className, ToolkitInstance());
+        UnregisterWindowClass(number);
         ClearObjectSlot(gWindows, number);
         return 0;
     }
 
     WindowRecord* record = EntryOf(number, anyNumber);
     record->window = window;
-    SetPropA(window, kWindowIdProperty, reinterpret_cast<HANDLE>(number + 1));
+    SetPropA(window, PROP_WINDOW_ID, reinterpret_cast<HANDLE>(number + 1));
     record->minimizedOrMaximized = (style & (WS_MAXIMIZE | WS_MINIMIZE)) != 0;
     // Tab and shift-Tab, for the focus navigation.
     auto* accelerators = static_cast<ACCEL*>(HeapTakeZeroed(ProgramHeap(), 2 * sizeof(ACCEL)));
@@ -334,15 +195,12 @@ void CloseToolkitWindow(WindowNumber number) {
     HWND window = record.window;
     HWND owner = GetWindow(window, GW_OWNER);
     if (owner && !record.mdiClient) SetActiveWindow(owner);
-    RemovePropA(window, kWindowIdProperty);
-    if (RemovePropA(window, kDropProperty)) RevokeDragDrop(window);
+    RemoveWindowProperties(window);
     if (record.mdiClient) {
         SendMessageA(record.mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(window), 0);
     } else {
         DestroyWindow(window);  // also destroys the windows it owns
-        char className[48];
-        ClassName(className, sizeof className, number);
-        UnregisterClassA(className, ToolkitInstance());
+        UnregisterWindowClass(number);
         UnregisterOrphanClasses();
     }
     ReleaseRecordResources(record);
@@ -353,8 +211,7 @@ void ForgetDestroyedWindow(WindowNumber number, HWND window) {
     if (!found || found->window != window) return;
     const WindowRecord record = *found;
     ClearObjectSlot(gWindows, number);
-    RemovePropA(window, kWindowIdProperty);
-    if (RemovePropA(window, kDropProperty)) RevokeDragDrop(window);
+    RemoveWindowProperties(window);
     ReleaseRecordResources(record);
     if (!record.mdiClient) NoteOrphanClass(number);
 }
@@ -378,7 +235,7 @@ void SetWindowSizeLimits(WindowNumber number, int minWidth, int minHeight, int m
     if (!record) return;
     auto clamp = [](int value) -> uint16_t {
         if (value < 0) return 0;
-        return static_cast<uint16_t>(value > 0xFFFF ? 0xFFFF : value);
+        return static_cast<uint16_t>(value > UINT16_MAX ? UINT16_MAX : value);
     };
     record->minWidth = clamp(minWidth);
     record->minHeight = clamp(minHeight);
@@ -392,96 +249,4 @@ void SetWindowBackground(WindowNumber number, COLORREF color) {
     if (record->backgroundBrush) DeleteObject(record->backgroundBrush);
     record->backgroundBrush = color == CLR_INVALID ? nullptr : CreateSolidBrush(color);
     InvalidateRect(record->window, nullptr, TRUE);
-}
-
-BOOL PostWindowPayload(HWND window, void* inner) { return PostPayload(window, MSG_WINDOW_PAYLOAD, 0, inner); }
-
-BOOL PostGadgetPayload(HWND window, GadgetNumber gadget, void* inner) {
-    return PostPayload(window, MSG_GADGET_PAYLOAD, static_cast<WPARAM>(gadget), inner);
-}
-
-EventPayload* ClaimPayload(LPARAM lParam) {
-    for (PostedPayload** link = &gPosted; *link; link = &(*link)->next) {
-        PostedPayload* posted = *link;
-        if (reinterpret_cast<LPARAM>(&posted->payload) == lParam) {
-            *link = posted->next;
-            return &posted->payload;
-        }
-    }
-    return nullptr;
-}
-
-// --- Events ----------------------------------------------------------------------------
-
-int32_t NextEvent(int32_t timeout) {
-    EventState* state = TheEventState();
-    if (!state) return 0;
-    FreePayload(state->payload);
-    state->payload = nullptr;
-    state->pendingType = -1;
-    state->pendingCode = 0;
-
-    int32_t result = DequeueEvent();
-    if (result) {
-        DeliverQueued(state, result);
-    } else {
-        MSG message;
-        bool haveMessage;
-        if (gHolding) {
-            message = gHeldMessage;
-            gHolding = false;
-            haveMessage = true;
-        } else {
-            haveMessage = FetchMessage(timeout, &message, state);
-        }
-        if (EventFormed(state)) {
-            // Formed while the fetch handled a message sent from elsewhere.
-            if (haveMessage) {
-                gHeldMessage = message;
-                gHolding = true;
-            }
-            result = state->pendingCode;
-            state->pendingCode = 0;
-        } else if (!haveMessage) {
-            return 0;
-        } else {
-            // The queue is empty here, so whatever it holds after the
-            // dispatch was queued by it.
-            Dispatch(&message);
-            if (EventFormed(state)) {
-                result = state->pendingCode;
-                state->pendingCode = 0;
-            } else if (SharesEventCode(message.message) && (result = DequeueEvent()) != 0) {
-                DeliverQueued(state, result);
-            } else {
-                result = static_cast<int32_t>(message.message);
-                state->messageWParam = message.wParam;
-                state->messageLParam = message.lParam;
-            }
-        }
-    }
-    Deliver(state);
-    return result;
-}
-
-int32_t PollEvent() { return NextEvent(0); }
-
-intptr_t CurrentEventGadget() {
-    const EventState* state = TheEventState();
-    return state ? state->currentGadget : 0;
-}
-
-intptr_t CurrentEventWindow() {
-    const EventState* state = TheEventState();
-    return state ? state->currentWindow : -1;
-}
-
-int32_t CurrentEventType() {
-    const EventState* state = TheEventState();
-    return state ? state->currentType : -1;
-}
-
-void* CurrentEventPayload() {
-    const EventState* state = TheEventState();
-    return state && state->payload ? state->payload->inner : nullptr;
 }

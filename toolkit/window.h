@@ -1,4 +1,5 @@
-// Numbered top-level windows and the event fetch (Win32).
+// Numbered top-level windows (Win32): the window table, opening and closing,
+// the walk up to a window's toolkit window, and the per-window hooks.
 #pragma once
 #include <windows.h>
 
@@ -10,7 +11,7 @@ enum OpenFlags : uint32_t {
     OPEN_CENTER_ON_PARENT = 2,
     OPEN_TOOL_WINDOW = 4,
     OPEN_NO_GADGET_TARGET = 8,
-    OPEN_HIDDEN = 0x10000000,
+    OPEN_HIDDEN = WS_VISIBLE,   // the platform's visible bit, read inverted
 };
 constexpr int POSITION_DEFAULT = -65535;
 
@@ -19,14 +20,16 @@ enum AcceleratorCommand : WORD {
     CMD_PREVIOUS_CONTROL = 64002,
 };
 
+// The callbacks, the background brush, the size limits and the MDI client are
+// set by no part of this program: they let the toolkit serve any window.
 struct WindowRecord {
     HWND window;                 // non-null exactly while the entry is live
     ACCEL* acceleratorEntries;   // owned, from the program heap
-    HACCEL acceleratorTable;
+    HACCEL acceleratorTable;     // destroyed with the window
     WindowCallback windowCallback;
     int32_t acceleratorCount;    // 2
     HBRUSH backgroundBrush;      // owned; deleted at close
-    HWND mdiClient;
+    HWND mdiClient;              // set only for MDI child windows
     intptr_t (*paintCallback)(HDC dc, HWND window);
     uint16_t minWidth, minHeight, maxWidth, maxHeight;  // 0 = not set
     BOOL minimizedOrMaximized;
@@ -43,17 +46,15 @@ intptr_t OpenToolkitWindow(WindowNumber number, int x, int y, int width, int hei
 void CloseToolkitWindow(WindowNumber number);
 WindowRecord* FindWindowRecord(WindowNumber number);
 
-// timeout: -1 (or any negative value) waits for a message, 0 never waits,
-// > 0 waits at most that many milliseconds. Returns an event code, a raw
-// message number, or 0.
-int32_t NextEvent(int32_t timeout);
-int32_t PollEvent();
-intptr_t CurrentEventGadget();
-intptr_t CurrentEventWindow();   // -1 when the event belongs to no toolkit window
-int32_t CurrentEventType();      // -1 when the event has none
-// The block handed over with the last payload event (EVENT_WINDOW_PAYLOAD,
-// EVENT_GADGET_PAYLOAD), or null. Valid until the next NextEvent call.
-void* CurrentEventPayload();
+// The toolkit window a window belongs to: the window itself or its nearest
+// ancestor carrying PROP_WINDOW_ID; null and -1 when there is none.
+struct OwnerWindow {
+    HWND window;
+    WindowNumber number;
+};
+OwnerWindow FindOwnerWindow(HWND window);
+// The number of a toolkit window, -1 for any other window.
+WindowNumber WindowNumberOf(HWND window);
 
 // Per-window hooks. Each does nothing for a number with no open window.
 // The window callback (or, for windows without one, the global callback)
@@ -67,20 +68,6 @@ void SetWindowSizeLimits(WindowNumber number, int minWidth, int minHeight, int m
 // A solid background instead of the button-face colour; CLR_INVALID removes it.
 void SetWindowBackground(WindowNumber number, COLORREF color);
 
-// Hands `inner` (a program-heap block or null; ownership passes) to the
-// window's owner through the event queue of the platform. The toolkit
-// accepts only payloads posted here, so a foreign message with the same
-// number cannot make it free memory it does not own. False when posting
-// failed; `inner` is then freed.
-BOOL PostWindowPayload(HWND window, void* inner);
-BOOL PostGadgetPayload(HWND window, GadgetNumber gadget, void* inner);
-// For the window procedure: takes a payload posted above out of the set of
-// outstanding ones; null for anything else.
-EventPayload* ClaimPayload(LPARAM lParam);
-
-// Shared with the window procedure: the class icon and cursor.
-HICON ToolkitClassIcon();
-HCURSOR ToolkitClassCursor();
 HINSTANCE ToolkitInstance();     // the program's module handle
 
 // For the window procedure: a toolkit window destroyed other than by

@@ -3,43 +3,26 @@
 // event of the NextEvent call that is dispatching or through the event queue.
 #include "toolkit/window_proc.h"
 
-#include "runtime/heap.h"
 #include "toolkit/events.h"
 #include "toolkit/focus.h"
 #include "toolkit/gadgets.h"
+#include "toolkit/names.h"
+#include "toolkit/payloads.h"
 #include "toolkit/sizing.h"
 #include "toolkit/window.h"
 
 namespace {
 
-const char kWindowIdProperty[] = "QV_WindowID";
-const char kFocusProperty[] = "QV_Focus";
-const char kMdiProperty[] = "QV_MDI_Gadget";
-const char kIdProperty[] = "QV_ID";
+// The control with this identifier reports menu items, not a gadget; no
+// control of this program has it.
 constexpr LONG_PTR kMenuReportingControl = -10000;
-
-// The toolkit window a message's window belongs to: the window itself or the
-// nearest ancestor carrying "QV_WindowID".
-struct Owner {
-    HWND window;           // null when none was found
-    WindowNumber number;   // -1 when none was found
-};
-
-Owner FindOwner(HWND window) {
-    for (HWND current = window; current; current = GetParent(current)) {
-        if (HANDLE value = GetPropA(current, kWindowIdProperty)) {
-            return {current, reinterpret_cast<intptr_t>(value) - 1};
-        }
-    }
-    return {nullptr, -1};
-}
 
 BOOL CALLBACK SendSysColorChange(HWND child, LPARAM) {
     SendMessageA(child, WM_SYSCOLORCHANGE, 0, 0);
     return TRUE;
 }
 
-LRESULT OnSize(HWND window, const Owner& owner, WPARAM kind) {
+LRESULT OnSize(HWND window, const OwnerWindow& owner, WPARAM kind) {
     if (owner.window != window) return 1;
     WindowRecord* record = FindWindowRecord(owner.number);
     const WindowNumber number = owner.number;
@@ -67,13 +50,13 @@ LRESULT OnSize(HWND window, const Owner& owner, WPARAM kind) {
     return 0;
 }
 
-LRESULT OnActivate(HWND window, const Owner& owner, WPARAM wParam) {
+LRESULT OnActivate(HWND window, const OwnerWindow& owner, WPARAM wParam) {
     if (LOWORD(wParam) == WA_INACTIVE) {
-        SetPropA(window, kFocusProperty, GetFocus());
+        SetPropA(window, PROP_FOCUS, GetFocus());
         return 1;
     }
     // Only a control still inside this window gets the focus back.
-    HWND remembered = static_cast<HWND>(GetPropA(window, kFocusProperty));
+    HWND remembered = static_cast<HWND>(GetPropA(window, PROP_FOCUS));
     if (remembered && IsWindow(remembered) && (remembered == window || IsChild(window, remembered))) {
         SetFocus(remembered);
     }
@@ -81,7 +64,7 @@ LRESULT OnActivate(HWND window, const Owner& owner, WPARAM wParam) {
     return 1;
 }
 
-LRESULT OnEraseBackground(HWND window, const Owner& owner, HDC dc) {
+LRESULT OnEraseBackground(HWND window, const OwnerWindow& owner, HDC dc) {
     LRESULT result = NOT_HANDLED;
     if (const WindowRecord* record = FindWindowRecord(owner.number)) {
         if (record->backgroundBrush) {
@@ -97,7 +80,7 @@ LRESULT OnEraseBackground(HWND window, const Owner& owner, HDC dc) {
     return result;
 }
 
-LRESULT OnMinMaxInfo(HWND window, const Owner& owner, MINMAXINFO* info) {
+LRESULT OnMinMaxInfo(HWND window, const OwnerWindow& owner, MINMAXINFO* info) {
     const WindowRecord* record = FindWindowRecord(owner.number);
     if (!record) return NOT_HANDLED;
     if (!info) return 0;
@@ -111,30 +94,25 @@ LRESULT OnMinMaxInfo(HWND window, const Owner& owner, MINMAXINFO* info) {
     return 0;
 }
 
-LRESULT OnCommand(HWND window, EventState* state, WPARAM wParam, LPARAM lParam) {
+LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     HWND control = reinterpret_cast<HWND>(lParam);
     if (ForwardToGadget(control, window, WM_COMMAND, wParam, lParam) != NOT_HANDLED) return 0;
     if (control) {
         // A control reports; its identifier is its gadget number.
-        state->pendingType = HIWORD(wParam);
         LONG_PTR id = GetWindowLongPtrA(control, GWLP_ID);
         if (id == kMenuReportingControl) {
-            state->pendingGadget = LOWORD(wParam);
-            state->pendingCode = EVENT_MENU;
+            FormPendingEvent(EVENT_MENU, LOWORD(wParam), HIWORD(wParam));
         } else {
-            state->pendingGadget = id;
-            state->pendingCode = EVENT_GADGET;
+            FormPendingEvent(EVENT_GADGET, id, HIWORD(wParam));
         }
-    } else if (HIWORD(wParam) == 0) {
-        state->pendingGadget = static_cast<intptr_t>(wParam);
-        state->pendingCode = EVENT_MENU;
+    } else if (HIWORD(wParam) == 0) {  // a menu item
+        FormPendingEvent(EVENT_MENU, static_cast<intptr_t>(wParam), -1);
     } else if (LOWORD(wParam) == CMD_NEXT_CONTROL) {
         MoveFocus(0);
     } else if (LOWORD(wParam) == CMD_PREVIOUS_CONTROL) {
         MoveFocus(1);
-    } else {
-        state->pendingGadget = LOWORD(wParam);
-        state->pendingCode = EVENT_MENU;
+    } else {  // an accelerator of the program's own
+        FormPendingEvent(EVENT_MENU, LOWORD(wParam), -1);
     }
     return 0;
 }
@@ -151,17 +129,13 @@ int32_t ItemClickType(LPARAM mouseMessage) {
 
 // Payload messages are accepted only with a block the toolkit posted itself;
 // anything else in lParam (a message with this number from another program)
-// forms no event and is never freed.
-LRESULT OnPayload(EventState* state, int32_t code, WPARAM wParam, LPARAM lParam) {
+// forms no event and is never freed. A window payload names no gadget: the
+// gadget field keeps the value it had.
+LRESULT OnPayload(const EventState* state, int32_t code, WPARAM wParam, LPARAM lParam) {
     EventPayload* payload = ClaimPayload(lParam);
     if (!payload) return NOT_HANDLED;
-    if (state->payload) {  // two payloads in one dispatch: the first is lost anyway
-        HeapGive(ProgramHeap(), state->payload->inner);
-        HeapGive(ProgramHeap(), state->payload);
-    }
-    state->payload = payload;
-    state->pendingCode = code;
-    if (code == EVENT_GADGET_PAYLOAD) state->pendingGadget = static_cast<intptr_t>(wParam);
+    intptr_t gadget = code == EVENT_GADGET_PAYLOAD ? static_cast<intptr_t>(wParam) : state->pendingGadget;
+    FormPendingEvent(code, gadget, -1, payload);
     return 0;
 }
 
@@ -171,7 +145,7 @@ LRESULT TranslateWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
     LRESULT sized = LiveSizingHandler(window, message, wParam, lParam);
     if (sized != NOT_HANDLED) return sized;
 
-    const Owner owner = window ? FindOwner(window) : Owner{nullptr, -1};
+    const OwnerWindow owner = FindOwnerWindow(window);
     EventState* state = TheEventState();
     const WindowRecord* record = FindWindowRecord(owner.number);
     WindowCallback callback = record && record->windowCallback ? record->windowCallback
@@ -185,7 +159,7 @@ LRESULT TranslateWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         record = FindWindowRecord(owner.number);
     }
     if (!state) return NOT_HANDLED;  // the toolkit has not been started
-    state->pendingWindow = owner.number;
+    NoteMessageWindow(owner.number);
 
     // Records are looked up again below wherever they are needed after a
     // call that sends messages (anything may open a window then).
@@ -211,18 +185,17 @@ LRESULT TranslateWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
             return ForwardToGadget(header->hwndFrom, window, message, wParam, lParam);
         }
         case WM_NCDESTROY:
-            RemovePropA(window, kFocusProperty);
+            RemovePropA(window, PROP_FOCUS);
             // Destroyed without CloseToolkitWindow (which removes
-            // "QV_WindowID" first): give the entry back.
+            // PROP_WINDOW_ID first): give the entry back.
             if (owner.window == window) ForgetDestroyedWindow(owner.number, window);
             // The platform's own teardown of the window still runs.
             return NOT_HANDLED;
         case WM_COMMAND:
-            return OnCommand(window, state, wParam, lParam);
+            return OnCommand(window, wParam, lParam);
         case WM_TIMER:
             if (!record) return NOT_HANDLED;
-            state->pendingCode = EVENT_TIMER;
-            state->pendingGadget = static_cast<intptr_t>(wParam);
+            FormPendingEvent(EVENT_TIMER, static_cast<intptr_t>(wParam), -1);
             return 0;
         case WM_HSCROLL:
         case WM_VSCROLL:
@@ -250,7 +223,9 @@ LRESULT TranslateWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
 LRESULT CALLBACK ToolkitWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = TranslateWindowMessage(window, message, wParam, lParam);
     if (message != WM_SIZE) {
-        if (HWND mdiClient = static_cast<HWND>(GetPropA(window, kMdiProperty))) {
+        // An MDI frame (no window of this program is one) leaves what the
+        // toolkit does not handle to the frame's own default procedure.
+        if (HWND mdiClient = static_cast<HWND>(GetPropA(window, PROP_MDI_CLIENT))) {
             if (result == NOT_HANDLED || message == WM_MENUCHAR || message == WM_SETFOCUS) {
                 return DefFrameProcA(window, mdiClient, message, wParam, lParam);
             }
@@ -263,12 +238,12 @@ LRESULT CALLBACK ToolkitWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 }
 
 // Hands a control's message to its gadget kind. The control must be a gadget
-// of this program: its "QV_ID" equal to its identifier and the gadget of that
+// of this program: its PROP_GADGET_ID equal to its identifier and the gadget of that
 // number being this very control.
 LRESULT ForwardToGadget(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!control) return NOT_HANDLED;
     LONG_PTR id = GetWindowLongPtrA(control, GWLP_ID);
-    if (reinterpret_cast<LONG_PTR>(GetPropA(control, kIdProperty)) != id) return NOT_HANDLED;
+    if (reinterpret_cast<LONG_PTR>(GetPropA(control, PROP_GADGET_ID)) != id) return NOT_HANDLED;
     GadgetRecord* gadget = FindGadgetRecord(id);
     if (!gadget || gadget->control != control || !gadget->kind || !gadget->kind->OnParentMessage) {
         return NOT_HANDLED;

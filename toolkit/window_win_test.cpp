@@ -10,7 +10,12 @@
 #include <string>
 #include <thread>
 
+#include "toolkit/brush_cache.h"
+#include "toolkit/gadget_target.h"
 #include "toolkit/gadgets.h"
+#include "toolkit/images.h"
+#include "toolkit/names.h"
+#include "toolkit/payloads.h"
 #include "toolkit/sizing.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/win_test_support.h"
@@ -18,14 +23,22 @@
 // Found by the checks' argument-dependent lookup, so outside the unnamed namespace.
 static bool operator==(POINT a, POINT b) { return a.x == b.x && a.y == b.y; }
 static bool operator==(RECT a, RECT b) { return EqualRect(&a, &b) != FALSE; }
+static void PrintTo(POINT p, std::ostream* out) { *out << "(" << p.x << ", " << p.y << ")"; }
+static void PrintTo(RECT r, std::ostream* out) { *out << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}"; }
 
 namespace {
+
+// The main window's style: a caption, a close box and a sizing frame.
+constexpr uint32_t kMainStyle = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
 
 bool ClassExists(WindowNumber number) {
     WNDCLASSA info;
     return GetClassInfoA(ToolkitInstance(), ("WindowClass_" + std::to_string(number)).c_str(), &info);
 }
-bool Gone(WindowNumber number) { return !FindWindowRecord(number) && !ClassExists(number); }
+void ExpectGone(WindowNumber number) {  // the entry and the class
+    EXPECT_EQ(FindWindowRecord(number), nullptr) << "window " << number;
+    EXPECT_FALSE(ClassExists(number)) << "window " << number;
+}
 HWND HandleOf(WindowNumber number) { return FindWindowRecord(number) ? FindWindowRecord(number)->window : nullptr; }
 size_t HeapBlocks() { return HeapUsageOf(ProgramHeap()).blocks; }
 
@@ -42,7 +55,7 @@ struct DropTarget : IDropTarget {
     HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD*) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Drop(IDataObject*, DWORD, POINTL, DWORD*) override { return S_OK; }
-    bool On(HWND window) { return RegisterDragDrop(window, this) == S_OK && SetPropA(window, "QV_DropAccept", HANDLE(1)); }
+    bool On(HWND window) { return RegisterDragDrop(window, this) == S_OK && SetPropA(window, PROP_DROP_ACCEPT, HANDLE(1)); }
 };
 
 class Windows : public ::testing::Test {
@@ -72,20 +85,23 @@ TEST_F(Windows, OpeningFollowsTheNumberAndTheFlagsAndTheLibraryEndClosesAll) {
         {ANY_NUMBER, OPEN_TOOL_WINDOW | WS_SYSMENU | boxes | WS_MAXIMIZE, on, boxes | WS_MAXIMIZE, true, true},
         {9, WS_CAPTION | WS_THICKFRAME | OPEN_NO_GADGET_TARGET, WS_THICKFRAME | WS_VISIBLE, 0, false, false},
     };
+    const uint32_t toolkitBits = OPEN_CENTER_ON_SCREEN | OPEN_CENTER_ON_PARENT | OPEN_TOOL_WINDOW;  // never styles
     for (const auto& row : rows) {
         HWND before = SelectGadgetWindow(nullptr), old = HandleOf(row.number);
         const WindowNumber n = Open(row.number, row.flags, 321, 203);
         HWND window = HandleOf(n);
         RECT client = {};
         GetClientRect(window, &client);
-        EXPECT_TRUE(ClassExists(n) && !IsWindow(old) && client.right == 321 && client.bottom == 203) << n;
-        EXPECT_EQ(GetWindowLongPtrA(window, GWL_STYLE) & (row.on | row.off | 7), LONG_PTR(row.on)) << n;
+        EXPECT_TRUE(ClassExists(n)) << n;
+        EXPECT_FALSE(IsWindow(old)) << n;
+        EXPECT_EQ(client, (RECT{0, 0, 321, 203})) << n;
+        EXPECT_EQ(GetWindowLongPtrA(window, GWL_STYLE) & (row.on | row.off | toolkitBits), LONG_PTR(row.on)) << n;
         EXPECT_EQ(GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, row.tool ? WS_EX_TOOLWINDOW : 0);
         EXPECT_EQ(SelectGadgetWindow(nullptr), row.target ? window : before) << n;
     }
     DestroyWindow(HandleOf(9));  // its class goes at the library's end
     WindowLibraryEnd();
-    for (WindowNumber number : opened_) EXPECT_TRUE(Gone(number)) << number;
+    for (WindowNumber number : opened_) ExpectGone(number);
     opened_.clear();
 }
 
@@ -96,17 +112,16 @@ TEST_F(Windows, Placement) {
                r.top == area.top + (area.bottom - area.top - (r.bottom - r.top)) / 2;
     };
     EXPECT_TRUE(centredIn(WindowRect(HandleOf(Open(1, OPEN_CENTER_ON_SCREEN, 300, 200))), screen));
-    RECT r = WindowRect(HandleOf(Open(2, OPEN_CENTER_ON_SCREEN, screen.right + 900, screen.bottom + 700)));
-    EXPECT_TRUE(EqualRect(&r, &screen));  // no larger than the screen
+    EXPECT_EQ(WindowRect(HandleOf(Open(2, OPEN_CENTER_ON_SCREEN, screen.right + 900, screen.bottom + 700))), screen);
     HWND parent = HandleOf(Open(3, 0, 400, 300, nullptr, 200, 150));
     EXPECT_TRUE(centredIn(WindowRect(HandleOf(Open(4, OPEN_CENTER_ON_PARENT, 200, 100, parent))), WindowRect(parent)));
-    r = WindowRect(HandleOf(Open(5, OPEN_CENTER_ON_PARENT, 900, 700, parent)));
-    EXPECT_TRUE(r.left == 0 && r.top == 0) << r.left << "," << r.top;  // not negative
+    RECT r = WindowRect(HandleOf(Open(5, OPEN_CENTER_ON_PARENT, 900, 700, parent)));
+    EXPECT_EQ((POINT{r.left, r.top}), (POINT{0, 0}));  // not negative
     // POSITION_DEFAULT lets the platform place a window with nothing to centre on.
     SetActiveWindow(nullptr);
     ASSERT_EQ(GetActiveWindow(), nullptr);
     r = WindowRect(HandleOf(Open(6, OPEN_CENTER_ON_PARENT | OPEN_HIDDEN, 100, 60, nullptr, POSITION_DEFAULT, 0)));
-    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.left < screen.right) << r.left << "," << r.top;
+    EXPECT_TRUE(PtInRect(&screen, {r.left, r.top})) << r.left << "," << r.top;
 }
 
 // Window events: queued ones and raw ones sharing an event's code (never wanted); moves, repaints, activations if asked.
@@ -115,7 +130,7 @@ std::vector<Event> WindowEvents(const std::vector<Event>& seen, const std::vecto
     for (const Event& e : seen) {
         bool asked = std::count_if(expected.begin(), expected.end(), [&](const Event& x) { return x.code == e.code; });
         bool shared = e.code == WM_MOVE || e.code == WM_SIZE || e.code == WM_CLOSE;
-        bool incidental = e.code == WM_MOVE || e.code == WM_PAINT || e.code == 13104;
+        bool incidental = e.code == WM_MOVE || e.code == WM_PAINT || e.code == EVENT_ACTIVATE_WINDOW;
         if ((e.queued || shared) && (asked || !incidental)) kept.push_back(e);
     }
     return kept;
@@ -127,62 +142,88 @@ TEST_F(Windows, EachWindowActionQueuesItsEvents) {
         HWND window = HandleOf(n);
         Drain();
         auto show = [window](int how) { return [window, how] { ShowWindow(window, how); }; };
+        const Event moved{EVENT_MOVE_WINDOW, n, n, 0}, sized{EVENT_SIZE_WINDOW, 0, n, 0}, closed{EVENT_CLOSE_WINDOW, n, n, 0};
+        const Event restored{EVENT_RESTORE_WINDOW, 0, n, 0};
         const struct { std::function<void()> act; std::vector<Event> expected; } rows[] = {
-            {[&] { SetWindowPos(window, nullptr, 120, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER); }, {{3, n, n, 0}}},
-            {[&] { SetWindowPos(window, nullptr, 0, 0, 380, 260, SWP_NOMOVE | SWP_NOZORDER); }, {{5, 0, n, 0}}},
-            {[&] { RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW); }, {{15, 0, n, 0}}},
-            {show(SW_MINIMIZE), {{13107, 0, n, 0}}},
-            {show(SW_RESTORE), {{13109, 0, n, 0}, {5, 0, n, 0}}},
-            {show(SW_MAXIMIZE), {{13108, 0, n, 0}, {5, 0, n, 0}}},
-            {show(SW_RESTORE), {{13109, 0, n, 0}, {5, 0, n, 0}}},
-            {[&] { PostMessageA(window, WM_CLOSE, 0, 0); }, {{16, n, n, 0}}},
-            {[&] { ClickAt(CloseBoxPoint(window)); }, {{16, n, n, 0}}},  // a real click on the close box
+            {[&] { SetWindowPos(window, nullptr, 120, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER); }, {moved}},
+            {[&] { SetWindowPos(window, nullptr, 0, 0, 380, 260, SWP_NOMOVE | SWP_NOZORDER); }, {sized}},
+            {[&] { RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW); },
+             {{EVENT_REPAINT, 0, n, 0}}},
+            {show(SW_MINIMIZE), {{EVENT_MINIMIZE_WINDOW, 0, n, 0}}},
+            {show(SW_RESTORE), {restored, sized}},
+            {show(SW_MAXIMIZE), {{EVENT_MAXIMIZE_WINDOW, 0, n, 0}, sized}},
+            {show(SW_RESTORE), {restored, sized}},
+            {[&] { PostMessageA(window, WM_CLOSE, 0, 0); }, {closed}},
+            {[&] { ClickAt(CloseBoxPoint(window)); }, {closed}},  // a real click on the close box
         };
         for (const auto& row : rows) {
             std::vector<Event> seen;
             row.act();
             PumpUntil([&] { return WindowEvents(seen, row.expected).size() >= row.expected.size(); }, 3000, &seen);
             for (const Event& e : Drain()) seen.push_back(e);
-            EXPECT_EQ(WindowEvents(seen, row.expected), row.expected) << asked << ", event " << row.expected[0].code;
+            EXPECT_EQ(WindowEvents(seen, row.expected), row.expected) << "window " << asked;
         }
         EXPECT_TRUE(IsWindowVisible(window));  // closing is the program's choice
     }
 }
 
-TEST_F(Windows, TheFetchDeliversQueuedFormedAndRawEventsAndFreesPayloads) {
-    HWND window = HandleOf(Open(14));
-    CreateEditGadget(1, 10, 10, 120, 24, "");  // the first control, not the one to get the focus back
-    HWND edit = reinterpret_cast<HWND>(CreateEditGadget(2, 10, 50, 120, 24, ""));
-    SetFocus(edit);
-    Drain();
-    PostMessageA(window, WM_USER + 5, 11, 22);
+// Window 14 with two edit fields, the second focused.
+class Fetch : public Windows {
+protected:
+    void SetUp() override {
+        window_ = HandleOf(Open(14));
+        CreateEditGadget(1, 10, 10, 120, 24, "");  // the first control, not the one to get the focus back
+        edit_ = reinterpret_cast<HWND>(CreateEditGadget(2, 10, 50, 120, 24, ""));
+        SetFocus(edit_);
+        Drain();
+    }
+    HWND window_ = nullptr, edit_ = nullptr;
+};
+
+TEST_F(Fetch, AMessageThatFormsNoEventComesRawWithItsParameters) {
+    PostMessageA(window_, WM_USER + 5, 11, 22);
     const Event raw = CurrentEvent(NextEvent(0));
     EXPECT_EQ(raw, (Event{WM_USER + 5, raw.gadget, 14, -1, false}));
-    EXPECT_TRUE(TheEventState()->currentWParam == 11 && TheEventState()->currentLParam == 22);
-    // Formed while no fetch runs, a notification is dropped; sent from a thread to a waiting fetch, delivered.
-    SetWindowTextA(edit, "from the program");
-    EXPECT_EQ(TheEventState()->pendingCode, 13100);
-    for (const Event& e : Drain()) EXPECT_NE(e.code, 13100);
-    std::thread sender([&] { SendMessageA(window, WM_COMMAND, MAKEWPARAM(2, EN_CHANGE), LPARAM(edit)); });
-    EXPECT_EQ(CurrentEvent(NextEvent(-1)), (Event{13100, 2, 14, EN_CHANGE, false}));
+    EXPECT_EQ(TheEventState()->currentWParam, 11u);
+    EXPECT_EQ(TheEventState()->currentLParam, 22);
+}
+
+// Formed while no fetch runs, a notification is dropped; sent from a thread to a waiting fetch, delivered.
+TEST_F(Fetch, ANotificationIsDeliveredOnlyByAFetchThatHandlesIt) {
+    SetWindowTextA(edit_, "from the program");
+    EXPECT_EQ(TheEventState()->pendingCode, EVENT_GADGET);
+    for (const Event& e : Drain()) EXPECT_NE(e.code, EVENT_GADGET);
+    std::thread sender([&] { SendMessageA(window_, WM_COMMAND, MAKEWPARAM(2, EN_CHANGE), LPARAM(edit_)); });
+    EXPECT_EQ(CurrentEvent(NextEvent(-1)), (Event{EVENT_GADGET, 2, 14, EN_CHANGE, false}));
     sender.join();
-    // A payload comes with its event and goes at the next fetch; a foreign one is neither taken nor freed.
+}
+
+// A payload comes with its event and goes at the next fetch; a foreign one is neither taken nor freed.
+TEST_F(Fetch, APayloadComesWithItsEventAndGoesAtTheNextFetch) {
     const size_t blocks = HeapBlocks();
     void* inner = HeapTake(ProgramHeap(), 40);
-    ASSERT_TRUE(PostWindowPayload(window, inner) && PostGadgetPayload(window, 7, HeapTake(ProgramHeap(), 8)));
-    EXPECT_TRUE(NextEvent(1000) == 13105 && CurrentEventPayload() == inner && CurrentEventType() == -1);
-    EXPECT_EQ(CurrentEvent(NextEvent(1000)), (Event{13106, 7, 14, -1, false}));
-    EXPECT_TRUE(NextEvent(0) == 0 && HeapBlocks() == blocks);
-    PostMessageA(window, 13105, 0, reinterpret_cast<LPARAM>(&blocks));
-    EXPECT_TRUE(NextEvent(1000) == 13105 && CurrentEventPayload() == nullptr);
-    // Activated again, the window gives the focus back and says so.
+    ASSERT_TRUE(PostWindowPayload(window_, inner));
+    ASSERT_TRUE(PostGadgetPayload(window_, 7, HeapTake(ProgramHeap(), 8)));
+    EXPECT_EQ(NextEvent(1000), EVENT_WINDOW_PAYLOAD);
+    EXPECT_EQ(CurrentEventPayload(), inner);
+    EXPECT_EQ(CurrentEventType(), -1);
+    EXPECT_EQ(CurrentEvent(NextEvent(1000)), (Event{EVENT_GADGET_PAYLOAD, 7, 14, -1, false}));
+    EXPECT_EQ(NextEvent(0), 0);
+    EXPECT_EQ(HeapBlocks(), blocks);
+    PostMessageA(window_, MSG_WINDOW_PAYLOAD, 0, reinterpret_cast<LPARAM>(&blocks));
+    EXPECT_EQ(NextEvent(1000), int32_t(MSG_WINDOW_PAYLOAD));  // raw: no event
+    EXPECT_EQ(CurrentEventPayload(), nullptr);
+    ASSERT_TRUE(PostWindowPayload(window_, HeapTake(ProgramHeap(), 8)));  // never fetched: freed by the library
+}
+
+TEST_F(Fetch, AnActivatedWindowGivesTheFocusBackAndSaysSo) {
     Open(15, 0, 200, 100, nullptr, 400, 300);
-    ASSERT_NE(GetFocus(), edit);
+    ASSERT_NE(GetFocus(), edit_);
     Drain();
-    SetActiveWindow(window);
+    SetActiveWindow(window_);
     const std::vector<Event> seen = Drain();
-    EXPECT_TRUE(GetFocus() == edit && std::count(seen.begin(), seen.end(), Event{13104, 0, 14, 0}) == 1);
-    ASSERT_TRUE(PostWindowPayload(window, HeapTake(ProgramHeap(), 8)));  // never fetched: freed by the library
+    EXPECT_EQ(GetFocus(), edit_);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), Event{EVENT_ACTIVATE_WINDOW, 0, 14, 0}), 1);
 }
 
 // A callback that closes its own window frees the record the timer event would be formed from.
@@ -195,7 +236,7 @@ TEST_F(Windows, TimerEventsAndACallbackThatClosesItsWindow) {
     HWND window = HandleOf(Open(21));
     Drain();
     PostMessageA(window, WM_TIMER, 9, 0);
-    EXPECT_EQ(CurrentEvent(NextEvent(1000)), (Event{13110, 9, 21, -1, false}));
+    EXPECT_EQ(CurrentEvent(NextEvent(1000)), (Event{EVENT_TIMER, 9, 21, -1, false}));
     SetWindowCallback(21, CloseOnTimer);
     PostMessageA(window, WM_TIMER, 9, 0);
     EXPECT_EQ(NextEvent(1000), WM_TIMER);  // no window, no timer event: the message comes raw
@@ -210,18 +251,45 @@ TEST_F(Windows, WindowsDestroyedWithoutCloseGiveEverythingBack) {
                                   Open(ANY_NUMBER, OPEN_NO_GADGET_TARGET, 100, 60, owner)};
     SelectGadgetWindow(HandleOf(owned[0]));
     HWND gadget = reinterpret_cast<HWND>(CreateLabelGadget(70, 0, 0, 50, 20, "dropped on"));
-    ASSERT_TRUE(target.On(HandleOf(owned[0])) && target.On(HandleOf(owned[1])) && target.On(gadget));
+    for (HWND registered : {HandleOf(owned[0]), HandleOf(owned[1]), gadget}) ASSERT_TRUE(target.On(registered));
     CloseToolkitWindow(11);  // the owned windows go with their owner
     Drain();
-    for (WindowNumber number : {WindowNumber(11), owned[0], owned[1]}) EXPECT_TRUE(Gone(number)) << number;
-    EXPECT_TRUE(target.refs == 1 && !FindGadgetRecord(70)) << target.refs << " references left";
+    for (WindowNumber number : {WindowNumber(11), owned[0], owned[1]}) ExpectGone(number);
+    EXPECT_EQ(target.refs, 1) << "drop-target references left";
+    EXPECT_EQ(FindGadgetRecord(70), nullptr);
     EXPECT_EQ(HeapBlocks(), blocks);
     DestroyWindow(HandleOf(Open(13, OPEN_NO_GADGET_TARGET)));
     Open(14, OPEN_NO_GADGET_TARGET);  // the class goes at the next open
-    EXPECT_TRUE(Gone(13));
+    ExpectGone(13);
     // A failed creation leaves nothing behind either.
     EXPECT_EQ(OpenToolkitWindow(30, 10, 10, 100, 60, "x", 0, HWND(intptr_t(0x7FFF1234))), 0);
-    EXPECT_TRUE(Gone(30));
+    ExpectGone(30);
+}
+
+// However a window goes, its Tab and shift-Tab accelerator table goes with it.
+TEST_F(Windows, AWindowsAcceleratorTableGoesWithIt) {
+    const struct { const char* how; void (*end)(WindowNumber); } rows[] = {
+        {"closed", CloseToolkitWindow},
+        {"destroyed", [](WindowNumber n) { DestroyWindow(HandleOf(n)); }},
+    };
+    for (const auto& row : rows) {
+        HACCEL table = FindWindowRecord(Open(16))->acceleratorTable;
+        ASSERT_EQ(CopyAcceleratorTableA(table, nullptr, 0), 2) << row.how;
+        row.end(16);
+        EXPECT_EQ(CopyAcceleratorTableA(table, nullptr, 0), 0) << row.how;
+    }
+}
+
+TEST(Images, AFreedImageLeavesNoEntryAndIsDeleted) {
+    for (ObjectNumber asked : {ObjectNumber(3), ANY_NUMBER}) {
+        HBITMAP bitmap = CreateBitmap(8, 8, 1, 1, nullptr);
+        const intptr_t adopted = AdoptImage(asked, bitmap);
+        const ObjectNumber number = asked == ANY_NUMBER ? adopted : asked;
+        ASSERT_NE(FindObject(ImageTable(), number), nullptr) << asked;
+        FreeImageObject(number);
+        EXPECT_EQ(FindObject(ImageTable(), number), nullptr) << asked;
+        EXPECT_EQ(GetObjectType(bitmap), 0u) << asked;
+    }
 }
 
 HWND Control(GadgetNumber number) { return FindGadgetRecord(number) ? FindGadgetRecord(number)->control : nullptr; }
@@ -241,7 +309,7 @@ std::vector<Event> PressTab(bool shift) {
     PumpUntil([&] { return !seen.empty() && seen.back().code == WM_KEYUP && TheEventState()->currentWParam == last; },
               3000, &seen);
     for (const Event& e : seen) {
-        if (e.code == 13100) kept.push_back(e);
+        if (e.code == EVENT_GADGET) kept.push_back(e);
         if ((e.code == WM_KEYDOWN || e.code == WM_KEYUP) && !e.queued) kept.push_back({e.code, 0, 0, 0, false});
     }
     return kept;
@@ -251,7 +319,7 @@ std::vector<Event> PressTab(bool shift) {
 class Gadgets : public Windows {
 protected:
     void SetUp() override {
-        main_ = HandleOf(Open(0, 0xCC0000, 600, 300, nullptr, 287, 33));
+        main_ = HandleOf(Open(0, kMainStyle, 600, 300, nullptr, 287, 33));
         CreateLabelGadget(0, 30, 20, 60, 20, "SMS Text");
         CreateEditGadget(1, 30, 40, 230, 30, "Hallo, ich bins!");
         CreateEditGadget(3, 30, 100, 230, 30, "");
@@ -266,15 +334,18 @@ protected:
 
 TEST_F(Gadgets, CreatedControlsCarryClassStyleNumberFontAndText) {
     using Create = intptr_t (*)(GadgetNumber, int, int, int, int, const char*, uint32_t);
+    const LONG_PTR child = WS_CHILD | WS_VISIBLE | WS_GROUP, label = child | SS_LEFT;
+    const LONG_PTR edit = child | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, button = child | WS_TABSTOP | BS_PUSHBUTTON;
+    const uint32_t border = GADGET_BORDER_SWITCH;
     const struct { Create create; GadgetNumber number; uint32_t flags; const char* name; LONG_PTR style, edge; } rows[] = {
-        {CreateLabelGadget, 20, 0, "Static", 0x50020000, 0},
-        {CreateLabelGadget, ANY_NUMBER, 0x20000, "Static", 0x50020000, WS_EX_CLIENTEDGE},
-        {CreateLabelGadget, 21, SS_CENTER, "Static", 0x50020000 | SS_CENTER, 0},
-        {CreateEditGadget, ANY_NUMBER, 0, "Edit", 0x50030080, WS_EX_CLIENTEDGE},
-        {CreateEditGadget, 22, 0x20000, "Edit", 0x50030080, 0},
-        {CreateButtonGadget, ANY_NUMBER, 0, "Button", 0x50030000, 0},
-        {CreateButtonGadget, 23, BS_CHECKBOX | 0x20000, "Button", 0x50030000 | BS_CHECKBOX, 0},
-        {CreateButtonGadget, 7, 0, "Button", 0x50030000, 0},  // replaces the button of that number
+        {CreateLabelGadget, 20, 0, "Static", label, 0},
+        {CreateLabelGadget, ANY_NUMBER, border, "Static", label, WS_EX_CLIENTEDGE},
+        {CreateLabelGadget, 21, SS_CENTER, "Static", label | SS_CENTER, 0},
+        {CreateEditGadget, ANY_NUMBER, 0, "Edit", edit, WS_EX_CLIENTEDGE},
+        {CreateEditGadget, 22, border, "Edit", edit, 0},
+        {CreateButtonGadget, ANY_NUMBER, 0, "Button", button, 0},
+        {CreateButtonGadget, 23, BS_CHECKBOX | border, "Button", button | BS_CHECKBOX, 0},
+        {CreateButtonGadget, 7, 0, "Button", button, 0},  // replaces the button of that number
     };
     const size_t blocks = HeapBlocks();
     std::vector<GadgetNumber> chosen;  // label, edit field, button
@@ -285,26 +356,30 @@ TEST_F(Gadgets, CreatedControlsCarryClassStyleNumberFontAndText) {
         HWND control = Control(number);
         char name[32] = {};
         GetClassNameA(control, name, sizeof name);
-        const bool replaced = row.number == ANY_NUMBER || (result == intptr_t(control) && !IsWindow(old));
-        EXPECT_TRUE(!strcmp(name, row.name) && GetParent(control) == main_ && replaced) << number;
+        if (row.number != ANY_NUMBER) { EXPECT_EQ(result, intptr_t(control)) << number; }
+        EXPECT_FALSE(IsWindow(old)) << number;
+        EXPECT_STREQ(name, row.name) << number;
+        EXPECT_EQ(GetParent(control), main_) << number;
         EXPECT_EQ(GetWindowLongPtrA(control, GWL_STYLE), row.style) << number;
         EXPECT_EQ(GetWindowLongPtrA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, row.edge) << number;
-        EXPECT_TRUE(GetWindowLongPtrA(control, GWLP_ID) == number && intptr_t(GetPropA(control, "QV_ID")) == number);
-        const bool unlimited = strcmp(row.name, "Edit") || SendMessageA(control, EM_GETLIMITTEXT, 0, 0) > 1000000;
-        EXPECT_TRUE(HGDIOBJ(SendMessageA(control, WM_GETFONT, 0, 0)) == GetStockObject(DEFAULT_GUI_FONT) && unlimited);
+        EXPECT_EQ(GetWindowLongPtrA(control, GWLP_ID), number);
+        EXPECT_EQ(intptr_t(GetPropA(control, PROP_GADGET_ID)), number);
+        EXPECT_EQ(HGDIOBJ(SendMessageA(control, WM_GETFONT, 0, 0)), GetStockObject(DEFAULT_GUI_FONT)) << number;
+        if (row.style == edit) { EXPECT_GT(SendMessageA(control, EM_GETLIMITTEXT, 0, 0), 1000000) << number; }
         EXPECT_EQ(ReadText(number), "text");
         if (row.number == ANY_NUMBER) chosen.push_back(number);
     }
     // Gadgets of chosen numbers report under them, and go.
     std::vector<Event> seen;
-    const Event click = {13100, chosen[2], 0, BN_CLICKED, false}, focus = {13100, chosen[1], 0, 14000};
+    const Event click = {EVENT_GADGET, chosen[2], 0, BN_CLICKED, false}, focus = {EVENT_GADGET, chosen[1], 0, EVENT_TYPE_FOCUS};
     PostMessageA(Control(chosen[2]), BM_CLICK, 0, 0);
     EXPECT_TRUE(PumpUntil([&] { return std::count(seen.begin(), seen.end(), click) == 1; }, 3000, &seen));
     SetFocus(Control(chosen[1]));
     seen = Drain();
     EXPECT_EQ(std::count(seen.begin(), seen.end(), focus), 1);
     for (GadgetNumber number : chosen) DestroyGadget(number);
-    for (GadgetNumber n : chosen) EXPECT_TRUE(!FindGadgetRecord(n) && ReadGadgetText(n, 1) == 0) << n;  // no end
+    for (GadgetNumber n : chosen) EXPECT_EQ(FindGadgetRecord(n), nullptr) << n;
+    for (GadgetNumber n : chosen) EXPECT_EQ(ReadGadgetText(n, 1), 0u) << n;  // no end
     EXPECT_EQ(HeapBlocks(), blocks);
 }
 
@@ -314,13 +389,15 @@ TEST_F(Gadgets, SelectGadgetWindowSwitchesTheTarget) {
     EXPECT_EQ(SelectGadgetWindow(main_), other);
     CreateLabelGadget(31, 5, 5, 50, 20, "");
     EXPECT_EQ(SelectGadgetWindow(other), main_);
-    EXPECT_TRUE(GetParent(Control(30)) == other && GetParent(Control(31)) == main_);
+    EXPECT_EQ(GetParent(Control(30)), other);
+    EXPECT_EQ(GetParent(Control(31)), main_);
     // The target goes with its window: a creation then fails and leaves the gadget of that number as it was.
     HWND old = Control(3);
     CloseToolkitWindow(1);
     EXPECT_EQ(SelectGadgetWindow(nullptr), nullptr);
     EXPECT_EQ(CreateEditGadget(3, 0, 0, 50, 20, "replacement"), 0);
-    EXPECT_TRUE(Control(3) == old && ReadText(3) == "");
+    EXPECT_EQ(Control(3), old);
+    EXPECT_EQ(ReadText(3), "");
 }
 
 TEST_F(Gadgets, ColoursAndTheSharedBrushes) {
@@ -334,9 +411,11 @@ TEST_F(Gadgets, ColoursAndTheSharedBrushes) {
     // A front colour alone: the text on the kind's own background colour; a read-only field asks as a label.
     SetGadgetColor(1, COLOR_FRONT, red);
     SetGadgetColor(0, COLOR_FRONT, red);
-    EXPECT_TRUE(answer(WM_CTLCOLORSTATIC, 0) == sysBrush(COLOR_BTNFACE) && GetBkColor(dc) == GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(answer(WM_CTLCOLORSTATIC, 0), sysBrush(COLOR_BTNFACE));
+    EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_BTNFACE));
     EXPECT_EQ(answer(WM_CTLCOLOREDIT, 1), sysBrush(COLOR_BTNHIGHLIGHT));
-    EXPECT_TRUE(GetTextColor(dc) == red && GetBkColor(dc) == GetSysColor(COLOR_BTNHIGHLIGHT));
+    EXPECT_EQ(GetTextColor(dc), red);
+    EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_BTNHIGHLIGHT));
     EXPECT_EQ(answer(WM_CTLCOLORSTATIC, 1), sysBrush(COLOR_BTNHIGHLIGHT));
     EnableWindow(Control(1), FALSE);
     EXPECT_EQ(answer(WM_CTLCOLORSTATIC, 1), answer(WM_CTLCOLORSTATIC, 1, true));  // a disabled one
@@ -344,15 +423,19 @@ TEST_F(Gadgets, ColoursAndTheSharedBrushes) {
     SetGadgetColor(0, COLOR_BACK, green);
     SetGadgetColor(3, COLOR_BACK, green);
     const LRESULT brush = answer(WM_CTLCOLORSTATIC, 0);
-    EXPECT_TRUE(answer(WM_CTLCOLOREDIT, 3) == brush && GetBkColor(dc) == green && BrushCacheEntries() == entries + 1);
+    EXPECT_EQ(answer(WM_CTLCOLOREDIT, 3), brush);
+    EXPECT_EQ(GetBkColor(dc), green);
+    EXPECT_EQ(BrushCacheEntries(), entries + 1);
     LOGBRUSH logBrush = {};
-    EXPECT_TRUE(GetObjectA(HBRUSH(brush), sizeof logBrush, &logBrush) && logBrush.lbColor == green);
+    ASSERT_TRUE(GetObjectA(HBRUSH(brush), sizeof logBrush, &logBrush));
+    EXPECT_EQ(logBrush.lbColor, green);
     SetGadgetColor(0, COLOR_BACK, CLR_INVALID);
     SetGadgetColor(0, COLOR_FRONT, CLR_INVALID);
     EXPECT_EQ(answer(WM_CTLCOLORSTATIC, 0), answer(WM_CTLCOLORSTATIC, 0, true));
     EXPECT_EQ(GetObjectType(HBRUSH(brush)), DWORD(OBJ_BRUSH));
     DestroyGadget(3);
-    EXPECT_TRUE(GetObjectType(HBRUSH(brush)) == 0 && BrushCacheEntries() == entries);
+    EXPECT_EQ(GetObjectType(HBRUSH(brush)), 0u);
+    EXPECT_EQ(BrushCacheEntries(), entries);
     // With every GDI handle taken no brush can be made: no entry is kept, the gadget asks for the default colouring.
     std::vector<HBRUSH> taken;
     while (HBRUSH b = CreateSolidBrush(RGB(1, 2, 3))) taken.push_back(b);
@@ -360,12 +443,14 @@ TEST_F(Gadgets, ColoursAndTheSharedBrushes) {
     const LRESULT answered = answer(WM_CTLCOLORSTATIC, 0), expected = answer(WM_CTLCOLORSTATIC, 0, true);
     const size_t entriesThen = BrushCacheEntries();
     for (HBRUSH b : taken) DeleteObject(b);
-    EXPECT_TRUE(taken.size() > 1000 && entriesThen == entries && GetGadgetColor(0, COLOR_BACK) == blue);
+    EXPECT_GT(taken.size(), 1000u);
+    EXPECT_EQ(entriesThen, entries);
+    EXPECT_EQ(GetGadgetColor(0, COLOR_BACK), blue);
     EXPECT_EQ(answered, expected);
     ReleaseDC(main_, dc);
 }
 
-// Real Tab and shift-Tab (from -1: the window): NextEvent delivers the key-down (256) itself, edit fields report
+// Real Tab and shift-Tab (from -1: the window): NextEvent delivers the key-down itself, edit fields report
 // losing and gaining the focus; the label (0) is never reached, a disabled (off > 0) or hidden (off < 0) one skipped.
 TEST_F(Gadgets, TabOrder) {
     const struct { GadgetNumber from; bool shift; GadgetNumber to, off = 0; } rows[] = {
@@ -377,8 +462,8 @@ TEST_F(Gadgets, TabOrder) {
         if (row.off) row.off > 0 ? EnableWindow(Control(row.off), FALSE) : ShowWindow(Control(-row.off), SW_HIDE);
         SetFocus(row.from == -1 ? main_ : Control(row.from));
         std::vector<Event> expected(row.shift ? 2 : 1, {WM_KEYDOWN, 0, 0, 0, false});
-        if (isEdit(row.from)) expected.push_back({13100, row.from, 0, 14001});
-        if (isEdit(row.to)) expected.push_back({13100, row.to, 0, 14000});
+        if (isEdit(row.from)) expected.push_back({EVENT_GADGET, row.from, 0, EVENT_TYPE_LOST_FOCUS});
+        if (isEdit(row.to)) expected.push_back({EVENT_GADGET, row.to, 0, EVENT_TYPE_FOCUS});
         expected.insert(expected.end(), row.shift ? 2 : 1, {WM_KEYUP, 0, 0, 0, false});
         EXPECT_EQ(PressTab(row.shift), expected) << row.from << (row.shift ? " back" : " on");
         EXPECT_EQ(GetFocus(), Control(row.to)) << row.from << (row.shift ? " back" : " on");
@@ -401,12 +486,12 @@ LRESULT CALLBACK Recorder(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 }
 bool SizingActive() { return TheSizingState()->active; }
 POINT CursorPos() { POINT at = {-1, -1}; GetCursorPos(&at); return at; }
-HCURSOR Shape(WORD id) { return HCURSOR(LoadImageA(nullptr, MAKEINTRESOURCEA(id), IMAGE_CURSOR, 0, 0, LR_SHARED | 0x40)); }
+HCURSOR Shape(LPCSTR id) { return HCURSOR(LoadImageA(nullptr, id, IMAGE_CURSOR, 0, 0, LR_SHARED | LR_DEFAULTSIZE)); }
 
 // The sizing window (caption, sizing frame) back at its place and size, in front, full-window dragging on.
 HWND SizingWindow() {
     if (!FindWindowRecord(3)) {
-        HWND made = reinterpret_cast<HWND>(OpenToolkitWindow(3, 100, 100, 400, 300, "Sizing", 0xCC0000));
+        HWND made = reinterpret_cast<HWND>(OpenToolkitWindow(3, 100, 100, 400, 300, "Sizing", kMainStyle));
         gToolkitProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(made, GWLP_WNDPROC, LONG_PTR(Recorder)));
     }
     HWND window = FindWindowRecord(3)->window;
@@ -422,7 +507,8 @@ HWND SizingWindow() {
 // The sizing command as the system sends it from the frame or the menu.
 void Start(HWND target, int edge) {
     SendMessageA(target, WM_SYSCOMMAND, SC_SIZE | edge, 0);
-    ASSERT_TRUE(SizingActive() && GetCapture() == target) << "no live sizing started";
+    ASSERT_TRUE(SizingActive()) << "no live sizing started";
+    ASSERT_EQ(GetCapture(), target) << "the sizing has no capture";
 }
 // The pointer at a screen point, as the mouse move that the capture brings.
 void MoveTo(HWND target, POINT at) {
@@ -459,7 +545,8 @@ TEST(LiveSizing, EachEdgeFollowsThePointerWithinTheLimits) {
         Key(window, VK_ESCAPE);  // ends the sizing at the size reached
         Drain();
         EXPECT_EQ(gProposals, (std::vector<std::pair<WPARAM, RECT>>{{row.edge, row.expected}})) << row.edge;
-        EXPECT_TRUE(!SizingActive() && WindowRect(window) == row.expected) << row.edge;
+        EXPECT_FALSE(SizingActive()) << row.edge;
+        EXPECT_EQ(WindowRect(window), row.expected) << row.edge;
         EXPECT_EQ(gFrames, (std::vector<UINT>{WM_ENTERSIZEMOVE, WM_EXITSIZEMOVE}));
     }
 }
@@ -468,32 +555,37 @@ TEST(LiveSizing, ArrowKeysChooseAnEdgeThenStepIt) {
     HWND window = SizingWindow();
     const RECT r = WindowRect(window);
     const POINT c = {r.left + 150, r.top + 120};  // the pointer when the sizing starts
-    const struct { int edge; WORD key; int chosen; WORD shape; POINT cursor; RECT stepped; } rows[] = {
-        {0, VK_LEFT, 1, 32644, {r.left, c.y}, {r.left - 10, r.top, r.right, r.bottom}},
-        {0, VK_UP, 3, 32645, {c.x, r.top}, {r.left, r.top - 10, r.right, r.bottom}},
-        {0, VK_RIGHT, 2, 32644, {r.right - 2, c.y}, {r.left, r.top, r.right + 10, r.bottom}},
-        {0, VK_DOWN, 6, 32645, {c.x, r.bottom - 2}, {r.left, r.top, r.right, r.bottom + 10}},
-        {1, VK_UP, 4, 32642, {r.left + 2, r.top + 2}, {r.left, r.top - 10, r.right, r.bottom}},
-        {1, VK_DOWN, 7, 32643, {r.left, r.bottom - 2}, {r.left, r.top, r.right, r.bottom + 10}},
-        {2, VK_UP, 5, 32643, {r.right - 2, r.top}, {r.left, r.top - 10, r.right, r.bottom}},
-        {2, VK_DOWN, 8, 32642, {r.right - 2, r.bottom - 2}, {r.left, r.top, r.right, r.bottom + 10}},
-        {3, VK_LEFT, 4, 32642, {r.left + 2, r.top + 2}, {r.left - 10, r.top, r.right, r.bottom}},
-        {3, VK_RIGHT, 5, 32643, {r.right - 2, r.top}, {r.left, r.top, r.right + 10, r.bottom}},
-        {6, VK_LEFT, 7, 32643, {r.left, r.bottom - 2}, {r.left - 10, r.top, r.right, r.bottom}},
-        {6, VK_RIGHT, 8, 32642, {r.right - 2, r.bottom - 2}, {r.left, r.top, r.right + 10, r.bottom}},
+    const int menu = 0;  // no edge yet: the sizing began from the window menu
+    const LPCSTR we = IDC_SIZEWE, ns = IDC_SIZENS, nwse = IDC_SIZENWSE, nesw = IDC_SIZENESW;
+    const struct { int edge; WORD key; int chosen; LPCSTR shape; POINT cursor; RECT stepped; } rows[] = {
+        {menu, VK_LEFT, WMSZ_LEFT, we, {r.left, c.y}, {r.left - 10, r.top, r.right, r.bottom}},
+        {menu, VK_UP, WMSZ_TOP, ns, {c.x, r.top}, {r.left, r.top - 10, r.right, r.bottom}},
+        {menu, VK_RIGHT, WMSZ_RIGHT, we, {r.right - 2, c.y}, {r.left, r.top, r.right + 10, r.bottom}},
+        {menu, VK_DOWN, WMSZ_BOTTOM, ns, {c.x, r.bottom - 2}, {r.left, r.top, r.right, r.bottom + 10}},
+        {WMSZ_LEFT, VK_UP, WMSZ_TOPLEFT, nwse, {r.left + 2, r.top + 2}, {r.left, r.top - 10, r.right, r.bottom}},
+        {WMSZ_LEFT, VK_DOWN, WMSZ_BOTTOMLEFT, nesw, {r.left, r.bottom - 2}, {r.left, r.top, r.right, r.bottom + 10}},
+        {WMSZ_RIGHT, VK_UP, WMSZ_TOPRIGHT, nesw, {r.right - 2, r.top}, {r.left, r.top - 10, r.right, r.bottom}},
+        {WMSZ_RIGHT, VK_DOWN, WMSZ_BOTTOMRIGHT, nwse, {r.right - 2, r.bottom - 2}, {r.left, r.top, r.right, r.bottom + 10}},
+        {WMSZ_TOP, VK_LEFT, WMSZ_TOPLEFT, nwse, {r.left + 2, r.top + 2}, {r.left - 10, r.top, r.right, r.bottom}},
+        {WMSZ_TOP, VK_RIGHT, WMSZ_TOPRIGHT, nesw, {r.right - 2, r.top}, {r.left, r.top, r.right + 10, r.bottom}},
+        {WMSZ_BOTTOM, VK_LEFT, WMSZ_BOTTOMLEFT, nesw, {r.left, r.bottom - 2}, {r.left - 10, r.top, r.right, r.bottom}},
+        {WMSZ_BOTTOM, VK_RIGHT, WMSZ_BOTTOMRIGHT, nwse, {r.right - 2, r.bottom - 2}, {r.left, r.top, r.right + 10, r.bottom}},
     };
     for (const auto& row : rows) {
         SizingWindow();
         SetCursorPos(c.x, c.y);
         Start(window, row.edge);
-        EXPECT_TRUE(row.edge || GetCursor() == Shape(32646));  // IDC_SIZEALL
+        if (row.edge == menu) { EXPECT_EQ(GetCursor(), Shape(IDC_SIZEALL)); }
         Key(window, row.key);
-        EXPECT_TRUE(TheSizingState()->edge == row.chosen && CursorPos() == row.cursor && GetCursor() == Shape(row.shape));
+        EXPECT_EQ(TheSizingState()->edge, row.chosen) << row.edge << " " << row.key;
+        EXPECT_EQ(CursorPos(), row.cursor) << row.edge << " " << row.key;
+        EXPECT_EQ(GetCursor(), Shape(row.shape)) << row.edge << " " << row.key;
         Key(window, row.key);
         EXPECT_EQ(WindowRect(window), row.stepped) << row.edge << " " << row.key;
         Key(window, VK_RETURN);
+        EXPECT_FALSE(SizingActive()) << row.edge << " " << row.key;
         // A sizing begun from the keyboard, with no mouse move, puts the pointer back where it was.
-        EXPECT_TRUE(!SizingActive() && (row.edge || CursorPos() == c));
+        if (row.edge == menu) { EXPECT_EQ(CursorPos(), c) << row.key; }
     }
 }
 
@@ -504,7 +596,8 @@ TEST(LiveSizing, NoSizingWithoutTheCaptureOrFullWindowDragging) {
     std::thread other([&] { fromThread = LiveSizingHandler(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0); });
     PumpUntil([&] { return fromThread != 1; });
     other.join();
-    EXPECT_TRUE(fromThread == NOT_HANDLED && !SizingActive());
+    EXPECT_EQ(fromThread, NOT_HANDLED);
+    EXPECT_FALSE(SizingActive());
     // With full-window dragging off the system sizes the window its own way.
     ASSERT_TRUE(SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, FALSE, nullptr, 0));
     EXPECT_EQ(LiveSizingHandler(window, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0), NOT_HANDLED);
@@ -514,7 +607,7 @@ TEST(LiveSizing, NoSizingWithoutTheCaptureOrFullWindowDragging) {
 
 int main(int argc, char** argv) {
     StartWatchdog(150000, "toolkit_win_tests");
-    StartTestRuntime();
+    RuntimeInit();
     OleInitialize(nullptr);
     ToolkitInit();
     const size_t blocks = HeapBlocks();

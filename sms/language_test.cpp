@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "national_tables_json.h"
+#include "sms/national_tables.h"
+#include "sms/pdu.h"
+
+using namespace sms;
+
+namespace {
+
+const char kTo[] = "+4917012345";
+
+// The entries of the array after "key": from `at` in the data file, -1 for each null; none when the value is null.
+std::vector<long> DataArray(const std::string& json, const std::string& key, size_t at) {
+    std::vector<long> entries;
+    size_t p = json.find_first_not_of(' ', json.find("\"" + key + "\":", at) + key.size() + 3);
+    for (bool more = json[p] == '['; more; more = json[p] == ',') {
+        p = json.find_first_not_of(" \n", p + 1);
+        entries.push_back(json.compare(p, 4, "null") == 0 ? -1 : strtol(json.c_str() + p, nullptr, 10));
+        p = json.find_first_of(",]", p);
+    }
+    return entries;
+}
+
+// The tables a message's header names (identifiers, "locking/single") and its text.
+std::string Tables(const Message& m) { return std::to_string(m.shift.locking) + "/" + std::to_string(m.shift.single); }
+
+std::string Read(const std::string& hex) {
+    Bytes pdu;
+    ParseError e;
+    Message m;
+    if (!ParseHex(hex, &pdu, &e) || !ParsePdu(pdu, true, &m, &e)) return e.what;
+    return Tables(m) + " '" + m.text + "'";
+}
+
+// Sends `text` with --lang `language`: the tables of the first part and the septets of each ("1:149 2:7"), or
+// "UCS-2"; *joined is what the parts read back as.
+std::string Send(const std::string& text, int language, std::string* joined, int destPort = -1) {
+    SubmitOptions o{.to = kTo, .destPort = destPort, .language = language};
+    std::vector<SubmitPdu> pdus;
+    std::string error, parts;
+    if (!BuildSubmit(text, o, &pdus, &error)) return error;
+    std::vector<Message> read(pdus.size());
+    std::vector<SeptetPart> septets;
+    for (size_t i = 0; i < pdus.size(); ++i) {
+        ParseError e;
+        if (!ParsePdu(pdus[i].octets, true, &read[i], &e)) return e.what;
+        if (read[i].coding == Coding::Ucs2) return "UCS-2";
+        septets.push_back({&read[i].septets, read[i].shift});
+        parts += " " + std::to_string(read[i].part) + ":" + std::to_string(read[i].septets.size());
+    }
+    *joined = JoinedSeptetsToUtf8(septets);
+    return Tables(read[0]) + parts;
+}
+
+std::string Repeat(const std::string& s, size_t n) {
+    std::string out;
+    while (n--) out += s;
+    return out;
+}
+
+}  // namespace
+
+// Every entry of every built-in table is the data file's, and so is every name.
+TEST(Language, TablesAreTheDataFilesEntryByEntry) {
+    const std::string json = kNationalTablesJson;
+    size_t at = json.find("\"languages\"");
+    for (int id = 0; id < kNationalTableCount; ++id) {
+        at = json.find("\"" + std::to_string(id) + "\": {", at);
+        ASSERT_NE(at, std::string::npos) << "language " << id << " is missing from the data file";
+        size_t name = json.find("\"name\": \"", at) + 9;
+        const NationalTables& t = kNationalTables[id];
+        EXPECT_EQ(t.name, json.substr(name, json.find('"', name) - name)) << "language " << id;
+        for (const char* kind : {"locking", "single_shift"}) {
+            std::vector<long> want = DataArray(json, kind, at);
+            const char32_t* have = kind[0] == 'l' ? t.locking : t.singleShift;
+            ASSERT_EQ(have ? 128u : 0u, want.size()) << t.name << " " << kind << ": entries";
+            for (int code = 0; have && code < 128; ++code)
+                EXPECT_EQ(static_cast<long>(have[code]), want[code] < 0 ? 0 : want[code])
+                    << t.name << " " << kind << " code 0x" << std::hex << code;
+        }
+    }
+}
+
+// PDUs checked by hand field by field (SMSC, first octet, reference, destination, PID, DCS, length, header, text),
+// each read back; those with a language are also what submit --lang builds from the text. Tables are given as
+// "locking/single" identifiers: 1 Turkish, 2 Spanish, 3 Portuguese, 4 Bengali, 6 Hindi, 11 Tamil.
+TEST(Language, ReadsAndBuildsHandCheckedPdus) {
+    struct Row {
+        const char* lang;  // nullptr: read only
+        std::string hex, tables, text;
+    } rows[] = {
+        {"tr", "00 41 00 0A91 9471103254 00 00 08 03250101 5870C2", "1/-1", "ĞŞa"},
+        {"tr", "00 41 00 0A91 9471103254 00 00 08 03240101 D8CC09", "-1/1", "şè"},  // è: not in the locking table
+        {nullptr, "00 41 00 0A91 9471103254 00 00 0A 03240101 D81C37D330", "-1/1", "ĞŞa"},  // 1B 47 1B 53 61
+        {nullptr, "00 41 00 0A91 9471103254 00 00 0C 06240101250101 0CC20605", "1/1", "ğ€{"},
+        {"es", "00 41 00 0A91 9471103254 00 00 18 03240102 6886FB6177980552BEE705D026E83E97D9", "-1/2",
+         "Mañana, José Ángel"},
+        {"pt", "00 41 00 0A91 9471103254 00 00 09 03250103 0827F66F", "3/-1", "ação"},
+        {"pt", "00 41 00 0A91 9471103254 00 00 0B 03240103 E886DDE44D1D", "-1/3", "Ñandú"},
+        {"auto", "00 41 00 0A91 9471103254 00 00 28 06240103250103 49B7F92D6F8713FCF29C050A27F8E539A80C2AB7DF097E79AE036D24",
+         "3/3", "Informações, ações e emoções: Φ"},
+        {"hi", "00 41 00 0A91 9471103254 00 00 0B 03250106 780999DF5316", "6/-1", "नमस्ते"},
+        {"hi", "00 41 00 0A91 9471103254 00 00 0D 03240106 4096D9EC37681302", "-1/6", "Hello ५"},
+        {"hi", "00 41 00 0A91 9471103254 00 00 11 06240106250106 2F21F37BCA823621", "6/6", "नमस्ते ५"},
+        // '*' and '¡' stand twice in the Tamil single shift table: the lower codes (1B 0B, 1B 13).
+        {"ta", "00 41 00 0A91 9471103254 00 00 0D 0624010B25010B A7CD623301", "11/11", "த*¡"},
+        // Reserved identifier 14: the default extension table (1B 65 61).
+        {nullptr, "00 41 00 0A91 9471103254 00 00 08 0324010E D894C3", "-1/14", "€a"},
+        // Codes the Turkish single shift table lacks read from the locking table in use (1B 04, 1B 41); an escape
+        // after an escape and a final lone one read as spaces.
+        {nullptr, "00 41 00 0A91 9471103254 00 00 0F 06240101250101 1BC226B8D96C00", "1/1", "€A  "},
+        {nullptr, "00 41 00 0A91 9471103254 00 00 07 03250104 608401", "4/-1", "\uFFFDa"},  // a hole in Bengali's
+        {nullptr, "00 41 00 0A91 9471103254 00 00 07 03250102 081300", "2/-1", "aè"},  // Spanish has no locking table
+        {nullptr, "00 41 00 0A91 9471103254 00 00 0A 06240101240102 9B20", "-1/2", "Á"},  // the last element counts
+        {nullptr, "00 41 00 0A91 9471103254 00 08 06 03240101 0041", "-1/-1", "A"},  // UCS-2: no tables
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(Read(r.hex), r.tables + " '" + r.text + "'") << r.hex;
+        if (!r.lang) continue;
+        std::vector<SubmitPdu> pdus;
+        std::string error, hex = r.hex;
+        hex.erase(std::remove(hex.begin(), hex.end(), ' '), hex.end());
+        BuildSubmit(r.text, SubmitOptions{.to = kTo, .language = LanguageFromCode(r.lang)}, &pdus, &error);
+        EXPECT_EQ(pdus.empty() ? error : Hex(pdus[0].octets), hex) << r.text;
+    }
+}
+
+// Each kind of header at exactly the room of a part and one septet more; an escape pair that would straddle the end
+// of a part goes whole to the next.
+TEST(Language, SplitsPartsByTheRoomTheirHeaderLeaves) {
+    const int es = LanguageFromCode("es"), tr = LanguageFromCode("tr"), hi = LanguageFromCode("hi");
+    const std::string a = "a", singleEs = "á", lockingTr = "ı", bothHi = "न५";  // 2, 1 and 3 septets
+    struct Row {
+        int language;
+        std::string text, parts;
+    } rows[] = {
+        {es, singleEs + Repeat(a, 153), "-1/2 0:155"},
+        {es, singleEs + Repeat(a, 154), "-1/2 1:149 2:7"},
+        {tr, lockingTr + Repeat(a, 154), "1/-1 0:155"},
+        {tr, lockingTr + Repeat(a, 155), "1/-1 1:149 2:7"},
+        {hi, bothHi + Repeat(a, 149), "6/6 0:152"},
+        {hi, bothHi + Repeat(a, 150), "6/6 1:146 2:7"},
+        {es, singleEs + Repeat(a, 296), "-1/2 1:149 2:149"},
+        {es, singleEs + Repeat(a, 297), "-1/2 1:149 2:149 3:1"},
+        {tr, lockingTr + Repeat(a, 297), "1/-1 1:149 2:149"},
+        {tr, lockingTr + Repeat(a, 298), "1/-1 1:149 2:149 3:1"},
+        {hi, bothHi + Repeat(a, 289), "6/6 1:146 2:146"},
+        {hi, bothHi + Repeat(a, 290), "6/6 1:146 2:146 3:1"},
+        {es, Repeat(a, 148) + singleEs + Repeat(a, 10), "-1/2 1:148 2:12"},
+        {tr, lockingTr + lockingTr + Repeat(a, 146) + "{" + Repeat(a, 10), "1/-1 1:148 2:12"},
+        {hi, bothHi + Repeat(a, 142) + "५" + Repeat(a, 10), "6/6 1:145 2:12"},
+    };
+    for (const Row& r : rows) {
+        std::string joined;
+        EXPECT_EQ(Send(r.text, r.language, &joined), r.parts) << r.text.substr(0, 12) << "... of " << r.text.size();
+        EXPECT_EQ(joined, r.text) << r.parts;
+    }
+}
+
+// Application ports share the header with the tables: 16-bit ports (6 octets), Turkish locking (3) and the length
+// octet leave 148 septets in one part; with the concatenation element (5) 142.
+TEST(Language, PortsTakeRoomBesideTheTables) {
+    const int tr = LanguageFromCode("tr"), kWapPushPort = 2948;
+    const std::string lockingTr = "ı";
+    struct Row {
+        std::string text, parts;
+    } rows[] = {
+        {lockingTr + Repeat("a", 147), "1/-1 0:148"},
+        {lockingTr + Repeat("a", 148), "1/-1 1:142 2:7"},
+    };
+    for (const Row& r : rows) {
+        std::string joined;
+        EXPECT_EQ(Send(r.text, tr, &joined, kWapPushPort), r.parts) << r.text.size() << " octets of UTF-8";
+    }
+}
+
+// The tables --lang picks ("locking/single" identifiers): the fewest parts, then the most septets left, then the
+// default tables, a single shift table alone, a locking table alone, both, lower identifiers first.
+TEST(Language, PicksTheTablesWithTheFewestParts) {
+    struct Row {
+        const char* lang;
+        std::string text, tables;
+    } rows[] = {
+        {"auto", "Hello", "-1/-1"},
+        {"auto", "Çok güzel! İyi akşamlar, Ayşe.", "1/-1"},
+        {"auto", "¿Dónde está la estación?", "-1/2"},
+        {"auto", "Año árbol", "-1/2"},  // Portuguese's single shift table carries it as well, in as many septets
+        {"auto", "Ações e emoções: Φ", "-1/3"},
+        {"auto", "Informações, ações e emoções: Φ", "3/3"},
+        {"auto", "नमस्ते ५", "6/6"},
+        {"auto", "আমি ভালো আছি।", "4/5"},  // the danda is in Gujarati's single shift table, not in Bengali's
+        {"auto", "ş क", "6/1"},
+        {"auto", "سلام، آپ کیسے ہیں؟", "13/13"},
+        {"auto", Repeat("€", 160), "1/-1"},  // 2 parts, where the default alphabet takes 3
+        {"auto", "Привет", "UCS-2"},
+        {"es", "Hello", "-1/-1"},  // nothing gained from the Spanish table
+        {"TR", "ş", "1/-1"},  // codes in either case
+        {"es", "ş", "UCS-2"},
+    };
+    for (const Row& r : rows) {
+        std::string joined, sent = Send(r.text, LanguageFromCode(r.lang), &joined);
+        EXPECT_EQ(sent.substr(0, sent.find(' ')), r.tables) << r.lang << " " << r.text;
+    }
+}
+
+// An escape that ends a part (as some phones split them) takes its partner from the next part and is read with the
+// single shift table of its own part.
+TEST(Language, ReadsAnEscapeSplitAcrossPartsWithItsOwnPartsTables) {
+    Bytes first{0x61, 0x1B}, second{0x47, 0x61};
+    EXPECT_EQ(JoinedSeptetsToUtf8({{&first, ShiftTables{-1, 1}}, {&second, ShiftTables()}}), "aĞa");
+}

@@ -1,0 +1,93 @@
+// Event codes and message numbers, the event queue, and the forming of events.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "runtime/heap.h"
+#include "toolkit/event_test_support.h"
+#include "toolkit/names.h"
+
+namespace {
+
+// Every number that programs and the platform see, pinned here once; the tests use the names.
+TEST(EventCodes, KeepTheirNumbers) {
+    const struct { int32_t code, number; } rows[] = {
+        {EVENT_MOVE_WINDOW, 3},         {EVENT_SIZE_WINDOW, 5},         {EVENT_REPAINT, 15},
+        {EVENT_CLOSE_WINDOW, 16},       {EVENT_GADGET, 13100},          {EVENT_MENU, 13101},
+        {EVENT_ITEM_CLICK, 13102},      {EVENT_ACTIVATE_WINDOW, 13104}, {EVENT_WINDOW_PAYLOAD, 13105},
+        {EVENT_GADGET_PAYLOAD, 13106},  {EVENT_MINIMIZE_WINDOW, 13107}, {EVENT_MAXIMIZE_WINDOW, 13108},
+        {EVENT_RESTORE_WINDOW, 13109},  {EVENT_TIMER, 13110},           {EVENT_TYPE_FOCUS, 14000},
+        {EVENT_TYPE_LOST_FOCUS, 14001}, {int32_t(MSG_ITEM_MOUSE), 12501}, {int32_t(MSG_WINDOW_PAYLOAD), 13105},
+        {int32_t(MSG_GADGET_PAYLOAD), 13106}, {int32_t(MSG_FORWARD_TO_CONTROL), 13120},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.code, row.number) << (EventName(row.code) ? EventName(row.code) : "");
+}
+
+class EventQueueTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ProgramHeapInit(), EventQueueInit(), EventStateInit();
+        state_ = TheEventState();
+        state_->pendingCode = kUntouched;
+        before_ = HeapUsageOf(ProgramHeap());
+    }
+    void TearDown() override {  // a drained queue gives every block back
+        EXPECT_EQ(HeapUsageOf(ProgramHeap()).blocks, before_.blocks);
+        EXPECT_EQ(HeapUsageOf(ProgramHeap()).bytes, before_.bytes);
+    }
+    // Queues the events, then dequeues everything with the fields DequeueEvent leaves in the pending fields.
+    std::vector<Event> QueueAndDrain(const std::vector<Event>& events) {
+        for (const Event& e : events) QueueEvent(e.code, e.gadget, e.window, e.type);
+        std::vector<Event> out;
+        while (int32_t code = DequeueEvent()) out.push_back({code, state_->pendingGadget, state_->pendingWindow, state_->pendingType});
+        return out;
+    }
+    static constexpr int32_t kUntouched = 77;  // a pending code the queue must leave to the fetch
+    EventState* state_ = nullptr;
+    HeapUsage before_ = {};
+};
+
+TEST_F(EventQueueTest, RepeatsOfTheNewestAreDroppedAndEverythingElseKeptInOrder) {
+    const Event close{EVENT_CLOSE_WINDOW, 0, 0, 0}, repaint{EVENT_REPAINT, 0, 0, 0}, click{EVENT_GADGET, 6, 0, 0};
+    const std::vector<Event> distinct = {click, {EVENT_MENU, 6, 0, 0}, {EVENT_MENU, 7, 0, 0}, {EVENT_MENU, 7, 1, 0},
+                                         {EVENT_MENU, 7, 1, EVENT_TYPE_FOCUS}};  // each differs from the last in one field
+    std::vector<Event> many;  // more than one block of the pool; identities are pointer-sized
+    for (int i = 0; i < 600; ++i) many.push_back({EVENT_TIMER, reinterpret_cast<intptr_t>(this) + i, -1, i});
+    const struct { const char* what; std::vector<Event> queued, delivered; } cases[] = {
+        {"a repeat", {close, close}, {close}},
+        {"a repeat with another between", {close, repaint, close}, {close, repaint, close}},
+        {"runs of repeats", {close, close, repaint, repaint, repaint, close}, {close, repaint, close}},
+        {"one field differs", distinct, distinct},
+        {"code 0, which reads as empty", {{0, 1, 2, 3}, click}, {click}},
+        {"600 events", many, many},
+    };
+    for (const auto& c : cases) EXPECT_EQ(QueueAndDrain(c.queued), c.delivered) << c.what;
+}
+
+TEST_F(EventQueueTest, AnEmptyQueueGivesZeroAndLeavesThePendingFields) {
+    QueueAndDrain({{EVENT_TIMER, 5, 6, 7}});
+    EXPECT_EQ(DequeueEvent(), 0);
+    EXPECT_EQ(state_->pendingGadget, 5);
+    EXPECT_EQ(state_->pendingWindow, 6);
+    EXPECT_EQ(state_->pendingType, 7);
+    EXPECT_EQ(state_->pendingCode, kUntouched);
+}
+
+EventPayload* NewPayload() {
+    auto* payload = static_cast<EventPayload*>(HeapTake(ProgramHeap(), sizeof(EventPayload)));
+    payload->inner = HeapTake(ProgramHeap(), 24);
+    return payload;
+}
+
+TEST_F(EventQueueTest, TheLastEventFormedInADispatchWinsAndASecondPayloadReleasesTheFirst) {
+    FormPendingEvent(EVENT_WINDOW_PAYLOAD, 0, -1, NewPayload());
+    EventPayload* second = NewPayload();
+    FormPendingEvent(EVENT_GADGET_PAYLOAD, 9, -1, second);
+    FormPendingEvent(EVENT_GADGET, 6, 0);  // no payload: the one held stays
+    EXPECT_EQ((Event{state_->pendingCode, state_->pendingGadget, 0, state_->pendingType}), (Event{EVENT_GADGET, 6, 0, 0}));
+    EXPECT_EQ(state_->payload, second);
+    ReleasePayload(state_->payload);
+    state_->payload = nullptr;
+}
+
+}  // namespace
