@@ -7,6 +7,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <malloc.h>
 #endif
 
 namespace heap_internal {
@@ -17,7 +19,10 @@ using namespace heap_internal;
 
 namespace {
 constexpr size_t kChunk = 64 * 1024;
-constexpr size_t kSpareMin = 256 * 1024;  // smaller blocks the platform recycles well
+// Smaller blocks the platform recycles well; from about here on, the C
+// allocator maps fresh pages for them or hands its free top back to the
+// system, and each page then costs a fault again.
+constexpr size_t kSpareMin = 64 * 1024;
 
 #ifdef _WIN32
 HANDLE HandleOf(Heap* heap) { return static_cast<HANDLE>(heap->handle); }
@@ -48,6 +53,18 @@ static void* RawTake(Heap* heap, size_t bytes, bool zero = false) {
 #endif
     if (!block) OutOfMemory();
     return block;
+}
+
+// What a platform block holds, at least what was asked for: a kept block
+// taken for a smaller request is kept again at its whole size, or the
+// larger request it came from would find none and fault in fresh pages.
+static size_t RawSize(Heap* heap, void* block) {
+#ifdef _WIN32
+    return HeapSize(HandleOf(heap), 0, block);
+#else
+    (void)heap;
+    return malloc_usable_size(block);
+#endif
 }
 
 static void RawGive(Heap* heap, void* block) {
@@ -102,19 +119,22 @@ static void NewChunk(Heap* heap) {
     heap->bumpEnd = chunk + kChunk;
 }
 
-// A kept large block that fits `bytes` without wasting more than half of
-// it, or null.
+// The smallest kept large block that fits `bytes` without wasting more
+// than half of it, or null: a larger one stays for the larger request that
+// gave it back.
 static char* TakeSpare(Heap* heap, size_t bytes, bool zero) {
     if (bytes < kSpareMin) return nullptr;
+    size_t best = kSpares;
     for (size_t i = 0; i < kSpares; ++i) {
-        if (heap->spares[i] && heap->spareSize[i] >= bytes && heap->spareSize[i] / 2 <= bytes) {
-            char* raw = static_cast<char*>(heap->spares[i]);
-            heap->spares[i] = nullptr;
-            if (zero) memset(raw + kHeader, 0, bytes);
-            return raw;
-        }
+        if (heap->spares[i] && heap->spareSize[i] >= bytes && heap->spareSize[i] / 2 <= bytes &&
+            (best == kSpares || heap->spareSize[i] < heap->spareSize[best]))
+            best = i;
     }
-    return nullptr;
+    if (best == kSpares) return nullptr;
+    char* raw = static_cast<char*>(heap->spares[best]);
+    heap->spares[best] = nullptr;
+    if (zero) memset(raw + kHeader, 0, bytes);
+    return raw;
 }
 
 // A small request comes here only when its free list is empty and the
@@ -178,6 +198,7 @@ void heap_internal::GiveSlow(Heap* heap, void* block) {
     heap->blocks -= 1;
     char* raw = static_cast<char*>(block) - kHeader;
     if (size >= kSpareMin) {
+        size = RawSize(heap, raw) - kHeader;
         // Kept in place of the smallest spare, which goes back instead.
         size_t slot = 0;
         for (size_t i = 1; i < kSpares; ++i)

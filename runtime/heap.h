@@ -41,7 +41,7 @@ constexpr size_t kHeader = 8;
 constexpr size_t kClassStep = 16;
 constexpr size_t kClasses = 16;  // totals up to 256 bytes, header included
 constexpr size_t kSmallMax = kClasses * kClassStep - kHeader;
-constexpr size_t kSpares = 8;
+constexpr size_t kSpares = 16;
 
 // The largest request a heap records, on a platform whose sizes go up to
 // `sizeMax`: the header word must hold the size above its class byte, and
@@ -69,8 +69,8 @@ struct Heap {
     void* chunks;  // chunks, each starting with the link to the previous one
     // Large blocks given back, kept for the next large request: fresh pages
     // from the platform cost a fault each, which made a long text's working
-    // storage cost more per character than a short one's. What is kept never
-    // exceeds what was in use at once.
+    // storage cost more per character than a short one's. The largest ones
+    // given back are kept, at most kSpares of them.
     void* spares[heap_internal::kSpares];      // raw blocks, header included
     size_t spareSize[heap_internal::kSpares];  // bytes usable after the header
 };
