@@ -25,6 +25,12 @@
 #define SMS_FORCE
 #endif
 #define SMS_INLINE inline SMS_FORCE
+// The branch the converter takes on every call, laid out as the straight path.
+#if defined(__GNUC__)
+#define SMS_LIKELY(x) __builtin_expect(!!(x), 1)
+#else
+#define SMS_LIKELY(x) (x)
+#endif
 
 struct HeapUsage {
     size_t bytes;   // bytes requested by the blocks held

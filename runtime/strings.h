@@ -505,9 +505,26 @@ SMS_INLINE Tmp StrChr(int64_t code) {
     return strings_internal::Short(c, c ? 1 : 0, StrArg::kNoBase);
 }
 
-SMS_INLINE Tmp StrLeft(StrArg s, int64_t n) { return strings_internal::Sub(s, 0, strings_internal::Clamp(n, s.Length())); }
+// The converter cuts every piece from inside its text. Such a cut needs no
+// clamping, and on that path a caller's constant count stays a constant: the
+// piece is then taken with fixed shifts and masks, and whoever receives it
+// knows its length. Other cuts are clamped as described.
+namespace strings_internal {
+// Whether `count` characters from position `skip` (counted from 0) lie
+// within a text of `len` characters.
+SMS_INLINE bool Inside(uint64_t skip, int64_t count, size_t len) {
+    return count >= 0 && static_cast<uint64_t>(count) <= len && skip <= len - static_cast<uint64_t>(count);
+}
+}  // namespace strings_internal
+
+SMS_INLINE Tmp StrLeft(StrArg s, int64_t n) {
+    if (SMS_LIKELY(strings_internal::Inside(0, n, s.Length()))) return strings_internal::Sub(s, 0, static_cast<size_t>(n));
+    return strings_internal::Sub(s, 0, strings_internal::Clamp(n, s.Length()));
+}
 
 SMS_INLINE Tmp StrRight(StrArg s, int64_t n) {
+    if (SMS_LIKELY(strings_internal::Inside(0, n, s.Length())))
+        return strings_internal::Sub(s, s.Length() - static_cast<size_t>(n), static_cast<size_t>(n));
     size_t k = strings_internal::Clamp(n, s.Length());
     return strings_internal::Sub(s, s.Length() - k, k);
 }
@@ -517,6 +534,8 @@ SMS_INLINE Tmp StrRight(StrArg s, int64_t n) {
 // huge count on a short text reserves nothing extra.
 SMS_INLINE Tmp StrMid(StrArg s, int64_t start, int64_t count) {
     size_t len = s.Length();
+    if (SMS_LIKELY(start >= 1 && strings_internal::Inside(static_cast<uint64_t>(start - 1), count, len)))
+        return strings_internal::Sub(s, static_cast<size_t>(start - 1), static_cast<size_t>(count));
     size_t skip = start <= 1 ? 0 : strings_internal::Clamp(start - 1, len);
     return strings_internal::Sub(s, skip, strings_internal::Clamp(count, len - skip));
 }
