@@ -215,7 +215,9 @@ SMS_INLINE unsigned Space(uintptr_t w) {
 // text, or the text slides down. 0 when the joined text would begin or end
 // with code 0 (a piece beginning with code 0 goes to a block too).
 SMS_INLINE uintptr_t Prepended(uintptr_t w, unsigned space, uint64_t chars, size_t add) {
-    uintptr_t joined = (space < 64 ? w : 0) | (chars << (64 - 8 * add)) >> (64 - space);
+    // The bytes below a text are zero and so are those of `chars` past the
+    // piece: one shift puts it in place (the empty text's marker bit cleared).
+    uintptr_t joined = (w & ~kEmpty) | chars << (space - 8 * add);
     return (chars & 0xFF) && joined >> 56 ? joined : 0;
 }
 SMS_INLINE uintptr_t Appended(uintptr_t w, unsigned space, uint64_t chars, size_t add) {
