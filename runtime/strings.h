@@ -204,25 +204,28 @@ SMS_INLINE size_t ShortLength(uintptr_t w) { return 8 - (Below(w) >> 3); }
 SMS_INLINE uint64_t ShortChars(uintptr_t w) { return w >> Below(w); }
 SMS_INLINE uintptr_t Pack(uint64_t chars, size_t len) { return len ? chars << (64 - 8 * len) : kEmpty; }
 SMS_INLINE bool Fits(uint64_t chars, size_t len) { return !len || ((chars & 0xFF) && chars >> (8 * len - 8)); }
-// The bits free in the word below its text: 64 when unset or empty, 0 for a
-// block's address.
-SMS_INLINE unsigned Space(uintptr_t w) {
-    if (IsShort(w)) return Below(w);
-    return w < 2 ? 64 : 0;
+// The word with the piece `chars` (`add` characters, 1 to 8) joined in front
+// or at the end, where the joined text fits in the word: the piece slots in
+// below the text, or the text slides down. 0 when it does not fit, or when
+// the joined text would begin or end with code 0 (its length would not read
+// back), and for a block's address.
+SMS_INLINE uintptr_t Prepended(uintptr_t w, uint64_t chars, size_t add) {
+    if (!(chars & 0xFF)) return 0;
+    if (IsShort(w)) {
+        // The bytes below a text are zero and so are those of `chars` past
+        // the piece: one shift puts it in place; the last character stays.
+        unsigned below = Below(w);
+        return 8 * add <= below ? w | chars << (below - 8 * add) : 0;
+    }
+    return w < 2 && chars >> (8 * add - 8) ? chars << (64 - 8 * add) : 0;
 }
-// The word with `add` characters (1 to space / 8 of them, space being
-// Space(w)) joined in front or at the end: the piece slots in below the
-// text, or the text slides down. 0 when the joined text would begin or end
-// with code 0 (a piece beginning with code 0 goes to a block too).
-SMS_INLINE uintptr_t Prepended(uintptr_t w, unsigned space, uint64_t chars, size_t add) {
-    // The bytes below a text are zero and so are those of `chars` past the
-    // piece: one shift puts it in place (the empty text's marker bit cleared).
-    uintptr_t joined = (w & ~kEmpty) | chars << (space - 8 * add);
-    return (chars & 0xFF) && joined >> 56 ? joined : 0;
-}
-SMS_INLINE uintptr_t Appended(uintptr_t w, unsigned space, uint64_t chars, size_t add) {
-    uintptr_t joined = (space < 64 ? w >> (8 * add) : 0) | chars << (64 - 8 * add);
-    return (chars & 0xFF) && joined >> 56 ? joined : 0;
+SMS_INLINE uintptr_t Appended(uintptr_t w, uint64_t chars, size_t add) {
+    if (!(chars >> (8 * add - 8))) return 0;
+    if (IsShort(w)) {
+        unsigned below = Below(w);
+        return 8 * add <= below ? w >> (8 * add) | chars << (64 - 8 * add) : 0;
+    }
+    return w < 2 && (chars & 0xFF) ? chars << (64 - 8 * add) : 0;
 }
 #else
 // An address may use all four bytes, so a short text is tagged: bit 0 set,
@@ -236,14 +239,17 @@ SMS_INLINE size_t ShortLength(uintptr_t w) { return (w >> 1) & 0x7F; }
 SMS_INLINE uint64_t ShortChars(uintptr_t w) { return w >> 8; }
 SMS_INLINE uintptr_t Pack(uint64_t chars, size_t len) { return static_cast<uintptr_t>(chars << 8 | len << 1 | 1); }
 SMS_INLINE bool Fits(uint64_t, size_t) { return true; }
+// The bits free in the word above its text: none for a block's address.
 SMS_INLINE unsigned Space(uintptr_t w) {
     if (IsShort(w)) return static_cast<unsigned>(8 * (kMax - ShortLength(w)));
     return w ? 0 : 8 * kMax;
 }
-SMS_INLINE uintptr_t Prepended(uintptr_t w, unsigned, uint64_t chars, size_t add) {
+SMS_INLINE uintptr_t Prepended(uintptr_t w, uint64_t chars, size_t add) {
+    if (8 * add > Space(w)) return 0;
     return Pack(chars | ShortChars(w) << (8 * add), ShortLength(w) + add);
 }
-SMS_INLINE uintptr_t Appended(uintptr_t w, unsigned, uint64_t chars, size_t add) {
+SMS_INLINE uintptr_t Appended(uintptr_t w, uint64_t chars, size_t add) {
+    if (8 * add > Space(w)) return 0;
     return Pack(ShortChars(w) | chars << (8 * ShortLength(w)), ShortLength(w) + add);
 }
 #endif
@@ -328,7 +334,7 @@ private:
     static uintptr_t Unpacked(uintptr_t w);
     // Joins a piece to a text in the word, in the word, when the joined text
     // can be held there (Join is str_word's Appended or Prepended).
-    template <uintptr_t (*Join)(uintptr_t, unsigned, uint64_t, size_t)>
+    template <uintptr_t (*Join)(uintptr_t, uint64_t, size_t)>
     bool JoinedInWord(const StrArg& piece);
     static uintptr_t Assigned(uintptr_t old, const char* text, size_t len);
     // The piece is passed as its parts (see StrArg).
@@ -689,14 +695,12 @@ SMS_INLINE uintptr_t Str::WithChars(uintptr_t old, uint64_t chars, size_t len) {
 // A piece joined to a text held in the word stays there while the two fit;
 // a short piece goes into the room a block keeps at either end. Anything
 // else, an empty piece included, takes the slow path.
-template <uintptr_t (*Join)(uintptr_t, unsigned, uint64_t, size_t)>
+template <uintptr_t (*Join)(uintptr_t, uint64_t, size_t)>
 SMS_INLINE bool Str::JoinedInWord(const StrArg& piece) {
-    uintptr_t w = word_;
     size_t add = piece.Length();
-    unsigned space = str_word::Space(w);
-    if (add - 1 >= kInline || 8 * add > space) return false;
-    uintptr_t joined = Join(w, space, piece.Chars(), add);
-    if (!joined) return false;  // the joined text cannot be held there
+    if (add - 1 >= kInline) return false;
+    uintptr_t joined = Join(word_, piece.Chars(), add);
+    if (!joined) return false;
     word_ = joined;
     TempConsume(piece);
     return true;
