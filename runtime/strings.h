@@ -128,15 +128,16 @@ public:
         return Place();
     }
     // `k` (at most 8) characters from position `skip` (counted from 0) on,
-    // as a value; skip + k must not pass the end.
+    // as a value; skip + k must not pass the end. Most pieces the converter
+    // reads are short texts: theirs is the straight path, here and in Chars.
     SMS_FORCE uint64_t CharsAt(size_t skip, size_t k) const {
         // A skip of 8 comes only with k 0, whose mask clears everything.
-        if (kind_ == kShort) return (data_ >> (8 * (skip & 7))) & strings_internal::Mask(k);
+        if (SMS_LIKELY(kind_ == kShort)) return (data_ >> (8 * (skip & 7))) & strings_internal::Mask(k);
         return strings_internal::Load(Place() + skip, k);
     }
     // The whole text (at most 8 characters) as a value.
     SMS_FORCE uint64_t Chars() const {
-        if (kind_ == kShort) return data_;  // the bytes past the text are zero
+        if (SMS_LIKELY(kind_ == kShort)) return data_;  // the bytes past the text are zero
         return strings_internal::Load(Place(), len_);
     }
     // Whether the text is a temporary in the buffer.
