@@ -707,26 +707,30 @@ SMS_INLINE bool Str::JoinedInWord(const StrArg& piece) {
     return true;
 }
 
+// Texts built by appending are long (the converter's bit strings and
+// results): a block's room is looked at first.
 SMS_INLINE void Str::Append(StrArg piece) {
-    if (JoinedInWord<str_word::Appended>(piece)) return;
     uintptr_t w = word_;
     size_t add = piece.Length();
-    Block* block = BlockOf(w);
-    size_t room = block ? block->capacity - block->front - block->len - 1 : 0;
-    if (block && add <= strings_internal::kShortMax && room >= add) {
-        // Into room at the end; a piece of this text itself is read first.
-        // With eight bytes of room, one store writes the piece (and the code
-        // 0 after it but for eight characters: the value is zero past them).
-        uint64_t chars = piece.Chars();
-        char* end = block->data + block->front + block->len;
-        if (room >= 8) memcpy(end, &chars, 8);
-        else strings_internal::Store(end, chars, add);
-        end[add] = '\0';
-        block->len += add;
-        TempConsume(piece);
-    } else {
-        word_ = AppendSlow(w, piece.PartData(), piece.Length(), piece.Base(), piece.PartKind());
+    if (Block* block = BlockOf(w)) {
+        size_t room = block->capacity - block->front - block->len - 1;
+        if (add <= strings_internal::kShortMax && room >= add) {
+            // Into room at the end; a piece of this text itself is read first.
+            // With eight bytes of room, one store writes the piece (and the code
+            // 0 after it but for eight characters: the value is zero past them).
+            uint64_t chars = piece.Chars();
+            char* end = block->data + block->front + block->len;
+            if (room >= 8) memcpy(end, &chars, 8);
+            else strings_internal::Store(end, chars, add);
+            end[add] = '\0';
+            block->len += add;
+            TempConsume(piece);
+            return;
+        }
+    } else if (JoinedInWord<str_word::Appended>(piece)) {
+        return;
     }
+    word_ = AppendSlow(w, piece.PartData(), piece.Length(), piece.Base(), piece.PartKind());
 }
 
 SMS_INLINE void Str::Prepend(StrArg piece) {
