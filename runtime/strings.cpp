@@ -133,6 +133,15 @@ uintptr_t Str::PrependSlow(uintptr_t w, uint64_t data, size_t add, size_t base, 
     return reinterpret_cast<uintptr_t>(block);
 }
 
+void Str::FreeBlock(uintptr_t w) { HeapGive(gStringHeap, reinterpret_cast<Block*>(w)); }
+
+namespace {
+// The give-back written out here: an array's strings may all have blocks.
+SMS_INLINE void FreeInline(uintptr_t w) {
+    if (str_word::IsBlock(w)) HeapGive(gStringHeap, reinterpret_cast<Str::Block*>(w));
+}
+}  // namespace
+
 void Str::ReleaseAll(Str* strings, size_t count) {
     size_t i = 0;
 #if defined(__SSE2__) && UINTPTR_MAX > 0xFFFFFFFFu
@@ -147,10 +156,10 @@ void Str::ReleaseAll(Str* strings, size_t count) {
                                      _mm_min_epu8(_mm_sub_epi64(_mm_loadu_si128(at + 2), two),
                                                   _mm_sub_epi64(_mm_loadu_si128(at + 3), two)));
         if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) & 0x8080)
-            for (size_t j = i; j < i + 8; ++j) Free(strings[j].word_);
+            for (size_t j = i; j < i + 8; ++j) FreeInline(strings[j].word_);
     }
 #endif
-    for (; i < count; ++i) Free(strings[i].word_);
+    for (; i < count; ++i) FreeInline(strings[i].word_);
 }
 
 Placed strings_internal::ConcatLong(uint64_t aData, size_t aLen, unsigned aKind, uint64_t bData, size_t bLen,

@@ -326,9 +326,13 @@ private:
     }
     // The characters of a text held in the word, 0 when there are none.
     SMS_FORCE static uint64_t CharsOf(uintptr_t w) { return str_word::IsShort(w) ? str_word::ShortChars(w) : 0; }
+    // A block goes back out of line: where the converter assigns, the old
+    // text is nearly always in the word, and the give-back written out at
+    // every assignment only made the code around it longer.
     SMS_FORCE static void Free(uintptr_t w) {
-        if (str_word::IsBlock(w)) HeapGive(strings_internal::gStringHeap, reinterpret_cast<Block*>(w));
+        if (str_word::IsBlock(w)) FreeBlock(w);
     }
+    static void FreeBlock(uintptr_t w);
     // The word of `chars` (len of them, at most eight), after `old` is gone:
     // in the word itself, or in a block (the old one when it has room).
     static uintptr_t WithChars(uintptr_t old, uint64_t chars, size_t len);
