@@ -51,6 +51,22 @@ inline const ArrayHeader* ArrayHeaderOf(const void* elements) {
 namespace arrays_internal {
 void* TakeLarge(size_t elementSize, size_t count);
 void ReleaseFields(ArrayHeader* header);
+// Releasing a string array looks at every element for a block to free,
+// which for a long array means reading all its memory once more. The typed
+// string arrays are watched instead, a few at a time, on 64-bit: their
+// elements are assigned through StrElement, which reports each element that
+// takes a block, and an array none of whose elements did is released
+// without the look. On 32-bit, where texts of four characters take blocks,
+// every array is looked through, and so where the compiler is not told to
+// inline (64-bit MinGW): the report would cost a call at every assignment.
+#if UINTPTR_MAX > 0xFFFFFFFFu && SMS_FORCED_INLINING
+constexpr bool kWatchStrings = true;
+#else
+constexpr bool kWatchStrings = false;
+#endif
+void Watch(const Str* elements, size_t count);
+// The watched array holding `element`, if any, may hold blocks.
+void NoteBlock(const Str* element);
 // Small arrays are taken plain and cleared here; large ones come zeroed from
 // the heap, which for fresh pages costs no pass over the memory.
 constexpr size_t kClearInPlace = 4096;
@@ -87,14 +103,56 @@ SMS_INLINE void ReleaseArray(void* elements) {
 
 // --- Typed array variables, released when they go out of scope ---------------
 
+// An element of a typed string array as the array hands it out: it is read
+// and assigned like the string itself, and reports the element taking a
+// block to the array's watch (see arrays_internal::Watch).
+class StrElement {
+public:
+    explicit StrElement(Str& s) : s_(&s) {}
+    SMS_FORCE StrElement& operator=(StrArg value) {
+        *s_ = value;
+        Noted();
+        return *this;
+    }
+    StrElement& operator=(const StrElement& other) { return *this = StrArg(*other.s_); }
+    SMS_FORCE operator StrArg() const { return StrArg(*s_); }  // NOLINT: reads like the string
+    bool IsSet() const { return s_->IsSet(); }
+    size_t Length() const { return s_->Length(); }
+    // May move a short text to a block, as Str::Text does.
+    const char* Text() const {
+        const char* text = s_->Text();
+        Noted();
+        return text;
+    }
+
+private:
+    SMS_FORCE void Noted() const {
+        if (arrays_internal::kWatchStrings && s_->HoldsBlock()) arrays_internal::NoteBlock(s_);
+    }
+    Str* s_;
+};
+
 template <class T> struct ArrayElement;
 template <> struct ArrayElement<int16_t> {
     static constexpr intptr_t kType = ARRAY_TYPE_INT16;
     static const intptr_t* Fields() { return nullptr; }
+    using Ref = int16_t&;
+    static Ref At(int16_t* element) { return *element; }
+    static void Watch(int16_t*, size_t) {}
+    static void Expose(int16_t*) {}
 };
 template <> struct ArrayElement<Str> {
     static constexpr intptr_t kType = ARRAY_TYPE_STRING;
     static const intptr_t* Fields() { return kStringElementFields; }
+    using Ref = StrElement;
+    static Ref At(Str* element) { return StrElement(*element); }
+    static void Watch(Str* elements, size_t count) {
+        if (arrays_internal::kWatchStrings) arrays_internal::Watch(elements, count);
+    }
+    // Elements handed out bare may take blocks unseen.
+    static void Expose(Str* elements) {
+        if (arrays_internal::kWatchStrings && elements) arrays_internal::NoteBlock(elements);
+    }
 };
 
 // Index checks run in debug builds only: the converters compute every index
@@ -111,15 +169,19 @@ public:
     void Dim(size_t upperBound) {
         DimArray(sizeof(T), upperBound + 1, ArrayElement<T>::kType, ArrayElement<T>::Fields(),
                  reinterpret_cast<void**>(&elements_));
+        ArrayElement<T>::Watch(elements_, upperBound + 1);
     }
     void Release() { ReleaseArray(elements_); }
     bool Holds() const { return elements_ != nullptr; }
     size_t Count() const { return elements_ ? static_cast<size_t>(ArrayHeaderOf(elements_)->count) : 0; }
-    T& operator[](size_t i) {
+    typename ArrayElement<T>::Ref operator[](size_t i) {
         assert(elements_ && i < Count());
-        return elements_[i];
+        return ArrayElement<T>::At(elements_ + i);
     }
-    T* Elements() { return elements_; }
+    T* Elements() {
+        ArrayElement<T>::Expose(elements_);
+        return elements_;
+    }
 
 private:
     T* elements_ = nullptr;
@@ -139,17 +201,21 @@ public:
         stride_[1] = static_cast<intptr_t>(upper2 + 1);
         DimArrayMulti(2, sizeof(T), ArrayElement<T>::kType, ArrayElement<T>::Fields(),
                       reinterpret_cast<void**>(&elements_), stride_);
+        ArrayElement<T>::Watch(elements_, Count());
     }
     void Release() { ReleaseArray(elements_); }
     bool Holds() const { return elements_ != nullptr; }
     size_t Count() const { return elements_ ? static_cast<size_t>(ArrayHeaderOf(elements_)->count) : 0; }
     intptr_t Stride(int d) const { return stride_[d]; }
-    T& operator()(size_t i, size_t j) {
+    typename ArrayElement<T>::Ref operator()(size_t i, size_t j) {
         size_t at = i * static_cast<size_t>(stride_[0]) + j;  // the last dimension's stride is 1
         assert(elements_ && j < static_cast<size_t>(stride_[0]) && at < Count());
-        return elements_[at];
+        return ArrayElement<T>::At(elements_ + at);
     }
-    T* Elements() { return elements_; }
+    T* Elements() {
+        ArrayElement<T>::Expose(elements_);
+        return elements_;
+    }
 
 private:
     T* elements_ = nullptr;

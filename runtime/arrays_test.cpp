@@ -48,6 +48,24 @@ TEST_F(Arrays, ReleasingFreesEveryStringBlockWhereverItLies) {
     }
 }
 
+// Releasing skips looking for blocks in an array none of whose elements took
+// one; with more arrays alive than are watched, and elements given blocks by
+// assignment, by a text with code 0 at its end and by reading a short text
+// out, every block still goes back.
+TEST_F(Arrays, EveryBlockGoesBackHoweverAnElementTookIt) {
+    const size_t blocks = HeapUsageOf(StringHeap()).blocks;
+    std::vector<Array<Str>> arrays(12);
+    for (size_t a = 0; a < arrays.size(); ++a) {
+        arrays[a].Dim(1000);
+        StrElement element = arrays[a][a * 80];
+        if (a % 3 == 0) element = "a string too long for the word";
+        if (a % 3 == 1) element = StrArg("ab\0", 3);
+        if (a % 3 == 2) element = "ab", element.Text();
+    }
+    arrays.clear();
+    EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, blocks);
+}
+
 // Several dimensions are stored row after row; releasing clears the variable.
 TEST_F(Arrays, SeveralDimensionsAreStoredRowAfterRow) {
     Array2<Str> grid(2, 3);

@@ -21,8 +21,10 @@
 // references at link time).
 #if defined(__GNUC__) && !(defined(_WIN64) && defined(__MINGW64__))
 #define SMS_FORCE __attribute__((always_inline))
+#define SMS_FORCED_INLINING 1
 #else
 #define SMS_FORCE
+#define SMS_FORCED_INLINING 0
 #endif
 #define SMS_INLINE inline SMS_FORCE
 // The branch the converter takes on every call, laid out as the straight path.

@@ -299,6 +299,8 @@ public:
     void Prepend(StrArg piece);
 
     bool IsSet() const { return word_ != 0; }
+    // Whether the text lives in a block of the string heap, not in the word.
+    bool HoldsBlock() const { return str_word::IsBlock(word_); }
     size_t Length() const { return LengthOf(word_); }
     // Frees the texts of `count` variables in a row whose storage goes away
     // with them (a string array's elements); their words are left as they
