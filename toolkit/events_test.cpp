@@ -54,8 +54,6 @@ TEST_F(EventQueueTest, RepeatsOfTheNewestAreDroppedAndEverythingElseKeptInOrder)
     std::vector<Event> many;  // more than one block of the pool; identities are pointer-sized
     for (int i = 0; i < 600; ++i) many.push_back({EVENT_TIMER, reinterpret_cast<intptr_t>(this) + i, -1, i});
     const struct { const char* what; std::vector<Event> queued, delivered; } cases[] = {
-        {"a repeat", {close, close}, {close}},
-        {"a repeat with another between", {close, repaint, close}, {close, repaint, close}},
         {"runs of repeats", {close, close, repaint, repaint, repaint, close}, {close, repaint, close}},
         {"one field differs", distinct, distinct},
         {"code 0, which reads as empty", {{0, 1, 2, 3}, click}, {click}},
