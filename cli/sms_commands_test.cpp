@@ -73,8 +73,7 @@ TEST(SmsCommands, TakeOptionsAndModemLines) {
         {{"parse"}, "+CDS: 25\r\n060C91534810325476171160316255001711603152120000\r\n",
          "1||smspdu: line 2: octet 0: the +CDS line gives a TPDU of 25 octets, the PDU has 24"},
         {{"parse"}, "AT+CMGS=17\r\n> 0041000491947100040804040205050A0B0C\x1A\r\n+CMGS: 17\r\nOK\r\n",
-         "0|type: SMS-SUBMIT\nto: +4917\nreference: 0\ncoding: 8-bit\ndestination port: 5\nsource port: 5\ndata: 0A0B0C\n|"},
-        {{"parse", "0004038121F300000120031111110005C8329BFD06"}, "", "1||smspdu: argument 1: octet 8: timestamp is not"}};
+         "0|type: SMS-SUBMIT\nto: +4917\nreference: 0\ncoding: 8-bit\ndestination port: 5\nsource port: 5\ndata: 0A0B0C\n|"}};
     for (const Row& r : rows) {
         std::string result = RunCommand(r.args, r.input);
         EXPECT_EQ(result.substr(0, 2), r.expect.substr(0, 2)) << r.args.at(1) << " " << r.args.back() << ": " << result;

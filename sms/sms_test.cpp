@@ -46,7 +46,7 @@ SubmitOptions Rebuilt(const Message& m) {
 
 }  // namespace
 
-// Published examples (the first three; a status report from amro.blogspot.com, 2007-09, "receiving an SMS status
+// Published examples (the first; two more are read and built by the command line's tests; a status report from amro.blogspot.com, 2007-09, "receiving an SMS status
 // report message"; the port header 0605040B8423F0 of commzgate.com, 2007-06, "how to format a WAP push message")
 // and hand-checked ones, each SMS-SUBMIT rebuilt exactly from what is read; all fields (lone and unknown escapes, a
 // reserved coding, unpaired surrogates, lower-case hex, every kind); all bad input classes.
@@ -55,11 +55,8 @@ TEST(Sms, ReadsWorkedExamplesAndRefusesBadInput) {
         std::string hex, read;  // read: the line, or the start of the error
         bool build = false;
     } rows[] = {
-        {"07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37",
-         "+27381000015 27838890001 1999-03-29T15:16:59+02:00 'hellohello'"},
         {"07911326040000F0040B911346610089F60000208062917314080CC8F71D14969741F977FD07",
          "+31624000000 +31641600986 2002-08-26T19:37:41+00:00 'How are you?'"},  // zone 08: sign bit, zero quarters
-        {"0011000B916407281553F80000AA0AE8329BFD4697D9EC37", " +46708251358 4d 'hellohello'", true},
         {"03919471310009D053F41B1E0300188F0400480069", "+4917 Shop1 12h UCS-2 class 0 'Hi'", true},
         {"0001000A9194711032540000029B32", " +4917012345 '€'", true},  // escape 1B 65
         {"00040BD0C3B09C7D9A0300006221707155922A05C8329BFD06", " Carl's 2026-12-07T17:55:29-05:30 'Hello'"},
