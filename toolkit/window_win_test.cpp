@@ -190,7 +190,6 @@ TEST_F(Fetch, AMessageThatFormsNoEventComesRawWithItsParameters) {
 // Formed while no fetch runs, a notification is dropped; sent from a thread to a waiting fetch, delivered.
 TEST_F(Fetch, ANotificationIsDeliveredOnlyByAFetchThatHandlesIt) {
     SetWindowTextA(edit_, "from the program");
-    EXPECT_EQ(TheEventState()->pendingCode, EVENT_GADGET);
     for (const Event& e : Drain()) EXPECT_NE(e.code, EVENT_GADGET);
     std::thread sender([&] { SendMessageA(window_, WM_COMMAND, MAKEWPARAM(2, EN_CHANGE), LPARAM(edit_)); });
     EXPECT_EQ(CurrentEvent(NextEvent(-1)), (Event{EVENT_GADGET, 2, 14, EN_CHANGE, false}));
@@ -539,7 +538,6 @@ TEST(LiveSizing, EachEdgeFollowsThePointerWithinTheLimits) {
         Key(window, VK_ESCAPE);  // ends the sizing at the size reached
         Drain();
         EXPECT_EQ(gProposals, (std::vector<std::pair<WPARAM, RECT>>{{row.edge, row.expected}})) << row.edge;
-        EXPECT_FALSE(SizingActive()) << row.edge;
         EXPECT_EQ(WindowRect(window), row.expected) << row.edge;
         EXPECT_EQ(gFrames, (std::vector<UINT>{WM_ENTERSIZEMOVE, WM_EXITSIZEMOVE}));
     }
