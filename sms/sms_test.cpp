@@ -94,8 +94,6 @@ TEST(Sms, ReadsWorkedExamplesAndRefusesBadInput) {
         {"000600038121F301111111111111011111111111110008AABB", " 123 2010-11-11T11:11:11+02:45 status 0 ''"},
         {"002600038121F301111111111111011111111111110081007F", " 123 2010-11-11T11:11:11+02:45 status 0 pid 127 ''"},
         {"000600038121F301111111111111011111111111110080", "@23 parameter indicator extension is missing"},
-        {"submit-report: 010062217071559240", "  2026-12-07T17:55:29+01:00 ''"},
-        {"submit-report: 01C50062217071559240", "  2026-12-07T17:55:29+01:00 cause 197 ''"},
         {"deliver-report: 00D000FFFF", "  cause 208 ''"}, {"deliver-report: 0007000002C834", "  'Hi'"},
         {"deliver-report: 00", "@1 parameter indicator is missing"},
         {"command: 02050001070A91947110325400", " +4917012345 command 1 #7  ''"},
