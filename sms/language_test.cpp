@@ -129,13 +129,15 @@ TEST(Language, ReadsAndBuildsHandCheckedPdus) {
 }
 
 // Each kind of header at exactly the room of a part and one septet more; an escape pair that would straddle the end
-// of a part goes whole to the next.
+// of a part goes whole to the next. Application ports share the header with the tables: 16-bit ports (6 octets),
+// Turkish locking (3) and the length octet leave 148 septets in one part; with the concatenation element (5) 142.
 TEST(Language, SplitsPartsByTheRoomTheirHeaderLeaves) {
-    const int es = LanguageFromCode("es"), tr = LanguageFromCode("tr"), hi = LanguageFromCode("hi");
+    const int es = LanguageFromCode("es"), tr = LanguageFromCode("tr"), hi = LanguageFromCode("hi"), kWapPush = 2948;
     const std::string a = "a", singleEs = "á", lockingTr = "ı", bothHi = "न५";  // 2, 1 and 3 septets
     struct Row {
         int language;
         std::string text, parts;
+        int port = -1;
     } rows[] = {
         {es, singleEs + Repeat(a, 153), "-1/2 0:155"},
         {es, singleEs + Repeat(a, 154), "-1/2 1:149 2:7"},
@@ -152,28 +154,14 @@ TEST(Language, SplitsPartsByTheRoomTheirHeaderLeaves) {
         {es, Repeat(a, 148) + singleEs + Repeat(a, 10), "-1/2 1:148 2:12"},
         {tr, lockingTr + lockingTr + Repeat(a, 146) + "{" + Repeat(a, 10), "1/-1 1:148 2:12"},
         {hi, bothHi + Repeat(a, 142) + "५" + Repeat(a, 10), "6/6 1:145 2:12"},
+        {tr, lockingTr + Repeat(a, 147), "1/-1 0:148", kWapPush},
+        {tr, lockingTr + Repeat(a, 148), "1/-1 1:142 2:7", kWapPush},
     };
     for (const Row& r : rows) {
         std::string joined;
-        EXPECT_EQ(Send(r.text, r.language, &joined), r.parts) << r.text.substr(0, 12) << "... of " << r.text.size();
+        EXPECT_EQ(Send(r.text, r.language, &joined, r.port), r.parts)
+            << r.text.substr(0, 12) << "... of " << r.text.size();
         EXPECT_EQ(joined, r.text) << r.parts;
-    }
-}
-
-// Application ports share the header with the tables: 16-bit ports (6 octets), Turkish locking (3) and the length
-// octet leave 148 septets in one part; with the concatenation element (5) 142.
-TEST(Language, PortsTakeRoomBesideTheTables) {
-    const int tr = LanguageFromCode("tr"), kWapPushPort = 2948;
-    const std::string lockingTr = "ı";
-    struct Row {
-        std::string text, parts;
-    } rows[] = {
-        {lockingTr + Repeat("a", 147), "1/-1 0:148"},
-        {lockingTr + Repeat("a", 148), "1/-1 1:142 2:7"},
-    };
-    for (const Row& r : rows) {
-        std::string joined;
-        EXPECT_EQ(Send(r.text, tr, &joined, kWapPushPort), r.parts) << r.text.size() << " octets of UTF-8";
     }
 }
 
