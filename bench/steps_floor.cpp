@@ -91,7 +91,7 @@ SMS_INLINE int16_t LeastFromBinary(uint64_t chars, int width) {
         int c = static_cast<int>(chars >> (8 * (i - 1)) & 0xFF);
         digits[static_cast<size_t>(i)] = static_cast<int16_t>(c >= '0' && c <= '9' ? c - '0' : 0);
         float weight = PowF(2.0f, static_cast<float>(width) - static_cast<float>(i));
-        sum = static_cast<int16_t>(std::lrint(sum + static_cast<double>(digits[static_cast<size_t>(i)]) * weight));
+        sum = static_cast<int16_t>(RoundToInt(sum + static_cast<double>(digits[static_cast<size_t>(i)]) * weight));
     }
     return sum;
 }

@@ -1,5 +1,3 @@
-#include <cmath>
-
 #include "codec/codec.h"
 #include "runtime/arrays.h"
 
@@ -53,7 +51,7 @@ SMS_INLINE int16_t FromBinary(StrArg bitsArg, int width) {
         digits[static_cast<size_t>(i)] = static_cast<int16_t>(DecToInt(StrMid(bits, i, 1)));
         float weight = PowF(2.0f, static_cast<float>(width) - static_cast<float>(i));
         double next = sum + static_cast<double>(digits[static_cast<size_t>(i)]) * weight;
-        sum = static_cast<int16_t>(std::lrint(next));
+        sum = static_cast<int16_t>(RoundToInt(next));
     }
     TempConsume(bitsArg);
     return sum;

@@ -46,8 +46,7 @@ void DimArrayMulti(int dimensions, size_t elementSize, intptr_t typeCode,
 void arrays_internal::ReleaseFields(ArrayHeader* header) {
     void* elements = header + 1;
     if (header->managedFields == kStringElementFields) {
-        Str* strings = static_cast<Str*>(elements);
-        for (intptr_t i = 0; i < header->count; ++i) strings[i].Release();
+        Str::ReleaseAll(static_cast<Str*>(elements), static_cast<size_t>(header->count));
         return;
     }
     char* element = static_cast<char*>(elements);

@@ -35,6 +35,19 @@ TEST_F(Arrays, UpperBoundGivesOneMoreElementAllZero) {
     EXPECT_EQ(HeaderOf(strings.Elements()), (Header{1, 6, ARRAY_TYPE_STRING, kOneString}));
 }
 
+// Releasing frees a string's block wherever it lies among texts held in the
+// variables themselves, and never a word that only looks like an address.
+TEST_F(Arrays, ReleasingFreesEveryStringBlockWhereverItLies) {
+    const size_t blocks = HeapUsageOf(StringHeap()).blocks;
+    for (size_t at = 0; at < 17; ++at) {
+        Array<Str> strings(16);
+        for (size_t i = 0; i < 17; ++i) strings[i] = i % 2 ? "\x01\x01\x01" : "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF";
+        strings[at] = "a string too long for the word";
+        strings.Release();
+        EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, blocks) << "block at " << at;
+    }
+}
+
 // Several dimensions are stored row after row; releasing clears the variable.
 TEST_F(Arrays, SeveralDimensionsAreStoredRowAfterRow) {
     Array2<Str> grid(2, 3);

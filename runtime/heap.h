@@ -60,8 +60,10 @@ struct FreeBlock {
 struct Heap {
     void* handle;  // the platform's private heap (Windows), else null
     size_t bytes;
-    size_t blocks;
     heap_internal::FreeBlock* freeLists[heap_internal::kClasses + 1];
+    // Apart from `bytes`: side by side, the two counts are updated as one
+    // vector, which takes twice the instructions.
+    size_t blocks;
     char* bump;  // next unused byte of the newest chunk
     char* bumpEnd;
     void* chunks;  // chunks, each starting with the link to the previous one

@@ -48,25 +48,18 @@ Str::Block* NewBlock(size_t front, size_t len, size_t capacity) {
 }  // namespace
 
 
-void Str::Unpack() const {
-    size_t len = Length();
+uintptr_t Str::Unpacked(uintptr_t w) {
+    size_t len = LengthOf(w);
     Block* block = NewBlock(0, len, len + 1);
-    Store(block->data, InlineChars(), len);
+    Store(block->data, CharsOf(w), len);
     block->data[len] = '\0';
-    word_ = reinterpret_cast<uintptr_t>(block);
+    return reinterpret_cast<uintptr_t>(block);
 }
 
-void Str::CopyTo(char* dst) const {
-    if (IsInline()) Store(dst, InlineChars(), Length());
-    else if (word_) memcpy(dst, Text(), Length());
-}
-
-// Makes room for `front` more bytes before and `back` more after the text,
-// moving a short text out of the word into a block.
-void Str::Reserve(size_t front, size_t back) {
-    size_t len = Length();
-    Block* block = HeapBlock();
-    if (block && block->front >= front && block->capacity - block->front - len - 1 >= back) return;
+Str::Block* Str::Reserve(uintptr_t w, size_t front, size_t back) {
+    size_t len = LengthOf(w);
+    Block* block = BlockOf(w);
+    if (block && block->front >= front && block->capacity - block->front - len - 1 >= back) return block;
     if (len > SIZE_MAX / 4 || front > SIZE_MAX / 4 || back > SIZE_MAX / 4) OutOfMemory();
     // Grow by at least half again on the side that is asked for, and keep
     // the room the other side has: a string built piece by piece, at either
@@ -76,28 +69,23 @@ void Str::Reserve(size_t front, size_t back) {
     size_t growFront = front ? front + len / 2 + 16 : roomFront;
     size_t growBack = back ? back + len / 2 + 16 : roomBack;
     Block* fresh = NewBlock(growFront, len, growFront + len + 1 + growBack);
-    CopyTo(fresh->data + growFront);
+    if (block) memcpy(fresh->data + growFront, block->data + block->front, len);
+    else Store(fresh->data + growFront, CharsOf(w), len);
     fresh->data[growFront + len] = '\0';
-    Release();
-    word_ = reinterpret_cast<uintptr_t>(fresh);
+    Free(w);
+    return fresh;
 }
 
-// Assigns a text; `text` may lie in the variable's own storage.
-void Str::Assign(const char* text, size_t len) {
-    if (len <= kInline) {
-        uintptr_t word = ShortWord(Load(text, len), len);
-        Release();
-        word_ = word;
-        return;
-    }
-    Block* block = HeapBlock();
+// `text` may lie in the old text's own block.
+uintptr_t Str::Assigned(uintptr_t old, const char* text, size_t len) {
+    if (len <= kShortMax) return WithChars(old, Load(text, len), len);
+    Block* block = BlockOf(old);
     if (block && block->capacity > len && text >= block->data && text < block->data + block->capacity) {
         memmove(block->data, text, len);
     } else if (!block || block->capacity <= len || block->capacity > 2 * len + 64) {
         Block* fresh = NewBlock(0, len, len + 1);
         memcpy(fresh->data, text, len);
-        Release();
-        word_ = reinterpret_cast<uintptr_t>(fresh);
+        Free(old);
         block = fresh;
     } else {
         memcpy(block->data, text, len);
@@ -105,51 +93,69 @@ void Str::Assign(const char* text, size_t len) {
     block->len = len;
     block->front = 0;
     block->data[len] = '\0';
+    return reinterpret_cast<uintptr_t>(block);
 }
 
-void Str::AppendSlow(StrArg piece) {
-    size_t add = piece.Length(), len = Length();
-    if (len + add <= kInline) {
-        uintptr_t word = ShortWord(StrArg(*this).CharsAt(0, len) | piece.CharsAt(0, add) << (8 * len), len + add);
-        Release();
-        word_ = word;
-    } else {
-        // `piece` may be this variable's own text: note its offset first.
-        const char* own = IsInline() ? reinterpret_cast<const char*>(&word_) + 1 : Text();
-        bool self = piece.Ptr() >= own && piece.Ptr() <= own + len;
-        size_t selfOff = self ? static_cast<size_t>(piece.Ptr() - own) : 0;
-        Reserve(0, add);
-        Block* block = HeapBlock();
-        char* text = block->data + block->front;
-        memmove(text + len, self ? text + selfOff : piece.Ptr(), add);
-        block->len += add;
-        text[block->len] = '\0';
-    }
+namespace {
+// Where `piece` lies within `block`'s text, or SIZE_MAX: growing the block
+// moves it. (A text held in a word travels as a value.)
+size_t OffsetIn(const Str::Block* block, const StrArg& piece) {
+    if (!block) return SIZE_MAX;
+    const char* own = block->data + block->front;
+    return piece.Ptr() >= own && piece.Ptr() <= own + block->len ? static_cast<size_t>(piece.Ptr() - own) : SIZE_MAX;
+}
+}  // namespace
+
+uintptr_t Str::AppendSlow(uintptr_t w, uint64_t data, size_t add, size_t base, unsigned kind) {
+    StrArg piece(data, add, base, kind);
+    size_t len = LengthOf(w);
+    if (!add) return TempConsume(piece), w ? w : str_word::kEmpty;  // an unset variable becomes set
+    size_t selfOff = OffsetIn(BlockOf(w), piece);
+    Block* block = Reserve(w, 0, add);
+    char* text = block->data + block->front;
+    memmove(text + len, selfOff != SIZE_MAX ? text + selfOff : piece.Ptr(), add);
+    block->len += add;
+    text[block->len] = '\0';
     TempConsume(piece);
+    return reinterpret_cast<uintptr_t>(block);
 }
 
-void Str::PrependSlow(StrArg piece) {
-    size_t add = piece.Length(), len = Length();
-    if (len + add <= kInline) {
-        uintptr_t word = ShortWord(piece.CharsAt(0, add) | StrArg(*this).CharsAt(0, len) << (8 * add), len + add);
-        Release();
-        word_ = word;
-    } else {
-        const char* own = IsInline() ? reinterpret_cast<const char*>(&word_) + 1 : Text();
-        bool self = piece.Ptr() >= own && piece.Ptr() <= own + len;
-        size_t selfOff = self ? static_cast<size_t>(piece.Ptr() - own) : 0;
-        Reserve(add, 0);
-        Block* block = HeapBlock();
-        char* text = block->data + block->front;
-        memmove(text - add, self ? text + selfOff : piece.Ptr(), add);
-        block->front -= add;
-        block->len += add;
-    }
+uintptr_t Str::PrependSlow(uintptr_t w, uint64_t data, size_t add, size_t base, unsigned kind) {
+    StrArg piece(data, add, base, kind);
+    if (!add) return TempConsume(piece), w ? w : str_word::kEmpty;
+    size_t selfOff = OffsetIn(BlockOf(w), piece);
+    Block* block = Reserve(w, add, 0);
+    char* text = block->data + block->front;
+    memmove(text - add, selfOff != SIZE_MAX ? text + selfOff : piece.Ptr(), add);
+    block->front -= add;
+    block->len += add;
     TempConsume(piece);
+    return reinterpret_cast<uintptr_t>(block);
 }
 
-Tmp strings_internal::ConcatLong(const StrArg& a, const StrArg& b) {
-    size_t base = Min(a.Base(), b.Base());
+void Str::ReleaseAll(Str* strings, size_t count) {
+    size_t i = 0;
+#if defined(__SSE2__) && UINTPTR_MAX > 0xFFFFFFFFu
+    // A word is a block's address exactly when the word less 2 has a zero
+    // top byte (unset and empty wrap around to 0xFF..). The least of the
+    // top bytes over eight words tells whether any of them needs a look.
+    const __m128i two = _mm_set1_epi64x(2), zero = _mm_setzero_si128();
+    for (; i + 8 <= count; i += 8) {
+        const __m128i* at = reinterpret_cast<const __m128i*>(strings + i);
+        __m128i least = _mm_min_epu8(_mm_min_epu8(_mm_sub_epi64(_mm_loadu_si128(at), two),
+                                                  _mm_sub_epi64(_mm_loadu_si128(at + 1), two)),
+                                     _mm_min_epu8(_mm_sub_epi64(_mm_loadu_si128(at + 2), two),
+                                                  _mm_sub_epi64(_mm_loadu_si128(at + 3), two)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) & 0x8080)
+            for (size_t j = i; j < i + 8; ++j) Free(strings[j].word_);
+    }
+#endif
+    for (; i < count; ++i) Free(strings[i].word_);
+}
+
+Placed strings_internal::ConcatLong(uint64_t aData, size_t aLen, unsigned aKind, uint64_t bData, size_t bLen,
+                                    unsigned bKind) {
+    StrArg a(aData, aLen, StrArg::kNoBase, aKind), b(bData, bLen, StrArg::kNoBase, bKind);
     char* dst;
     // A left piece that already ends the buffer stays where it is.
     if (a.InBuffer() && a.Ptr() + a.Length() == gTemp.data + gTemp.end) {
@@ -157,44 +163,53 @@ Tmp strings_internal::ConcatLong(const StrArg& a, const StrArg& b) {
         size_t start = ReserveAtEnd(b.Length(), &dst);
         memmove(dst, b.Ptr(), b.Length());
         gTemp.data[start + b.Length()] = '\0';
-        return Tmp{Min(base, aOff), aOff, a.Length() + b.Length(), 0};
+        return Placed{aOff, a.Length() + b.Length()};
     }
     size_t total = a.Length() + b.Length();
     size_t start = ReserveAtEnd(total, &dst);
     memmove(dst, a.Ptr(), a.Length());
     memmove(dst + a.Length(), b.Ptr(), b.Length());
-    return Finish(start, total, total, base);
+    return Finish(start, total, total);
 }
 
 // --- Primitives -------------------------------------------------------------
 
-Tmp strings_internal::CopyLong(const StrArg& s, size_t skip, size_t k) {
+Placed strings_internal::CopyLong(uint64_t data, size_t len, unsigned kind, size_t skip, size_t k) {
+    StrArg s(data, len, StrArg::kNoBase, kind);
     char* dst;
     size_t start = ReserveAtEnd(k, &dst);
     memcpy(dst, s.Ptr() + skip, k);
-    return Finish(start, k, k, s.Base());
+    return Finish(start, k, k);
 }
 
-Tmp strings_internal::PadLong(const StrArg& s, size_t want, const StrArg& fill) {
+Placed strings_internal::PadLong(uint64_t data, size_t len, unsigned kind, size_t want, char fill) {
+    StrArg s(data, len, StrArg::kNoBase, kind);
     size_t k = Min(s.Length(), want);
     char* dst;
     size_t at = ReserveAtEnd(want, &dst);
     memmove(dst, s.Ptr(), k);
-    char f = fill.Length() ? fill.Ptr()[0] : ' ';
-    memset(dst + k, f, want - k);
-    return TempKeep(Finish(at, want, want, s.Base()), fill);
+    memset(dst + k, fill, want - k);
+    return Finish(at, want, want);
 }
 
-Tmp strings_internal::ReverseLong(const StrArg& s) {
-    size_t len = s.Length();
+// Eight characters at a time, byte-swapped, from the end of the text.
+Placed strings_internal::ReverseLong(uint64_t data, size_t len, unsigned kind) {
+    StrArg s(data, len, StrArg::kNoBase, kind);
     char* dst;
     size_t at = ReserveAtEnd(len, &dst);
     const char* src = s.Ptr();
-    for (size_t i = 0; i < len; ++i) dst[i] = src[len - 1 - i];
-    return Finish(at, len, len, s.Base());
+    size_t i = 0;
+    for (; i + 8 <= len; i += 8) {
+        uint64_t chunk;
+        memcpy(&chunk, src + len - i - 8, 8);
+        chunk = __builtin_bswap64(chunk);
+        memcpy(dst + i, &chunk, 8);
+    }
+    for (; i < len; ++i) dst[i] = src[len - 1 - i];
+    return Finish(at, len, len);
 }
 
-Tmp strings_internal::IntToDecAny(int64_t v) {
+Placed strings_internal::IntToDecAny(int64_t v) {
     bool small = v >= INT32_MIN && v <= INT32_MAX;
     size_t reserve = small ? 32 : 64;
     char* dst;
@@ -213,10 +228,10 @@ Tmp strings_internal::IntToDecAny(int64_t v) {
     size_t w = 0;
     if (negative) dst[w++] = '-';
     while (n) dst[w++] = digits[--n];
-    return Finish(at, reserve, w, at);
+    return Finish(at, reserve, w);
 }
 
-Tmp strings_internal::IntToHexAny(int64_t v) {
+Placed strings_internal::IntToHexAny(int64_t v) {
     static const char kDigits[] = "0123456789ABCDEF";
     char* dst;
     size_t at = ReserveAtEnd(16, &dst);
@@ -226,10 +241,11 @@ Tmp strings_internal::IntToHexAny(int64_t v) {
         unsigned nibble = static_cast<unsigned>(bits >> shift) & 0xF;
         if (nibble || w || shift == 0) dst[w++] = kDigits[nibble];
     }
-    return Finish(at, 16, w, at);
+    return Finish(at, 16, w);
 }
 
-int64_t strings_internal::DecToIntAny(const StrArg& s) {
+int64_t strings_internal::DecToIntAny(uint64_t data, size_t len, size_t tempBase, unsigned kind) {
+    StrArg s(data, len, tempBase, kind);
     const char* p = s.Ptr();
     const char* end = p + s.Length();
     while (p < end && (*p == ' ' || *p == '\t')) ++p;

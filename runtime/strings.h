@@ -110,13 +110,13 @@ public:
     StrArg(const Str& var);          // NOLINT: implicit by design (defined below)
     SMS_FORCE StrArg(const char* literal) {  // NOLINT: null reads as an unset string
         if (!literal) kind_ = kUnset;
-        else ptr_ = literal, len_ = strlen(literal);
+        else data_ = Bits(literal), len_ = strlen(literal);
     }
     SMS_FORCE StrArg(Tmp tmp) : len_(tmp.len), base_(tmp.base) {  // NOLINT
-        if (tmp.off == strings_internal::kShortOff) kind_ = kShort, chars_ = tmp.chars;
-        else kind_ = kBuffer, off_ = tmp.off;
+        if (tmp.off == strings_internal::kShortOff) kind_ = kShort, data_ = tmp.chars;
+        else kind_ = kBuffer, data_ = tmp.off;
     }
-    SMS_FORCE StrArg(const char* text, size_t len) : ptr_(text), len_(len) {}
+    SMS_FORCE StrArg(const char* text, size_t len) : data_(Bits(text)), len_(len) {}
 
     SMS_FORCE size_t Length() const { return len_; }
     bool IsUnset() const { return kind_ == kUnset; }
@@ -124,16 +124,20 @@ public:
     // valid until the next reservation; for a short one, while this argument
     // lives. Not followed by a code 0 when the text is short.
     SMS_FORCE const char* Ptr() const {
-        if (kind_ == kShort) return reinterpret_cast<const char*>(&chars_);
-        if (kind_ == kBuffer) return strings_internal::gTemp.data + off_;
-        return kind_ == kUnset ? "" : ptr_;
+        if (kind_ == kShort) return reinterpret_cast<const char*>(&data_);
+        return Place();
     }
     // `k` (at most 8) characters from position `skip` (counted from 0) on,
     // as a value; skip + k must not pass the end.
     SMS_FORCE uint64_t CharsAt(size_t skip, size_t k) const {
         // A skip of 8 comes only with k 0, whose mask clears everything.
-        if (kind_ == kShort) return (chars_ >> (8 * (skip & 7))) & strings_internal::Mask(k);
-        return strings_internal::Load(Ptr() + skip, k);
+        if (kind_ == kShort) return (data_ >> (8 * (skip & 7))) & strings_internal::Mask(k);
+        return strings_internal::Load(Place() + skip, k);
+    }
+    // The whole text (at most 8 characters) as a value.
+    SMS_FORCE uint64_t Chars() const {
+        if (kind_ == kShort) return data_;  // the bytes past the text are zero
+        return strings_internal::Load(Place(), len_);
     }
     // Whether the text is a temporary in the buffer.
     bool InBuffer() const { return kind_ == kBuffer; }
@@ -149,33 +153,109 @@ public:
     size_t Base() const { return base_; }
     static constexpr size_t kNoBase = SIZE_MAX;
 
+    // The argument as plain numbers, and back. Slow paths called out of line
+    // take these: an argument passed whole has to be stored to memory, and
+    // the compiler does that on the fast path too.
+    SMS_FORCE uint64_t PartData() const { return data_; }
+    SMS_FORCE unsigned PartKind() const { return kind_; }
+    SMS_FORCE StrArg(uint64_t data, size_t len, size_t base, unsigned kind)
+        : data_(data), len_(len), base_(base), kind_(static_cast<Kind>(kind)) {}
+    // The address of a text longer than eight characters (never a value).
+    SMS_FORCE const char* LongPtr() const { return Place(); }
+
 private:
-    // Where the text is: at `ptr_` (plain), at `off_` in the buffer, or in
-    // `chars_` itself (short); an unset string reads as "". Only the member
-    // that the kind names is ever read.
+    // Where the text is, by kind: its address (plain, and "" when unset), its
+    // offset in the buffer, or the characters themselves (short). One plain
+    // number rather than a union, and the address of `data_` taken only
+    // where a short text must be read in place: either keeps the compiler
+    // from moving an argument out of registers into memory.
     enum Kind : uint8_t { kPlain, kBuffer, kShort, kUnset };
-    union {
-        const char* ptr_ = "";
-        size_t off_;
-        uint64_t chars_;
-    };
+    SMS_FORCE static uint64_t Bits(const char* p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); }
+    // The address of a text that is not short.
+    SMS_FORCE const char* Place() const {
+        if (kind_ == kBuffer) return strings_internal::gTemp.data + data_;
+        return reinterpret_cast<const char*>(static_cast<uintptr_t>(data_));
+    }
+    uint64_t data_ = Bits("");
     size_t len_ = 0;
     size_t base_ = kNoBase;
     Kind kind_ = kPlain;
 };
 
-// A string variable: one pointer-sized word, zero while unset (so a
-// zero-filled `Str` is an unset one, which string arrays rely on). A text of
-// up to kInline characters is kept in the word itself, its first byte holding
-// a tag (bit 0 set) and the length; a longer one lives in a block of the
-// string heap. Short texts are the common case in the converter (binary
-// digits, hex digits, single characters), and they need no heap block. A
-// text that fills the word has no room for its final code 0: `Text()` moves
-// it to a block the first time it is asked for (outside the converter's
-// work, which reads texts through `StrArg`).
+// How a string variable's word holds its text. Zero is unset (so a
+// zero-filled `Str` is an unset one, which string arrays rely on); a short
+// text of up to kMax characters is kept in the word itself; any other text
+// lives in a block of the string heap and the word is the block's address.
+namespace str_word {
+#if UINTPTR_MAX > 0xFFFFFFFFu
+// A text of one to eight characters fills the word's top bytes, its last
+// character in the top byte and zero bytes below its first, whose place
+// gives the length. A user-space address has a zero top byte, so it never
+// looks like a text; a text whose first or last character is code 0 (which
+// the converter never makes) takes a block, as its length or its kind would
+// not read back. The empty text is the word 1: blocks lie at even addresses.
+constexpr size_t kMax = 8;
+constexpr uintptr_t kEmpty = 1;
+SMS_INLINE bool IsShort(uintptr_t w) { return (w >> 56) != 0; }
+SMS_INLINE bool IsBlock(uintptr_t w) { return w - 2 < (uintptr_t(1) << 56) - 2; }
+// Of a short word: the zero bits below the text, a whole number of bytes.
+SMS_INLINE unsigned Below(uintptr_t w) { return static_cast<unsigned>(__builtin_ctzll(w)) & 56u; }
+SMS_INLINE size_t ShortLength(uintptr_t w) { return 8 - (Below(w) >> 3); }
+SMS_INLINE uint64_t ShortChars(uintptr_t w) { return w >> Below(w); }
+SMS_INLINE uintptr_t Pack(uint64_t chars, size_t len) { return len ? chars << (64 - 8 * len) : kEmpty; }
+SMS_INLINE bool Fits(uint64_t chars, size_t len) { return !len || ((chars & 0xFF) && chars >> (8 * len - 8)); }
+// The bits free in the word below its text: 64 when unset or empty, 0 for a
+// block's address.
+SMS_INLINE unsigned Space(uintptr_t w) {
+    if (IsShort(w)) return Below(w);
+    return w < 2 ? 64 : 0;
+}
+// The word with `add` characters (1 to space / 8 of them, space being
+// Space(w)) joined in front or at the end: the piece slots in below the
+// text, or the text slides down. 0 when the joined text would begin or end
+// with code 0 (a piece beginning with code 0 goes to a block too).
+SMS_INLINE uintptr_t Prepended(uintptr_t w, unsigned space, uint64_t chars, size_t add) {
+    uintptr_t joined = (space < 64 ? w : 0) | (chars << (64 - 8 * add)) >> (64 - space);
+    return (chars & 0xFF) && joined >> 56 ? joined : 0;
+}
+SMS_INLINE uintptr_t Appended(uintptr_t w, unsigned space, uint64_t chars, size_t add) {
+    uintptr_t joined = (space < 64 ? w >> (8 * add) : 0) | chars << (64 - 8 * add);
+    return (chars & 0xFF) && joined >> 56 ? joined : 0;
+}
+#else
+// An address may use all four bytes, so a short text is tagged: bit 0 set,
+// the length in bits 1 to 7, up to three characters above (the empty text is
+// the word 1). Blocks lie at even addresses.
+constexpr size_t kMax = 3;
+constexpr uintptr_t kEmpty = 1;
+SMS_INLINE bool IsShort(uintptr_t w) { return (w & 1) != 0; }
+SMS_INLINE bool IsBlock(uintptr_t w) { return w != 0 && (w & 1) == 0; }
+SMS_INLINE size_t ShortLength(uintptr_t w) { return (w >> 1) & 0x7F; }
+SMS_INLINE uint64_t ShortChars(uintptr_t w) { return w >> 8; }
+SMS_INLINE uintptr_t Pack(uint64_t chars, size_t len) { return static_cast<uintptr_t>(chars << 8 | len << 1 | 1); }
+SMS_INLINE bool Fits(uint64_t, size_t) { return true; }
+SMS_INLINE unsigned Space(uintptr_t w) {
+    if (IsShort(w)) return static_cast<unsigned>(8 * (kMax - ShortLength(w)));
+    return w ? 0 : 8 * kMax;
+}
+SMS_INLINE uintptr_t Prepended(uintptr_t w, unsigned, uint64_t chars, size_t add) {
+    return Pack(chars | ShortChars(w) << (8 * add), ShortLength(w) + add);
+}
+SMS_INLINE uintptr_t Appended(uintptr_t w, unsigned, uint64_t chars, size_t add) {
+    return Pack(ShortChars(w) | chars << (8 * ShortLength(w)), ShortLength(w) + add);
+}
+#endif
+}  // namespace str_word
+
+// A string variable: one pointer-sized word (see str_word). Short texts are
+// the common case in the converter (binary digits, hex digits, single
+// characters, groups of eight digits on 64-bit), and they need no heap
+// block. The word has no room for a short text's final code 0: `Text()`
+// moves the text to a block the first time it is asked for (outside the
+// converter's work, which reads texts through `StrArg`).
 class Str {
 public:
-    static constexpr size_t kInline = sizeof(void*) - 1;
+    static constexpr size_t kInline = str_word::kMax;
 
     // A text too long for the word: kept with room on both sides, so that
     // appending and prepending move nothing most of the time.
@@ -199,7 +279,7 @@ public:
 
     // Frees the text; the variable becomes unset.
     SMS_FORCE void Release() {
-        if (word_ && !IsInline()) ReleaseBlock();
+        Free(word_);
         word_ = 0;
     }
     // `s.Append(x)` is `s = s + x` and `s.Prepend(x)` is `s = x + s`, done in
@@ -210,39 +290,51 @@ public:
     void Prepend(StrArg piece);
 
     bool IsSet() const { return word_ != 0; }
-    size_t Length() const {
-        if (IsInline()) return (word_ >> 1) & 0x7F;
-        return word_ ? reinterpret_cast<const Block*>(word_)->len : 0;
-    }
-    // "" when unset; valid until the next change.
+    size_t Length() const { return LengthOf(word_); }
+    // Frees the texts of `count` variables in a row whose storage goes away
+    // with them (a string array's elements); their words are left as they
+    // are. Most of them hold their text in the word: the words are looked at
+    // several at a time for any that may be a block's address.
+    static void ReleaseAll(Str* strings, size_t count);
+    // "" when unset or empty; valid until the next change.
     const char* Text() const {
-        if (IsInline() && Length() == kInline) Unpack();
-        if (IsInline()) return reinterpret_cast<const char*>(&word_) + 1;
-        if (!word_) return "";
-        const Block* block = reinterpret_cast<const Block*>(word_);
-        return block->data + block->front;
+        if (str_word::IsShort(word_) && word_ != str_word::kEmpty) word_ = Unpacked(word_);
+        const Block* block = BlockOf(word_);
+        return block ? block->data + block->front : "";
     }
 
 private:
     friend class StrArg;
     mutable uintptr_t word_ = 0;  // mutable: see Text()
-    void Unpack() const;
-    // The text copied to `dst` (Length() bytes), from the word or the block.
-    void CopyTo(char* dst) const;
-    SMS_FORCE bool IsInline() const { return (word_ & 1) != 0; }
-    SMS_FORCE Block* HeapBlock() const { return IsInline() ? nullptr : reinterpret_cast<Block*>(word_); }
-    // The word of a short text: tag and length in the low byte, then the
-    // characters, then zero bytes (the first of which ends the text).
-    SMS_FORCE static uintptr_t ShortWord(uint64_t chars, size_t len) {
-        return static_cast<uintptr_t>(chars << 8) | len << 1 | 1;
+
+    // Everything below takes the word as a value and gives the new one back,
+    // so that a variable's word can stay in a register: a member function
+    // called out of line would need the variable's address.
+    SMS_FORCE static Block* BlockOf(uintptr_t w) { return str_word::IsBlock(w) ? reinterpret_cast<Block*>(w) : nullptr; }
+    SMS_FORCE static size_t LengthOf(uintptr_t w) {
+        if (str_word::IsShort(w)) return str_word::ShortLength(w);
+        return str_word::IsBlock(w) ? reinterpret_cast<const Block*>(w)->len : 0;
     }
-    SMS_FORCE uint64_t InlineChars() const { return static_cast<uint64_t>(word_ >> 8); }
-    SMS_FORCE void ReleaseBlock() { HeapGive(strings_internal::gStringHeap, HeapBlock()); }
-    void Assign(const char* text, size_t len);
-    void AssignNew(uint64_t chars, size_t len);
-    void AppendSlow(StrArg piece);
-    void PrependSlow(StrArg piece);
-    void Reserve(size_t front, size_t back);
+    // The characters of a text held in the word, 0 when there are none.
+    SMS_FORCE static uint64_t CharsOf(uintptr_t w) { return str_word::IsShort(w) ? str_word::ShortChars(w) : 0; }
+    SMS_FORCE static void Free(uintptr_t w) {
+        if (str_word::IsBlock(w)) HeapGive(strings_internal::gStringHeap, reinterpret_cast<Block*>(w));
+    }
+    // The word of `chars` (len of them, at most eight), after `old` is gone:
+    // in the word itself, or in a block (the old one when it has room).
+    static uintptr_t WithChars(uintptr_t old, uint64_t chars, size_t len);
+    static uintptr_t Unpacked(uintptr_t w);
+    // Joins a piece to a text in the word, in the word, when the joined text
+    // can be held there (Join is str_word's Appended or Prepended).
+    template <uintptr_t (*Join)(uintptr_t, unsigned, uint64_t, size_t)>
+    bool JoinedInWord(const StrArg& piece);
+    static uintptr_t Assigned(uintptr_t old, const char* text, size_t len);
+    // The piece is passed as its parts (see StrArg).
+    static uintptr_t AppendSlow(uintptr_t w, uint64_t data, size_t len, size_t base, unsigned kind);
+    static uintptr_t PrependSlow(uintptr_t w, uint64_t data, size_t len, size_t base, unsigned kind);
+    // Makes room for `front` more bytes before and `back` more after the
+    // text, moving a text held in the word into a block.
+    static Block* Reserve(uintptr_t w, size_t front, size_t back);
 };
 static_assert(sizeof(Str) == sizeof(void*), "a string element is one reference");
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
@@ -321,6 +413,10 @@ inline Tmp IntToHex(int64_t v);
 inline int64_t DecToInt(StrArg s);
 inline float PowF(float base, float exponent);
 inline int32_t TruncToInt(double x);
+// x rounded to the nearest integer in the current rounding mode (ties to
+// even by default), as storing a float in an integer variable rounds; for x
+// within the signed 32-bit range.
+inline int32_t RoundToInt(double x);
 
 
 namespace strings_internal {
@@ -351,24 +447,36 @@ SMS_INLINE size_t ReserveAtEnd(size_t amount, char** dst) {
     return start;
 }
 
+// Where a longer result was built: its offset in the buffer and its length.
+// Two words, which the functions building it hand back in registers; the
+// temporary itself is made inline, where it can stay in registers too.
+struct Placed {
+    size_t off;
+    size_t len;
+};
+// The temporary of a result placed in the buffer that keeps the temporaries
+// of its arguments (the lowest of their bases) alive with it.
+SMS_INLINE Tmp FromBuffer(Placed p, size_t base) { return Tmp{Min(base, p.off), p.off, p.len, 0}; }
+
 // Finishes a result of `written` bytes reserved as `reserved` at `start`.
-SMS_INLINE Tmp Finish(size_t start, size_t reserved, size_t written, size_t base) {
+SMS_INLINE Placed Finish(size_t start, size_t reserved, size_t written) {
     gTemp.data[start + written] = '\0';
     TempGiveBack(reserved - written);
-    return Tmp{Min(base, start), start, written, 0};
+    return Placed{start, written};
 }
 
 // The longer results, built in the buffer.
-Tmp CopyLong(const StrArg& s, size_t skip, size_t k);
-Tmp ConcatLong(const StrArg& a, const StrArg& b);
-Tmp PadLong(const StrArg& s, size_t length, const StrArg& fill);
-Tmp ReverseLong(const StrArg& s);
-Tmp IntToDecAny(int64_t v);
-Tmp IntToHexAny(int64_t v);
+// Their arguments come as parts (see StrArg).
+Placed CopyLong(uint64_t data, size_t len, unsigned kind, size_t skip, size_t k);
+Placed ConcatLong(uint64_t aData, size_t aLen, unsigned aKind, uint64_t bData, size_t bLen, unsigned bKind);
+Placed PadLong(uint64_t data, size_t len, unsigned kind, size_t want, char fill);
+Placed ReverseLong(uint64_t data, size_t len, unsigned kind);
+Placed IntToDecAny(int64_t v);
+Placed IntToHexAny(int64_t v);
 #if defined(__GNUC__)
 __attribute__((noinline))
 #endif
-int64_t DecToIntAny(const StrArg& s);
+int64_t DecToIntAny(uint64_t data, size_t len, size_t base, unsigned kind);
 #if defined(__GNUC__)
 __attribute__((noinline, cold))
 #endif
@@ -376,7 +484,7 @@ float PowFAny(float base, float exponent);
 
 SMS_INLINE Tmp Sub(const StrArg& s, size_t skip, size_t k) {
     if (k <= kShortMax) return Short(s.CharsAt(skip, k), k, s.Base());
-    return CopyLong(s, skip, k);
+    return FromBuffer(CopyLong(s.PartData(), s.Length(), s.PartKind(), skip, k), s.Base());
 }
 
 }  // namespace strings_internal
@@ -419,26 +527,31 @@ SMS_INLINE Tmp StrMid(StrArg s, int64_t start, int64_t count) {
 SMS_INLINE Tmp StrPad(StrArg s, int64_t length, StrArg fill) {
     using namespace strings_internal;
     size_t want = length <= 0 ? 0 : static_cast<size_t>(length);
-    if (want > kShortMax) return PadLong(s, want, fill);
-    size_t k = Min(s.Length(), want);
     uint64_t f = fill.Length() ? fill.CharsAt(0, 1) : ' ';
+    if (want > kShortMax)
+        return FromBuffer(PadLong(s.PartData(), s.Length(), s.PartKind(), want, static_cast<char>(f)),
+                          Min(s.Base(), fill.Base()));
+    size_t k = Min(s.Length(), want);
     uint64_t chars = s.CharsAt(0, k) | (f * 0x0101010101010101ull & Mask(want) & ~Mask(k));
     return Short(chars, want, Min(s.Base(), fill.Base()));
 }
 
 SMS_INLINE Tmp StrReverse(StrArg s) {
     size_t len = s.Length();
-    if (len > strings_internal::kShortMax) return strings_internal::ReverseLong(s);
-    uint64_t chars = len ? __builtin_bswap64(s.CharsAt(0, len)) >> (8 * (8 - len)) : 0;
+    if (len > strings_internal::kShortMax)
+        return strings_internal::FromBuffer(strings_internal::ReverseLong(s.PartData(), len, s.PartKind()), s.Base());
+    uint64_t chars = len ? __builtin_bswap64(s.Chars()) >> (8 * (8 - len)) : 0;
     return strings_internal::Short(chars, len, s.Base());
 }
 
 SMS_INLINE Tmp operator+(StrArg a, StrArg b) {
     using namespace strings_internal;
     size_t la = a.Length(), lb = b.Length();
-    if (la + lb > kShortMax) return ConcatLong(a, b);
-    uint64_t chars = a.CharsAt(0, la);
-    if (lb) chars |= b.CharsAt(0, lb) << (8 * la);
+    if (la + lb > kShortMax)
+        return FromBuffer(ConcatLong(a.PartData(), la, a.PartKind(), b.PartData(), lb, b.PartKind()),
+                          Min(a.Base(), b.Base()));
+    uint64_t chars = a.Chars();
+    if (lb) chars |= b.Chars() << (8 * la);
     return Short(chars, la + lb, Min(a.Base(), b.Base()));
 }
 
@@ -446,6 +559,21 @@ SMS_INLINE Tmp ReturnString(StrArg value, const StrArg& argument) {
     Tmp t = StrArg("") + value;
     if (argument.Base() < t.base) t.base = argument.Base();
     return t;
+}
+
+// On x87 (the 32-bit build) the one instruction that rounds: where the
+// compiler proves a value whole, it replaces a rounding function by a
+// truncation, which on x87 switches the rounding mode there and back.
+SMS_INLINE int32_t RoundToInt(double x) {
+#if defined(__SSE2__)
+    return _mm_cvtsd_si32(_mm_set_sd(x));
+#elif defined(__GNUC__) && defined(__i386__)
+    int32_t r;
+    __asm__("fistpl %0" : "=m"(r) : "t"(x) : "st");
+    return r;
+#else
+    return static_cast<int32_t>(std::lrint(x));
+#endif
 }
 
 // Truncation toward zero. Outside the signed 32-bit range the result
@@ -457,6 +585,16 @@ SMS_INLINE int32_t TruncToInt(double x) {
     // and for NaN; only that answer needs the careful path.
     int32_t fast = _mm_cvttsd_si32(_mm_set_sd(x));
     if (fast != INT32_MIN) return fast;
+#elif defined(__i386__)
+    // The x87 unit truncates only after its rounding mode is switched, which
+    // costs more than the halving it serves: round in the current mode, then
+    // step back by one toward zero where the rounded value lies beyond x.
+    if (x > -2147483648.0 && x < 2147483647.0) {
+        int32_t r = RoundToInt(x);
+        if (x >= 0 && r > x) return r - 1;
+        if (x < 0 && r < x) return r + 1;
+        return r;
+    }
 #endif
     if (x > -2147483649.0 && x < 2147483648.0) return static_cast<int32_t>(x);
     if (std::isnan(x)) return 0;
@@ -465,13 +603,13 @@ SMS_INLINE int32_t TruncToInt(double x) {
 
 // One decimal digit is the common case (the converter's binary digits).
 SMS_INLINE Tmp IntToDec(int64_t v) {
-    if (v < 0 || v > 9) return strings_internal::IntToDecAny(v);
+    if (v < 0 || v > 9) return strings_internal::FromBuffer(strings_internal::IntToDecAny(v), StrArg::kNoBase);
     return strings_internal::Short(static_cast<uint64_t>('0' + v), 1, StrArg::kNoBase);
 }
 
 // One hex digit is the common case (the converter's nibbles).
 SMS_INLINE Tmp IntToHex(int64_t v) {
-    if (v < 0 || v > 15) return strings_internal::IntToHexAny(v);
+    if (v < 0 || v > 15) return strings_internal::FromBuffer(strings_internal::IntToHexAny(v), StrArg::kNoBase);
     return strings_internal::Short(static_cast<uint64_t>(v < 10 ? '0' + v : 'A' + v - 10), 1, StrArg::kNoBase);
 }
 
@@ -480,13 +618,14 @@ SMS_INLINE Tmp IntToHex(int64_t v) {
 // prepends work on the word alone.
 
 SMS_INLINE StrArg::StrArg(const Str& var) {
-    if (var.IsInline()) {
+    uintptr_t w = var.word_;
+    if (str_word::IsShort(w)) {
         kind_ = kShort;
-        chars_ = var.InlineChars();
-        len_ = (var.word_ >> 1) & 0x7F;
-    } else if (var.word_) {
-        const Str::Block* block = var.HeapBlock();
-        ptr_ = block->data + block->front;
+        data_ = str_word::ShortChars(w);
+        len_ = str_word::ShortLength(w);
+    } else if (str_word::IsBlock(w)) {
+        const Str::Block* block = reinterpret_cast<const Str::Block*>(w);
+        data_ = Bits(block->data + block->front);
         len_ = block->len;
     } else {
         kind_ = kUnset;
@@ -497,70 +636,92 @@ SMS_INLINE Str& Str::operator=(StrArg value) {
     size_t len = value.Length();
     if (value.IsUnset()) {
         Release();
-    } else if (len <= kInline) {
-        uintptr_t word = ShortWord(value.CharsAt(0, len), len);  // read before the old text goes
-        Release();
-        word_ = word;
-    } else if (!word_ && len <= strings_internal::kShortMax) {
-        AssignNew(value.CharsAt(0, len), len);
+    } else if (len <= strings_internal::kShortMax) {
+        word_ = WithChars(word_, value.Chars(), len);  // read before the old text goes
     } else {
-        Assign(value.Ptr(), len);
+        word_ = Assigned(word_, value.LongPtr(), len);
     }
     TempConsume(value);
     return *this;
 }
 
-// A new block for a text of up to eight characters.
-SMS_INLINE void Str::AssignNew(uint64_t chars, size_t len) {
-    auto* block = static_cast<Block*>(HeapTake(strings_internal::gStringHeap, offsetof(Block, data) + len + 1));
+SMS_INLINE uintptr_t Str::WithChars(uintptr_t old, uint64_t chars, size_t len) {
+    if (len <= kInline && str_word::Fits(chars, len)) {
+        Free(old);
+        return str_word::Pack(chars, len);
+    }
+    // A text the word cannot hold (on 32-bit). A block much larger than the
+    // text is not kept for it.
+    Block* block = BlockOf(old);
+    if (!block || block->capacity <= len || block->capacity > 2 * len + 64) {
+        Free(old);
+        block = static_cast<Block*>(HeapTake(strings_internal::gStringHeap, offsetof(Block, data) + len + 1));
+        block->capacity = len + 1;
+    }
     block->len = len;
     block->front = 0;
-    block->capacity = len + 1;
     strings_internal::Store(block->data, chars, len);
     block->data[len] = '\0';
-    word_ = reinterpret_cast<uintptr_t>(block);
+    return reinterpret_cast<uintptr_t>(block);
+}
+
+// A piece joined to a text held in the word stays there while the two fit;
+// a short piece goes into the room a block keeps at either end. Anything
+// else, an empty piece included, takes the slow path.
+template <uintptr_t (*Join)(uintptr_t, unsigned, uint64_t, size_t)>
+SMS_INLINE bool Str::JoinedInWord(const StrArg& piece) {
+    uintptr_t w = word_;
+    size_t add = piece.Length();
+    unsigned space = str_word::Space(w);
+    if (add - 1 >= kInline || 8 * add > space) return false;
+    uintptr_t joined = Join(w, space, piece.Chars(), add);
+    if (!joined) return false;  // the joined text cannot be held there
+    word_ = joined;
+    TempConsume(piece);
+    return true;
 }
 
 SMS_INLINE void Str::Append(StrArg piece) {
-    size_t add = piece.Length(), len = Length();
-    Block* block = HeapBlock();
-    if (!block && len + add <= kInline) {
-        word_ = ShortWord(InlineChars() | piece.CharsAt(0, add) << (8 * len), len + add);
-        TempConsume(piece);
-    } else if (block && add <= strings_internal::kShortMax && block->capacity - block->front - len - 1 >= add) {
+    if (JoinedInWord<str_word::Appended>(piece)) return;
+    uintptr_t w = word_;
+    size_t add = piece.Length();
+    Block* block = BlockOf(w);
+    size_t room = block ? block->capacity - block->front - block->len - 1 : 0;
+    if (block && add <= strings_internal::kShortMax && room >= add) {
         // Into room at the end; a piece of this text itself is read first.
-        char* end = block->data + block->front + len;
-        strings_internal::Store(end, piece.CharsAt(0, add), add);
+        // With eight bytes of room, one store writes the piece (and the code
+        // 0 after it but for eight characters: the value is zero past them).
+        uint64_t chars = piece.Chars();
+        char* end = block->data + block->front + block->len;
+        if (room >= 8) memcpy(end, &chars, 8);
+        else strings_internal::Store(end, chars, add);
         end[add] = '\0';
-        block->len = len + add;
-        TempConsume(piece);
-    } else if (!block && len + add <= strings_internal::kShortMax) {
-        uint64_t chars = InlineChars() | piece.CharsAt(0, add) << (8 * len);
-        AssignNew(chars, len + add);
+        block->len += add;
         TempConsume(piece);
     } else {
-        AppendSlow(piece);
+        word_ = AppendSlow(w, piece.PartData(), piece.Length(), piece.Base(), piece.PartKind());
     }
 }
 
 SMS_INLINE void Str::Prepend(StrArg piece) {
-    size_t add = piece.Length(), len = Length();
-    Block* block = HeapBlock();
-    if (!block && len + add <= kInline) {
-        word_ = ShortWord(piece.CharsAt(0, add) | InlineChars() << (8 * add), len + add);
-        TempConsume(piece);
-    } else if (block && add <= strings_internal::kShortMax && block->front >= add) {
-        uint64_t chars = piece.CharsAt(0, add);
+    if (JoinedInWord<str_word::Prepended>(piece)) return;
+    uintptr_t w = word_;
+    size_t add = piece.Length();
+    Block* block = BlockOf(w);
+    if (block && add <= strings_internal::kShortMax && block->front >= add) {
+        // With eight bytes of room in front, one store ending at the text.
+        uint64_t chars = piece.Chars();
+        if (block->front >= 8 && add) {
+            chars <<= 64 - 8 * add;
+            memcpy(block->data + block->front - 8, &chars, 8);
+        } else {
+            strings_internal::Store(block->data + block->front - add, chars, add);
+        }
         block->front -= add;
-        strings_internal::Store(block->data + block->front, chars, add);
-        block->len = len + add;
-        TempConsume(piece);
-    } else if (!block && len + add <= strings_internal::kShortMax) {
-        uint64_t chars = piece.CharsAt(0, add) | InlineChars() << (4 * add) << (4 * add);
-        AssignNew(chars, len + add);
+        block->len += add;
         TempConsume(piece);
     } else {
-        PrependSlow(piece);
+        word_ = PrependSlow(w, piece.PartData(), piece.Length(), piece.Base(), piece.PartKind());
     }
 }
 
@@ -572,7 +733,7 @@ SMS_INLINE int64_t DecToInt(StrArg s) {
             return c - '0';
         }
     }
-    return strings_internal::DecToIntAny(s);
+    return strings_internal::DecToIntAny(s.PartData(), s.Length(), s.Base(), s.PartKind());
 }
 
 // A power of two raised to a whole exponent is exact: it is built as the

@@ -65,6 +65,14 @@ TEST_F(Strings, NumbersAtTheirEdges) {
     for (const auto& t : truncations) EXPECT_EQ(TruncToInt(t.x), t.truncated) << t.x;
 }
 
+// A float stored in an integer: to the nearest, ties to even.
+TEST_F(Strings, RoundingGoesToTheNearestAndTiesToEven) {
+    const struct { double x; int32_t rounded; } roundings[] = {
+        {2.5, 2}, {3.5, 4}, {-2.5, -2}, {-0.5, 0}, {1.5, 2}, {0.49, 0}, {-1.51, -2}, {2147483647.0, INT32_MAX},
+    };
+    for (const auto& r : roundings) EXPECT_EQ(RoundToInt(r.x), r.rounded) << r.x;
+}
+
 // Assignment, Append and Prepend, with pieces taken from the variable's own
 // text, step by step against std::string; short and long texts switch
 // storage all the time, and a text that fills the variable's word must still
@@ -97,6 +105,44 @@ TEST_F(Strings, VariablesFollowAModel) {
     s.Release();
     EXPECT_FALSE(s.IsSet());
     EXPECT_TRUE((s = "").IsSet());
+}
+
+// Texts around the size a variable holds without a heap block (seven and
+// eight characters on 64-bit, three and four on 32-bit), made of the extreme
+// codes 1 and 255, of code 0 at either end or inside (passed with a length),
+// and of the bytes of a real block address: every way in and out keeps every
+// byte, in a variable and in an array element.
+TEST_F(Strings, TextsAroundTheVariablesOwnSizeKeepEveryByte) {
+    using std::string;
+    void* block = HeapTake(StringHeap(), 16);
+    uintptr_t address = reinterpret_cast<uintptr_t>(block);
+    HeapGive(StringHeap(), block);
+    string addressBytes;  // its bytes, the zero ones left out
+    for (size_t i = 0; i < sizeof address; ++i)
+        if (char c = static_cast<char>(address >> (8 * i))) addressBytes += c;
+    const string texts[] = {"\x01", "\xFF", string(1, '\0'), string(3, '\x01'), string("a\0c", 3), "abcd",
+                            "\x84" "ab\x7F", string("\0bcd", 4), "\x01" "bcd", "abc\x80", string("abc\0", 4),
+                            string(7, '\x01'), string(7, '\xFF'), string("abc\0efg", 7), string(8, '\x01'),
+                            string(8, '\xFF'), string("\0bcdefgh", 8), string("abcdefg\0", 8),
+                            "\x01" + string(7, '\xFF'), string(7, '\xFF') + "\x01", string(9, '\x01'), string(9, '\xFF'),
+                            addressBytes, addressBytes + "1"};
+    for (const string& text : texts) {
+        const string name = "text of " + std::to_string(text.size()) + " starting " +
+                            std::to_string(static_cast<unsigned char>(text[0]));
+        StrArg source(text.data(), text.size());
+        Str assigned = source, appended, prepended;
+        for (size_t i = 0; i < text.size(); ++i) {
+            appended.Append(StrMid(source, static_cast<int64_t>(i) + 1, 1));
+            prepended.Prepend(StrMid(source, static_cast<int64_t>(text.size() - i), 1));
+        }
+        Array<Str> element(0);
+        element[0] = StrLeft(assigned, INT64_MAX);
+        EXPECT_EQ(string(assigned.Text(), assigned.Length()), text) << name;
+        EXPECT_EQ(Std(appended), text) << name;
+        EXPECT_EQ(Std(prepended), text) << name;
+        EXPECT_EQ(Std(element[0]), text) << name;
+        EXPECT_EQ(StrAsc(StrRight(element[0], 1)), static_cast<unsigned char>(text.back())) << name;
+    }
 }
 
 // Appending and prepending in turn keeps room on both sides: the text moves
