@@ -1,7 +1,6 @@
 // What Explorer shows under Properties > Details of both programs, read the
 // way it reads it (GetFileVersionInfo), and the window program's manifest:
-// every version they carry is the project's. The programs' paths are the
-// arguments: sms-pdu.exe, then smspdu.exe.
+// every version they carry is the project's.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,16 +11,15 @@
 namespace {
 
 const std::string kVersion = SMS_PROJECT_VERSION ".0";  // Windows writes four numbers
-std::string gPrograms[2];
 
 struct Program {
-    int index;
+    const char* path;
     const char* fileName;
     const char* description;
 };
 const Program kPrograms[] = {
-    {0, "sms-pdu.exe", "SMS PDU converter"},
-    {1, "smspdu.exe", "SMS PDU converter, command line"},
+    {SMS_PDU_EXE, "sms-pdu.exe", "SMS PDU converter"},
+    {SMSPDU_EXE, "smspdu.exe", "SMS PDU converter, command line"},
 };
 void PrintTo(const Program& program, std::ostream* out) { *out << program.fileName; }
 
@@ -49,10 +47,10 @@ std::string Fixed(const std::vector<char>& info, bool product) {
 class VersionResource : public testing::TestWithParam<Program> {};
 
 TEST_P(VersionResource, NamesTheProgramAndTheProjectVersion) {
-    const std::string& path = gPrograms[GetParam().index];
+    const char* path = GetParam().path;
     DWORD ignored = 0;
-    std::vector<char> info(GetFileVersionInfoSizeA(path.c_str(), &ignored));
-    ASSERT_TRUE(!info.empty() && GetFileVersionInfoA(path.c_str(), 0, DWORD(info.size()), info.data()))
+    std::vector<char> info(GetFileVersionInfoSizeA(path, &ignored));
+    ASSERT_TRUE(!info.empty() && GetFileVersionInfoA(path, 0, DWORD(info.size()), info.data()))
         << "no version resource in " << path;
     EXPECT_EQ(kVersion, Fixed(info, false)) << "file version";
     EXPECT_EQ(kVersion, Fixed(info, true)) << "product version";
@@ -65,8 +63,8 @@ TEST_P(VersionResource, NamesTheProgramAndTheProjectVersion) {
 INSTANTIATE_TEST_SUITE_P(BothPrograms, VersionResource, testing::ValuesIn(kPrograms));
 
 TEST(Manifest, DeclaresTheProjectVersion) {
-    HMODULE module = LoadLibraryExA(gPrograms[0].c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(nullptr, module) << gPrograms[0];
+    HMODULE module = LoadLibraryExA(SMS_PDU_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module) << SMS_PDU_EXE;
     HRSRC found = FindResourceExA(module, RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID,
                                   MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     ASSERT_NE(nullptr, found) << "no manifest (type 24, number 1, US English)";
@@ -77,14 +75,3 @@ TEST(Manifest, DeclaresTheProjectVersion) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    if (argc != 3) {
-        fprintf(stderr, "usage: version_resource_win_test SMS-PDU.EXE SMSPDU.EXE\n");
-        return 2;
-    }
-    gPrograms[0] = argv[1];
-    gPrograms[1] = argv[2];
-    return RUN_ALL_TESTS();
-}
