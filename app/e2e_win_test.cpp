@@ -55,8 +55,7 @@ std::string Press(int button) {
     const RECT r = WindowRect(G(button));
     if (!SetText(target, "(untouched)") || !ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2})) return "<none>";
     if (!WaitFor([&] { return TextOf(target) != "(untouched)"; }, 30000)) {
-        POINT at = {};
-        GetCursorPos(&at);   // where the input went
+        const POINT at = CursorPos();   // where the input went
         ADD_FAILURE() << "button " << button << " clicked, nothing changed in 30 s; pointer at " << at.x << "," << at.y
                       << " over gadget " << GetDlgCtrlID(WindowFromPoint(at)) << " (0: none)";
         Kill();
@@ -147,11 +146,8 @@ TEST(Program, TypingTabMovingAndSizingConvertNothing) {
 TEST(Program, LiveSizingFollowsThePointerWhileClicksConvert) {
     const RECT before = WindowRect(gWindow);
     auto dragTo = [&](LONG x) {   // whether the right side follows, two pixels out
-        POINT to = {x, (before.top + before.bottom) / 2};
-        ScreenToClient(gWindow, &to);
-        SendMessageA(gWindow, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to.x, to.y));
-        const RECT now = WindowRect(gWindow), want = {before.left, before.top, x + 2, before.bottom};
-        return EqualRect(&now, &want) != FALSE;
+        MoveTo(gWindow, {x, (before.top + before.bottom) / 2});
+        return WindowRect(gWindow) == RECT{before.left, before.top, x + 2, before.bottom};
     };
     ASSERT_TRUE(SetText(G(1), "Hi") && Press(6) == ref::Encode("Hi") && SetText(G(3), "(untouched)"));
     ASSERT_TRUE(GetForegroundWindow() == gWindow && SendMouse(MOUSEEVENTF_LEFTDOWN) &&
