@@ -8,16 +8,13 @@ namespace {
 
 // `smspdu submit ...` or `smspdu parse ...` with `input` on standard input: the exit code, then what it printed on
 // standard output and on standard error, each after a '|'.
-std::string RunCommand(std::vector<std::string> args, const std::string& input) {
-    const char* names[] = {"sms_commands_in.txt", "sms_commands_out.txt", "sms_commands_err.txt"};
-    FILE* in = fopen(names[0], "wb");
-    fwrite(input.data(), 1, input.size(), in);
-    fclose(in);
-    FILE* files[] = {fopen(names[0], "rb"), fopen(names[1], "w+b"), fopen(names[2], "w+b")};
-    std::string command = args[0];
-    args.erase(args.begin());
-    int code = (command == "submit" ? SubmitCommand : ParseCommand)(args, files[0], files[1], files[2]);
-    std::string result = std::to_string(code);
+std::string RunCommand(const std::vector<std::string>& args, const std::string& input) {
+    FILE* files[] = {fopen("sms_commands_in.txt", "w+b"), fopen("sms_commands_out.txt", "w+b"),
+                     fopen("sms_commands_err.txt", "w+b")};
+    fwrite(input.data(), 1, input.size(), files[0]);
+    rewind(files[0]);
+    auto command = args[0] == "submit" ? SubmitCommand : ParseCommand;
+    std::string result = std::to_string(command({args.begin() + 1, args.end()}, files[0], files[1], files[2]));
     for (FILE* f : files) {
         rewind(f);
         result += f == files[0] ? "" : "|" + ReadAll(f);

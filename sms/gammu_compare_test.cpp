@@ -9,6 +9,10 @@
 
 #include "sms/pdu.h"
 
+// Exported by libGammu, though its public headers leave it out: splits a buffer into messages with a header type.
+extern "C" void GSM_MakeMultiPartSMS(GSM_Debug_Info* di, GSM_MultiSMSMessage* sms, unsigned char* buffer, size_t length,
+                                     GSM_UDH udh, GSM_Coding_Type coding, int messageClass, unsigned char rejectDuplicates);
+
 namespace {
 
 std::mt19937 rng;
@@ -121,14 +125,6 @@ void CompareOne(int kind, int length) {
     CompareParts(text, {.to = Random(3, 1 + Pick(20)), .smsc = "+4917" + std::to_string(Pick(100000)),
                         .validity = Pick(256)}, theirs);
 }
-
-}  // namespace
-
-// Exported by libGammu, though its public headers leave it out: splits a buffer into messages with a header type.
-extern "C" void GSM_MakeMultiPartSMS(GSM_Debug_Info* di, GSM_MultiSMSMessage* sms, unsigned char* buffer, size_t length,
-                                     GSM_UDH udh, GSM_Coding_Type coding, int messageClass, unsigned char rejectDuplicates);
-
-namespace {
 
 // libGammu's headers with ports (their source port 0 but for MMS notifications) and without; the long ones always
 // carry a concatenation element, so they are compared on data that needs two parts at least.

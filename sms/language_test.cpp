@@ -56,12 +56,6 @@ std::string Send(const std::string& text, int language, std::string* joined, int
     return Tables(read[0]) + parts;
 }
 
-std::string Repeat(const std::string& s, size_t n) {
-    std::string out;
-    while (n--) out += s;
-    return out;
-}
-
 }  // namespace
 
 // Every entry of every built-in table is the data file's, and so is every name.
@@ -133,29 +127,29 @@ TEST(Language, ReadsAndBuildsHandCheckedPdus) {
 // Turkish locking (3) and the length octet leave 148 septets in one part; with the concatenation element (5) 142.
 TEST(Language, SplitsPartsByTheRoomTheirHeaderLeaves) {
     const int es = LanguageFromCode("es"), tr = LanguageFromCode("tr"), hi = LanguageFromCode("hi"), kWapPush = 2948;
-    const std::string a = "a", singleEs = "á", lockingTr = "ı", bothHi = "न५";  // 2, 1 and 3 septets
+    const std::string singleEs = "á", lockingTr = "ı", bothHi = "न५";  // 2, 1 and 3 septets
     struct Row {
         int language;
         std::string text, parts;
         int port = -1;
     } rows[] = {
-        {es, singleEs + Repeat(a, 153), "-1/2 0:155"},
-        {es, singleEs + Repeat(a, 154), "-1/2 1:149 2:7"},
-        {tr, lockingTr + Repeat(a, 154), "1/-1 0:155"},
-        {tr, lockingTr + Repeat(a, 155), "1/-1 1:149 2:7"},
-        {hi, bothHi + Repeat(a, 149), "6/6 0:152"},
-        {hi, bothHi + Repeat(a, 150), "6/6 1:146 2:7"},
-        {es, singleEs + Repeat(a, 296), "-1/2 1:149 2:149"},
-        {es, singleEs + Repeat(a, 297), "-1/2 1:149 2:149 3:1"},
-        {tr, lockingTr + Repeat(a, 297), "1/-1 1:149 2:149"},
-        {tr, lockingTr + Repeat(a, 298), "1/-1 1:149 2:149 3:1"},
-        {hi, bothHi + Repeat(a, 289), "6/6 1:146 2:146"},
-        {hi, bothHi + Repeat(a, 290), "6/6 1:146 2:146 3:1"},
-        {es, Repeat(a, 148) + singleEs + Repeat(a, 10), "-1/2 1:148 2:12"},
-        {tr, lockingTr + lockingTr + Repeat(a, 146) + "{" + Repeat(a, 10), "1/-1 1:148 2:12"},
-        {hi, bothHi + Repeat(a, 142) + "५" + Repeat(a, 10), "6/6 1:145 2:12"},
-        {tr, lockingTr + Repeat(a, 147), "1/-1 0:148", kWapPush},
-        {tr, lockingTr + Repeat(a, 148), "1/-1 1:142 2:7", kWapPush},
+        {es, singleEs + std::string(153, 'a'), "-1/2 0:155"},
+        {es, singleEs + std::string(154, 'a'), "-1/2 1:149 2:7"},
+        {tr, lockingTr + std::string(154, 'a'), "1/-1 0:155"},
+        {tr, lockingTr + std::string(155, 'a'), "1/-1 1:149 2:7"},
+        {hi, bothHi + std::string(149, 'a'), "6/6 0:152"},
+        {hi, bothHi + std::string(150, 'a'), "6/6 1:146 2:7"},
+        {es, singleEs + std::string(296, 'a'), "-1/2 1:149 2:149"},
+        {es, singleEs + std::string(297, 'a'), "-1/2 1:149 2:149 3:1"},
+        {tr, lockingTr + std::string(297, 'a'), "1/-1 1:149 2:149"},
+        {tr, lockingTr + std::string(298, 'a'), "1/-1 1:149 2:149 3:1"},
+        {hi, bothHi + std::string(289, 'a'), "6/6 1:146 2:146"},
+        {hi, bothHi + std::string(290, 'a'), "6/6 1:146 2:146 3:1"},
+        {es, std::string(148, 'a') + singleEs + std::string(10, 'a'), "-1/2 1:148 2:12"},
+        {tr, lockingTr + lockingTr + std::string(146, 'a') + "{" + std::string(10, 'a'), "1/-1 1:148 2:12"},
+        {hi, bothHi + std::string(142, 'a') + "५" + std::string(10, 'a'), "6/6 1:145 2:12"},
+        {tr, lockingTr + std::string(147, 'a'), "1/-1 0:148", kWapPush},
+        {tr, lockingTr + std::string(148, 'a'), "1/-1 1:142 2:7", kWapPush},
     };
     for (const Row& r : rows) {
         std::string joined;
@@ -182,7 +176,7 @@ TEST(Language, PicksTheTablesWithTheFewestParts) {
         {"auto", "আমি ভালো আছি।", "4/5"},  // the danda is in Gujarati's single shift table, not in Bengali's
         {"auto", "ş क", "6/1"},
         {"auto", "سلام، آپ کیسے ہیں؟", "13/13"},
-        {"auto", Repeat("€", 160), "1/-1"},  // 2 parts, where the default alphabet takes 3
+        {"auto", Utf16ToUtf8(std::vector<uint16_t>(160, u'€')), "1/-1"},  // 2 parts, where the default alphabet takes 3
         {"auto", "Привет", "UCS-2"},
         {"es", "Hello", "-1/-1"},  // nothing gained from the Spanish table
         {"TR", "ş", "1/-1"},  // codes in either case
