@@ -20,7 +20,7 @@ TEST(EventCodes, KeepTheirNumbers) {
         {EVENT_TYPE_LOST_FOCUS, 14001}, {int32_t(MSG_ITEM_MOUSE), 12501}, {int32_t(MSG_WINDOW_PAYLOAD), 13105},
         {int32_t(MSG_GADGET_PAYLOAD), 13106}, {int32_t(MSG_FORWARD_TO_CONTROL), 13120},
     };
-    for (const auto& row : rows) EXPECT_EQ(row.code, row.number) << (EventName(row.code) ? EventName(row.code) : "");
+    for (const auto& row : rows) EXPECT_EQ(row.code, row.number) << EventName(row.code);
 }
 
 class EventQueueTest : public ::testing::Test {
