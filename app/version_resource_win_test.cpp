@@ -12,23 +12,11 @@ namespace {
 
 const std::string kVersion = SMS_PROJECT_VERSION ".0";  // Windows writes four numbers
 
-struct Program {
-    const char* path;
-    const char* fileName;
-    const char* description;
-};
-const Program kPrograms[] = {
-    {SMS_PDU_EXE, "sms-pdu.exe", "SMS PDU converter"},
-    {SMSPDU_EXE, "smspdu.exe", "SMS PDU converter, command line"},
-};
-void PrintTo(const Program& program, std::ostream* out) { *out << program.fileName; }
-
 // A string of the version resource's US English, Unicode table.
 std::string Text(const std::vector<char>& info, const std::string& name) {
     void* value = nullptr;
     UINT length = 0;
-    const std::string key = "\\StringFileInfo\\040904B0\\" + name;
-    if (!VerQueryValueA(info.data(), key.c_str(), &value, &length)) return "(none)";
+    if (!VerQueryValueA(info.data(), ("\\StringFileInfo\\040904B0\\" + name).c_str(), &value, &length)) return "(none)";
     return std::string(static_cast<const char*>(value), length ? length - 1 : 0);
 }
 
@@ -44,23 +32,26 @@ std::string Fixed(const std::vector<char>& info, bool product) {
            "." + std::to_string(LOWORD(low));
 }
 
-class VersionResource : public testing::TestWithParam<Program> {};
-
-TEST_P(VersionResource, NamesTheProgramAndTheProjectVersion) {
-    const char* path = GetParam().path;
-    DWORD ignored = 0;
-    std::vector<char> info(GetFileVersionInfoSizeA(path, &ignored));
-    ASSERT_TRUE(!info.empty() && GetFileVersionInfoA(path, 0, DWORD(info.size()), info.data()))
-        << "no version resource in " << path;
-    EXPECT_EQ(kVersion, Fixed(info, false)) << "file version";
-    EXPECT_EQ(kVersion, Fixed(info, true)) << "product version";
-    EXPECT_EQ(kVersion, Text(info, "FileVersion"));
-    EXPECT_EQ(kVersion, Text(info, "ProductVersion"));
-    EXPECT_EQ("SMS PDU converter", Text(info, "ProductName"));
-    EXPECT_EQ(GetParam().description, Text(info, "FileDescription"));
-    EXPECT_EQ(GetParam().fileName, Text(info, "OriginalFilename"));
+TEST(VersionResource, NamesTheProgramAndTheProjectVersion) {
+    const struct { const char *path, *fileName, *description; } programs[] = {
+        {SMS_PDU_EXE, "sms-pdu.exe", "SMS PDU converter"},
+        {SMSPDU_EXE, "smspdu.exe", "SMS PDU converter, command line"},
+    };
+    for (const auto& program : programs) {
+        SCOPED_TRACE(program.fileName);
+        DWORD ignored = 0;
+        std::vector<char> info(GetFileVersionInfoSizeA(program.path, &ignored));
+        ASSERT_TRUE(!info.empty() && GetFileVersionInfoA(program.path, 0, DWORD(info.size()), info.data()))
+            << "no version resource in " << program.path;
+        EXPECT_EQ(kVersion, Fixed(info, false)) << "file version";
+        EXPECT_EQ(kVersion, Fixed(info, true)) << "product version";
+        EXPECT_EQ(kVersion, Text(info, "FileVersion"));
+        EXPECT_EQ(kVersion, Text(info, "ProductVersion"));
+        EXPECT_EQ("SMS PDU converter", Text(info, "ProductName"));
+        EXPECT_EQ(program.description, Text(info, "FileDescription"));
+        EXPECT_EQ(program.fileName, Text(info, "OriginalFilename"));
+    }
 }
-INSTANTIATE_TEST_SUITE_P(BothPrograms, VersionResource, testing::ValuesIn(kPrograms));
 
 TEST(Manifest, DeclaresTheProjectVersion) {
     HMODULE module = LoadLibraryExA(SMS_PDU_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
