@@ -150,14 +150,14 @@ TEST(Program, LiveSizingFollowsThePointerWhileClicksConvert) {
         return WindowRect(gWindow) == RECT{before.left, before.top, x + 2, before.bottom};
     };
     ASSERT_TRUE(SetText(G(1), "Hi") && Press(6) == ref::Encode("Hi") && SetText(G(3), "(untouched)"));
-    ASSERT_TRUE(GetForegroundWindow() == gWindow && SendMouse(MOUSEEVENTF_LEFTDOWN) &&
+    ASSERT_TRUE(GetForegroundWindow() == gWindow && SendInputs({MouseInput(MOUSEEVENTF_LEFTDOWN)}) &&
                 WaitFor([] { return SendMessageA(G(6), BM_GETSTATE, 0, 0) & BST_PUSHED; }, 5000));
     SendMessageA(gWindow, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0);
     EXPECT_TRUE(dragTo(before.right + 40)) << WindowRect(gWindow).right;
     SendMessageA(gWindow, WM_COMMAND, MAKEWPARAM(6, BN_CLICKED), LPARAM(G(6)));
     EXPECT_TRUE(WaitFor([] { return TextOf(G(3)) == ref::Encode("Hi"); }, 5000)) << TextOf(G(3));
     EXPECT_TRUE(dragTo(before.right - 60)) << "the sizing did not go on after the click";
-    ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTUP));
+    ASSERT_TRUE(SendInputs({MouseInput(MOUSEEVENTF_LEFTUP)}));
     int moves = 0;   // to and fro by a pixel
     EXPECT_TRUE(WaitFor([&] { return !dragTo(before.right - 60 + ++moves % 2); }, 5000)) << "not ended by the release";
 }

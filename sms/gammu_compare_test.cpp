@@ -89,9 +89,8 @@ void ReadBoth(const sms::Bytes& pdu) {
     Compare(m.address.Alphanumeric() ? "name" : "number", m.address.text, Utf8(g.Number), hex);
 }
 
-// Builds `content` as `o` says, with the reference libGammu chose, and compares the PDUs with libGammu's; each of its
-// parts is then received from a random sender and read by both. libGammu writes ports up to 255 in the 16-bit element
-// where we write the 8-bit one (counted).
+// Builds `content` as `o` says, with the reference libGammu chose, and compares the PDUs with libGammu's (but for its
+// 16-bit port element, counted); each of its parts is then received from a random sender and read by both.
 void CompareParts(const std::string& content, sms::SubmitOptions o, GSM_MultiSMSMessage& theirs) {
     std::string ourHex, theirHex, error, detail = o.data8 ? sms::Hex(sms::Bytes(content.begin(), content.end())) : content;
     std::vector<sms::SubmitPdu> ours;

@@ -39,10 +39,9 @@ std::string Read(const std::string& hex) {
 // Sends `text` with --lang `language`: the tables of the first part and the septets of each ("1:149 2:7"), or
 // "UCS-2"; *joined is what the parts read back as.
 std::string Send(const std::string& text, int language, std::string* joined, int destPort = -1) {
-    SubmitOptions o{.to = kTo, .destPort = destPort, .language = language};
     std::vector<SubmitPdu> pdus;
     std::string error, parts;
-    if (!BuildSubmit(text, o, &pdus, &error)) return error;
+    if (!BuildSubmit(text, {.to = kTo, .destPort = destPort, .language = language}, &pdus, &error)) return error;
     std::vector<Message> read(pdus.size());
     std::vector<SeptetPart> septets;
     for (size_t i = 0; i < pdus.size(); ++i) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "runtime/heap.h"
+#include "runtime/runtime_test_support.h"
 #include "toolkit/event_test_support.h"
 #include "toolkit/names.h"
 
@@ -23,18 +24,11 @@ TEST(EventCodes, KeepTheirNumbers) {
     for (const auto& row : rows) EXPECT_EQ(row.code, row.number) << EventName(row.code);
 }
 
-class EventQueueTest : public ::testing::Test {
+// A drained queue gives every block back.
+class EventQueueTest : public RuntimeTest {
 protected:
-    void SetUp() override {
-        ProgramHeapInit(), EventQueueInit(), EventStateInit();
-        state_ = TheEventState();
-        state_->pendingCode = kUntouched;
-        before_ = HeapUsageOf(ProgramHeap());
-    }
-    void TearDown() override {  // a drained queue gives every block back
-        EXPECT_EQ(HeapUsageOf(ProgramHeap()).blocks, before_.blocks);
-        EXPECT_EQ(HeapUsageOf(ProgramHeap()).bytes, before_.bytes);
-    }
+    static void SetUpTestSuite() { RuntimeInit(), EventQueueInit(), EventStateInit(); }
+    void SetUp() override { state_->pendingCode = kUntouched; }
     // Queues the events, then dequeues everything with the fields DequeueEvent leaves in the pending fields.
     std::vector<Event> QueueAndDrain(const std::vector<Event>& events) {
         for (const Event& e : events) QueueEvent(e.code, e.gadget, e.window, e.type);
@@ -43,8 +37,7 @@ protected:
         return out;
     }
     static constexpr int32_t kUntouched = 77;  // a pending code the queue must leave to the fetch
-    EventState* state_ = nullptr;
-    HeapUsage before_ = {};
+    EventState* state_ = TheEventState();
 };
 
 TEST_F(EventQueueTest, RepeatsOfTheNewestAreDroppedAndEverythingElseKeptInOrder) {

@@ -64,7 +64,6 @@ inline INPUT MouseInput(DWORD flags, POINT at = {0, 0}) {
     input.mi.dwFlags = flags;
     return input;
 }
-inline bool SendMouse(DWORD flags, POINT at = {0, 0}) { return SendInputs({MouseInput(flags, at)}); }
 // A real click at screen point `at`: press and release each carry the point, so a late pointer move
 // (Wine's, from an earlier click) cannot misplace them.
 inline bool ClickAt(POINT at) {
