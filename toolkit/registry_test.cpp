@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/heap.h"
+#include "runtime/runtime_test_support.h"
 #include "toolkit/registry.h"
 
 namespace {
@@ -32,18 +33,15 @@ std::vector<ObjectNumber> Walk(const std::function<void(ObjectNumber)>& each = [
     return seen;
 }
 
-class ObjectTableTest : public ::testing::Test {
+class ObjectTableTest : public RuntimeTest {
 protected:
-    void SetUp() override {
-        ProgramHeapInit();
-        gTable = NewObjectTable(sizeof(Entry), kStep, Release);  // kept, like the program's tables
-        blocks_ = HeapUsageOf(ProgramHeap()).blocks;
-    }
+    void SetUp() override { gTable = NewObjectTable(sizeof(Entry), kStep, Release); }
     void TearDown() override {  // each list entry released gives its block back
         while (gTable->list) ClearObjectSlot(gTable, reinterpret_cast<intptr_t>(gTable->list + 1));
-        EXPECT_EQ(HeapUsageOf(ProgramHeap()).blocks, blocks_);
+        HeapGive(ProgramHeap(), gTable->slots);
+        HeapGive(ProgramHeap(), gTable);
+        RuntimeTest::TearDown();
     }
-    size_t blocks_ = 0;
 };
 
 // By its step beyond the number, so that ascending numbers do not grow the slots at every creation.
