@@ -281,21 +281,6 @@ TEST(Images, AFreedImageLeavesNoEntryAndIsDeleted) {
 
 HWND Control(GadgetNumber number) { return FindGadgetRecord(number) ? FindGadgetRecord(number)->control : nullptr; }
 
-// A real Tab (or shift-Tab) through NextEvent up to its last key-up: gadget events, raw key-downs and key-ups.
-std::vector<Event> PressTab(bool shift) {
-    Drain();
-    std::vector<Event> seen, kept;
-    PressKey(VK_TAB, shift);
-    const WPARAM last = shift ? VK_SHIFT : VK_TAB;
-    PumpUntil([&] { return !seen.empty() && seen.back().code == WM_KEYUP && TheEventState()->currentWParam == last; },
-              3000, &seen);
-    for (const Event& e : seen) {
-        if (e.code == EVENT_GADGET) kept.push_back(e);
-        if ((e.code == WM_KEYDOWN || e.code == WM_KEYUP) && !e.queued) kept.push_back({e.code, 0, 0, 0, false});
-    }
-    return kept;
-}
-
 // Window 0 laid out like the converter's main window, in the foreground.
 class Gadgets : public Windows {
 protected:
@@ -436,11 +421,20 @@ TEST_F(Gadgets, TabOrder) {
     for (const auto& row : rows) {
         if (row.off) row.off > 0 ? EnableWindow(Control(row.off), FALSE) : ShowWindow(Control(-row.off), SW_HIDE);
         SetFocus(row.from == -1 ? main_ : Control(row.from));
-        std::vector<Event> expected(row.shift ? 2 : 1, {WM_KEYDOWN, 0, 0, 0, false});
+        std::vector<Event> expected(row.shift ? 2 : 1, {WM_KEYDOWN, 0, 0, 0, false}), seen, kept;
         if (isEdit(row.from)) expected.push_back({EVENT_GADGET, row.from, 0, EVENT_TYPE_LOST_FOCUS});
         if (isEdit(row.to)) expected.push_back({EVENT_GADGET, row.to, 0, EVENT_TYPE_FOCUS});
         expected.insert(expected.end(), row.shift ? 2 : 1, {WM_KEYUP, 0, 0, 0, false});
-        EXPECT_EQ(PressTab(row.shift), expected) << row.from << (row.shift ? " back" : " on");
+        Drain();
+        PressKey(VK_TAB, row.shift);
+        const WPARAM up = row.shift ? VK_SHIFT : VK_TAB;  // the last key-up; kept: gadget events, raw key-downs, -ups
+        PumpUntil([&] { return !seen.empty() && seen.back().code == WM_KEYUP && TheEventState()->currentWParam == up; },
+                  3000, &seen);
+        for (const Event& e : seen) {
+            if (e.code == EVENT_GADGET) kept.push_back(e);
+            if ((e.code == WM_KEYDOWN || e.code == WM_KEYUP) && !e.queued) kept.push_back({e.code, 0, 0, 0, false});
+        }
+        EXPECT_EQ(kept, expected) << row.from << (row.shift ? " back" : " on");
         EXPECT_EQ(GetFocus(), Control(row.to)) << row.from << (row.shift ? " back" : " on");
         if (row.off) row.off > 0 ? EnableWindow(Control(row.off), TRUE) : ShowWindow(Control(-row.off), SW_SHOW);
     }
