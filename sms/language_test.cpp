@@ -25,16 +25,8 @@ std::vector<long> DataArray(const std::string& json, const std::string& key, siz
     return entries;
 }
 
-// The tables a message's header names (identifiers, "locking/single") and its text.
+// The tables a message's header names ("locking/single" identifiers).
 std::string Tables(const Message& m) { return std::to_string(m.shift.locking) + "/" + std::to_string(m.shift.single); }
-
-std::string Read(const std::string& hex) {
-    Bytes pdu;
-    ParseError e;
-    Message m;
-    if (!ParseHex(hex, &pdu, &e) || !ParsePdu(pdu, true, &m, &e)) return e.what;
-    return Tables(m) + " '" + m.text + "'";
-}
 
 // Sends `text` with --lang `language`: the tables of the first part and the septets of each ("1:149 2:7"), or
 // "UCS-2"; *joined is what the parts read back as.
@@ -111,7 +103,11 @@ TEST(Language, ReadsAndBuildsHandCheckedPdus) {
         {nullptr, "00 41 00 0A91 9471103254 00 08 06 03240101 0041", "-1/-1", "A"},  // UCS-2: no tables
     };
     for (const Row& r : rows) {
-        EXPECT_EQ(Read(r.hex), r.tables + " '" + r.text + "'") << r.hex;
+        Bytes pdu;
+        ParseError e;
+        Message m;
+        EXPECT_TRUE(ParseHex(r.hex, &pdu, &e) && ParsePdu(pdu, true, &m, &e)) << r.hex << ": " << e.what;
+        EXPECT_EQ(Tables(m) + " '" + m.text + "'", r.tables + " '" + r.text + "'") << r.hex;
         if (!r.lang) continue;
         std::vector<SubmitPdu> pdus;
         std::string error, hex = r.hex;
