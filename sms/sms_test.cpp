@@ -34,16 +34,6 @@ std::string Read(const std::string& input, Message* m) {
     return s + " '" + m->text + "'";
 }
 
-// The options that build `m` again.
-SubmitOptions Rebuilt(const Message& m) {
-    return {.to = m.address.text, .smsc = m.smsc.text, .report = (m.firstOctet & TP_SRR) != 0,
-            .ucs2 = m.coding == Coding::Ucs2, .validity = m.validityFormat == VPF_RELATIVE ? m.validity : -1,
-            .ref = m.concatRef, .data8 = m.coding == Coding::Data8, .destPort = m.destPort, .sourcePort = m.sourcePort,
-            .pid = m.pid, .messageClass = m.messageClass, .replyPath = (m.firstOctet & TP_RP) != 0,
-            .rejectDuplicates = (m.firstOctet & TP_RD) != 0,
-            .validUntil = m.validityFormat == VPF_ABSOLUTE ? std::optional(m.validUntil) : std::nullopt};
-}
-
 }  // namespace
 
 // Published examples (the first; two more are read and built by the command line's tests; a status report from amro.blogspot.com, 2007-09, "receiving an SMS status
@@ -104,9 +94,16 @@ TEST(Sms, ReadsWorkedExamplesAndRefusesBadInput) {
         std::vector<SubmitPdu> pdus;
         std::string error;
         EXPECT_EQ(Read(r.hex, &m).substr(0, r.read.size()), r.read) << r.hex;
+        if (!r.build) continue;
         std::string text = m.coding == Coding::Data8 ? std::string(m.data.begin(), m.data.end()) : m.text;
-        EXPECT_TRUE(!r.build || (BuildSubmit(text, Rebuilt(m), &pdus, &error) && Hex(pdus.at(0).octets) == r.hex))
-            << r.hex;
+        const SubmitOptions again = {  // the options that build `m` again
+            .to = m.address.text, .smsc = m.smsc.text, .report = (m.firstOctet & TP_SRR) != 0,
+            .ucs2 = m.coding == Coding::Ucs2, .validity = m.validityFormat == VPF_RELATIVE ? m.validity : -1,
+            .ref = m.concatRef, .data8 = m.coding == Coding::Data8, .destPort = m.destPort, .sourcePort = m.sourcePort,
+            .pid = m.pid, .messageClass = m.messageClass, .replyPath = (m.firstOctet & TP_RP) != 0,
+            .rejectDuplicates = (m.firstOctet & TP_RD) != 0,
+            .validUntil = m.validityFormat == VPF_ABSOLUTE ? std::optional(m.validUntil) : std::nullopt};
+        EXPECT_TRUE(BuildSubmit(text, again, &pdus, &error) && Hex(pdus.at(0).octets) == r.hex) << r.hex;
     }
 }
 
