@@ -52,16 +52,12 @@ inline void MoveTo(HWND target, POINT at) {
 inline bool SendInputs(const std::vector<INPUT>& inputs) {
     return SendInput(UINT(inputs.size()), const_cast<INPUT*>(inputs.data()), sizeof(INPUT)) == inputs.size();
 }
-// With MOUSEEVENTF_ABSOLUTE, `at` is a screen point; absolute coordinates (0 to 65535 over the screen)
-// are rounded up so that the system's truncating conversion back lands on the very pixel.
+// `at` is the screen point of a MOUSEEVENTF_ABSOLUTE input, in coordinates of 0 to 65535 over the screen rounded up
+// so that the system's truncating conversion back lands on the very pixel.
 inline INPUT MouseInput(DWORD flags, POINT at = {0, 0}) {
+    const LONGLONG width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     INPUT input = {INPUT_MOUSE, {}};
-    if (flags & MOUSEEVENTF_ABSOLUTE) {
-        int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-        input.mi.dx = LONG((at.x * 65536LL + width - 1) / width);
-        input.mi.dy = LONG((at.y * 65536LL + height - 1) / height);
-    }
-    input.mi.dwFlags = flags;
+    input.mi = {LONG((at.x * 65536 + width - 1) / width), LONG((at.y * 65536 + height - 1) / height), 0, flags, 0, 0};
     return input;
 }
 // A real click at screen point `at`: press and release each carry the point, so a late pointer move
