@@ -75,9 +75,8 @@ std::string Describe(HWND window) {
     const DWORD looked = WS_OVERLAPPEDWINDOW | WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL;
     char name[16] = {};
     GetClassNameA(window, name, sizeof(name));
-    RECT r = WindowRect(window), size = r;
-    if (window == gWindow) GetClientRect(window, &size);
-    else MapWindowPoints(nullptr, gWindow, reinterpret_cast<POINT*>(&r), 2);
+    RECT r = WindowRect(window), size = window == gWindow ? ClientRect(window) : r;
+    if (window != gWindow) MapWindowPoints(nullptr, gWindow, reinterpret_cast<POINT*>(&r), 2);
     return Line(GetDlgCtrlID(window), name, {r.left, r.top, size.right - size.left, size.bottom - size.top},
                 GetWindowLongA(window, GWL_STYLE) & looked, TextOf(window));
 }

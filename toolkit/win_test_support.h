@@ -42,6 +42,7 @@ inline void PrintTo(POINT p, std::ostream* out) { *out << "(" << p.x << ", " << 
 inline void PrintTo(RECT r, std::ostream* out) { *out << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}"; }
 
 inline RECT WindowRect(HWND window) { RECT r = {}; GetWindowRect(window, &r); return r; }
+inline RECT ClientRect(HWND window) { RECT r = {}; GetClientRect(window, &r); return r; }
 inline POINT CursorPos() { POINT at = {-1, -1}; GetCursorPos(&at); return at; }
 // The pointer at a screen point, as the mouse move that a capture brings.
 inline void MoveTo(HWND target, POINT at) {

@@ -81,10 +81,8 @@ TEST_F(Windows, OpeningFollowsTheNumberAndTheFlagsAndTheLibraryEndClosesAll) {
         HWND before = SelectGadgetWindow(nullptr), old = HandleOf(row.number);
         const WindowNumber n = Open(row.number, row.flags, 321, 203);
         HWND window = HandleOf(n);
-        RECT client = {};
-        GetClientRect(window, &client);
         EXPECT_FALSE(IsWindow(old)) << n;
-        EXPECT_EQ(client, (RECT{0, 0, 321, 203})) << n;
+        EXPECT_EQ(ClientRect(window), (RECT{0, 0, 321, 203})) << n;
         EXPECT_EQ(GetWindowLongPtrA(window, GWL_STYLE) & (row.on | row.off | toolkitBits), LONG_PTR(row.on)) << n;
         EXPECT_EQ(GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, row.tool ? WS_EX_TOOLWINDOW : 0);
         EXPECT_EQ(SelectGadgetWindow(nullptr), row.target ? window : before) << n;
