@@ -55,8 +55,7 @@ std::string Press(int button) {
     const RECT r = WindowRect(G(button));
     if (!SetText(target, "(untouched)") || !ClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2})) return "<none>";
     if (!WaitFor([&] { return TextOf(target) != "(untouched)"; }, 30000)) {
-        POINT at = {};
-        GetCursorPos(&at);   // where the input went
+        const POINT at = CursorPos();   // where the input went
         ADD_FAILURE() << "button " << button << " clicked, nothing changed in 30 s; pointer at " << at.x << "," << at.y
                       << " over gadget " << GetDlgCtrlID(WindowFromPoint(at)) << " (0: none)";
         Kill();
@@ -76,9 +75,8 @@ std::string Describe(HWND window) {
     const DWORD looked = WS_OVERLAPPEDWINDOW | WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL;
     char name[16] = {};
     GetClassNameA(window, name, sizeof(name));
-    RECT r = WindowRect(window), size = r;
-    if (window == gWindow) GetClientRect(window, &size);
-    else MapWindowPoints(nullptr, gWindow, reinterpret_cast<POINT*>(&r), 2);
+    RECT r = WindowRect(window), size = window == gWindow ? ClientRect(window) : r;
+    if (window != gWindow) MapWindowPoints(nullptr, gWindow, reinterpret_cast<POINT*>(&r), 2);
     return Line(GetDlgCtrlID(window), name, {r.left, r.top, size.right - size.left, size.bottom - size.top},
                 GetWindowLongA(window, GWL_STYLE) & looked, TextOf(window));
 }
@@ -147,21 +145,18 @@ TEST(Program, TypingTabMovingAndSizingConvertNothing) {
 TEST(Program, LiveSizingFollowsThePointerWhileClicksConvert) {
     const RECT before = WindowRect(gWindow);
     auto dragTo = [&](LONG x) {   // whether the right side follows, two pixels out
-        POINT to = {x, (before.top + before.bottom) / 2};
-        ScreenToClient(gWindow, &to);
-        SendMessageA(gWindow, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to.x, to.y));
-        const RECT now = WindowRect(gWindow), want = {before.left, before.top, x + 2, before.bottom};
-        return EqualRect(&now, &want) != FALSE;
+        MoveTo(gWindow, {x, (before.top + before.bottom) / 2});
+        return WindowRect(gWindow) == RECT{before.left, before.top, x + 2, before.bottom};
     };
     ASSERT_TRUE(SetText(G(1), "Hi") && Press(6) == ref::Encode("Hi") && SetText(G(3), "(untouched)"));
-    ASSERT_TRUE(GetForegroundWindow() == gWindow && SendMouse(MOUSEEVENTF_LEFTDOWN) &&
+    ASSERT_TRUE(GetForegroundWindow() == gWindow && SendInputs({MouseInput(MOUSEEVENTF_LEFTDOWN)}) &&
                 WaitFor([] { return SendMessageA(G(6), BM_GETSTATE, 0, 0) & BST_PUSHED; }, 5000));
     SendMessageA(gWindow, WM_SYSCOMMAND, SC_SIZE | WMSZ_RIGHT, 0);
     EXPECT_TRUE(dragTo(before.right + 40)) << WindowRect(gWindow).right;
     SendMessageA(gWindow, WM_COMMAND, MAKEWPARAM(6, BN_CLICKED), LPARAM(G(6)));
     EXPECT_TRUE(WaitFor([] { return TextOf(G(3)) == ref::Encode("Hi"); }, 5000)) << TextOf(G(3));
     EXPECT_TRUE(dragTo(before.right - 60)) << "the sizing did not go on after the click";
-    ASSERT_TRUE(SendMouse(MOUSEEVENTF_LEFTUP));
+    ASSERT_TRUE(SendInputs({MouseInput(MOUSEEVENTF_LEFTUP)}));
     int moves = 0;   // to and fro by a pixel
     EXPECT_TRUE(WaitFor([&] { return !dragTo(before.right - 60 + ++moves % 2); }, 5000)) << "not ended by the release";
 }

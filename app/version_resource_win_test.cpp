@@ -1,7 +1,6 @@
 // What Explorer shows under Properties > Details of both programs, read the
 // way it reads it (GetFileVersionInfo), and the window program's manifest:
-// every version they carry is the project's. The programs' paths are the
-// arguments: sms-pdu.exe, then smspdu.exe.
+// every version they carry is the project's.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,25 +11,12 @@
 namespace {
 
 const std::string kVersion = SMS_PROJECT_VERSION ".0";  // Windows writes four numbers
-std::string gPrograms[2];
-
-struct Program {
-    int index;
-    const char* fileName;
-    const char* description;
-};
-const Program kPrograms[] = {
-    {0, "sms-pdu.exe", "SMS PDU converter"},
-    {1, "smspdu.exe", "SMS PDU converter, command line"},
-};
-void PrintTo(const Program& program, std::ostream* out) { *out << program.fileName; }
 
 // A string of the version resource's US English, Unicode table.
 std::string Text(const std::vector<char>& info, const std::string& name) {
     void* value = nullptr;
     UINT length = 0;
-    const std::string key = "\\StringFileInfo\\040904B0\\" + name;
-    if (!VerQueryValueA(info.data(), key.c_str(), &value, &length)) return "(none)";
+    if (!VerQueryValueA(info.data(), ("\\StringFileInfo\\040904B0\\" + name).c_str(), &value, &length)) return "(none)";
     return std::string(static_cast<const char*>(value), length ? length - 1 : 0);
 }
 
@@ -46,27 +32,30 @@ std::string Fixed(const std::vector<char>& info, bool product) {
            "." + std::to_string(LOWORD(low));
 }
 
-class VersionResource : public testing::TestWithParam<Program> {};
-
-TEST_P(VersionResource, NamesTheProgramAndTheProjectVersion) {
-    const std::string& path = gPrograms[GetParam().index];
-    DWORD ignored = 0;
-    std::vector<char> info(GetFileVersionInfoSizeA(path.c_str(), &ignored));
-    ASSERT_TRUE(!info.empty() && GetFileVersionInfoA(path.c_str(), 0, DWORD(info.size()), info.data()))
-        << "no version resource in " << path;
-    EXPECT_EQ(kVersion, Fixed(info, false)) << "file version";
-    EXPECT_EQ(kVersion, Fixed(info, true)) << "product version";
-    EXPECT_EQ(kVersion, Text(info, "FileVersion"));
-    EXPECT_EQ(kVersion, Text(info, "ProductVersion"));
-    EXPECT_EQ("SMS PDU converter", Text(info, "ProductName"));
-    EXPECT_EQ(GetParam().description, Text(info, "FileDescription"));
-    EXPECT_EQ(GetParam().fileName, Text(info, "OriginalFilename"));
+TEST(VersionResource, NamesTheProgramAndTheProjectVersion) {
+    const struct { const char *path, *fileName, *description; } programs[] = {
+        {SMS_PDU_EXE, "sms-pdu.exe", "SMS PDU converter"},
+        {SMSPDU_EXE, "smspdu.exe", "SMS PDU converter, command line"},
+    };
+    for (const auto& program : programs) {
+        SCOPED_TRACE(program.fileName);
+        DWORD ignored = 0;
+        std::vector<char> info(GetFileVersionInfoSizeA(program.path, &ignored));
+        ASSERT_TRUE(!info.empty() && GetFileVersionInfoA(program.path, 0, DWORD(info.size()), info.data()))
+            << "no version resource in " << program.path;
+        EXPECT_EQ(kVersion, Fixed(info, false)) << "file version";
+        EXPECT_EQ(kVersion, Fixed(info, true)) << "product version";
+        EXPECT_EQ(kVersion, Text(info, "FileVersion"));
+        EXPECT_EQ(kVersion, Text(info, "ProductVersion"));
+        EXPECT_EQ("SMS PDU converter", Text(info, "ProductName"));
+        EXPECT_EQ(program.description, Text(info, "FileDescription"));
+        EXPECT_EQ(program.fileName, Text(info, "OriginalFilename"));
+    }
 }
-INSTANTIATE_TEST_SUITE_P(BothPrograms, VersionResource, testing::ValuesIn(kPrograms));
 
 TEST(Manifest, DeclaresTheProjectVersion) {
-    HMODULE module = LoadLibraryExA(gPrograms[0].c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(nullptr, module) << gPrograms[0];
+    HMODULE module = LoadLibraryExA(SMS_PDU_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module) << SMS_PDU_EXE;
     HRSRC found = FindResourceExA(module, RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID,
                                   MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     ASSERT_NE(nullptr, found) << "no manifest (type 24, number 1, US English)";
@@ -77,14 +66,3 @@ TEST(Manifest, DeclaresTheProjectVersion) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    if (argc != 3) {
-        fprintf(stderr, "usage: version_resource_win_test SMS-PDU.EXE SMSPDU.EXE\n");
-        return 2;
-    }
-    gPrograms[0] = argv[1];
-    gPrograms[1] = argv[2];
-    return RUN_ALL_TESTS();
-}

@@ -1,21 +1,10 @@
 #!/usr/bin/env python3
 """The smspdu command line: the shared vectors, standard input, UTF-8 and --raw, usage errors."""
-import subprocess
 import sys
 
-EXE, VECTORS = sys.argv[1], sys.argv[2]
-failures = []
+from cli_test_support import check, finish, run
 
-
-def run(args, stdin=b""):  # exit code, output, whether anything went to standard error
-    p = subprocess.run([EXE] + args, input=stdin, capture_output=True, timeout=30)
-    return p.returncode, p.stdout, p.stderr != b""
-
-
-def check(what, got, want):
-    if got != want:
-        failures.append("%s: got %r, want %r" % (what, got, want))
-
+VECTORS = sys.argv[2]
 
 for line in open(VECTORS):
     if not line.strip() or line.startswith("#"):
@@ -46,5 +35,4 @@ for args in (["frobnicate"], ["encode", "--bogus", "x"], [], ["--raw"], ["-x", "
 rc, out, _ = run(["--help"])
 check("help", (rc, out.startswith(b"usage: smspdu encode")), (0, True))
 
-print("\n".join(failures[:20]) or "all checks passed")
-sys.exit(1 if failures else 0)
+finish()

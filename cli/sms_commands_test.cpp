@@ -8,16 +8,13 @@ namespace {
 
 // `smspdu submit ...` or `smspdu parse ...` with `input` on standard input: the exit code, then what it printed on
 // standard output and on standard error, each after a '|'.
-std::string RunCommand(std::vector<std::string> args, const std::string& input) {
-    const char* names[] = {"sms_commands_in.txt", "sms_commands_out.txt", "sms_commands_err.txt"};
-    FILE* in = fopen(names[0], "wb");
-    fwrite(input.data(), 1, input.size(), in);
-    fclose(in);
-    FILE* files[] = {fopen(names[0], "rb"), fopen(names[1], "w+b"), fopen(names[2], "w+b")};
-    std::string command = args[0];
-    args.erase(args.begin());
-    int code = (command == "submit" ? SubmitCommand : ParseCommand)(args, files[0], files[1], files[2]);
-    std::string result = std::to_string(code);
+std::string RunCommand(const std::vector<std::string>& args, const std::string& input) {
+    FILE* files[] = {fopen("sms_commands_in.txt", "w+b"), fopen("sms_commands_out.txt", "w+b"),
+                     fopen("sms_commands_err.txt", "w+b")};
+    fwrite(input.data(), 1, input.size(), files[0]);
+    rewind(files[0]);
+    auto command = args[0] == "submit" ? SubmitCommand : ParseCommand;
+    std::string result = std::to_string(command({args.begin() + 1, args.end()}, files[0], files[1], files[2]));
     for (FILE* f : files) {
         rewind(f);
         result += f == files[0] ? "" : "|" + ReadAll(f);
@@ -73,8 +70,7 @@ TEST(SmsCommands, TakeOptionsAndModemLines) {
         {{"parse"}, "+CDS: 25\r\n060C91534810325476171160316255001711603152120000\r\n",
          "1||smspdu: line 2: octet 0: the +CDS line gives a TPDU of 25 octets, the PDU has 24"},
         {{"parse"}, "AT+CMGS=17\r\n> 0041000491947100040804040205050A0B0C\x1A\r\n+CMGS: 17\r\nOK\r\n",
-         "0|type: SMS-SUBMIT\nto: +4917\nreference: 0\ncoding: 8-bit\ndestination port: 5\nsource port: 5\ndata: 0A0B0C\n|"},
-        {{"parse", "0004038121F300000120031111110005C8329BFD06"}, "", "1||smspdu: argument 1: octet 8: timestamp is not"}};
+         "0|type: SMS-SUBMIT\nto: +4917\nreference: 0\ncoding: 8-bit\ndestination port: 5\nsource port: 5\ndata: 0A0B0C\n|"}};
     for (const Row& r : rows) {
         std::string result = RunCommand(r.args, r.input);
         EXPECT_EQ(result.substr(0, 2), r.expect.substr(0, 2)) << r.args.at(1) << " " << r.args.back() << ": " << result;

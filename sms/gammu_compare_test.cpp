@@ -9,6 +9,10 @@
 
 #include "sms/pdu.h"
 
+// Exported by libGammu, though its public headers leave it out: splits a buffer into messages with a header type.
+extern "C" void GSM_MakeMultiPartSMS(GSM_Debug_Info* di, GSM_MultiSMSMessage* sms, unsigned char* buffer, size_t length,
+                                     GSM_UDH udh, GSM_Coding_Type coding, int messageClass, unsigned char rejectDuplicates);
+
 namespace {
 
 std::mt19937 rng;
@@ -85,9 +89,8 @@ void ReadBoth(const sms::Bytes& pdu) {
     Compare(m.address.Alphanumeric() ? "name" : "number", m.address.text, Utf8(g.Number), hex);
 }
 
-// Builds `content` as `o` says, with the reference libGammu chose, and compares the PDUs with libGammu's; each of its
-// parts is then received from a random sender and read by both. libGammu writes ports up to 255 in the 16-bit element
-// where we write the 8-bit one (counted).
+// Builds `content` as `o` says, with the reference libGammu chose, and compares the PDUs with libGammu's (but for its
+// 16-bit port element, counted); each of its parts is then received from a random sender and read by both.
 void CompareParts(const std::string& content, sms::SubmitOptions o, GSM_MultiSMSMessage& theirs) {
     std::string ourHex, theirHex, error, detail = o.data8 ? sms::Hex(sms::Bytes(content.begin(), content.end())) : content;
     std::vector<sms::SubmitPdu> ours;
@@ -121,14 +124,6 @@ void CompareOne(int kind, int length) {
     CompareParts(text, {.to = Random(3, 1 + Pick(20)), .smsc = "+4917" + std::to_string(Pick(100000)),
                         .validity = Pick(256)}, theirs);
 }
-
-}  // namespace
-
-// Exported by libGammu, though its public headers leave it out: splits a buffer into messages with a header type.
-extern "C" void GSM_MakeMultiPartSMS(GSM_Debug_Info* di, GSM_MultiSMSMessage* sms, unsigned char* buffer, size_t length,
-                                     GSM_UDH udh, GSM_Coding_Type coding, int messageClass, unsigned char rejectDuplicates);
-
-namespace {
 
 // libGammu's headers with ports (their source port 0 but for MMS notifications) and without; the long ones always
 // carry a concatenation element, so they are compared on data that needs two parts at least.

@@ -34,19 +34,9 @@ std::string Read(const std::string& input, Message* m) {
     return s + " '" + m->text + "'";
 }
 
-// The options that build `m` again.
-SubmitOptions Rebuilt(const Message& m) {
-    return {.to = m.address.text, .smsc = m.smsc.text, .report = (m.firstOctet & TP_SRR) != 0,
-            .ucs2 = m.coding == Coding::Ucs2, .validity = m.validityFormat == VPF_RELATIVE ? m.validity : -1,
-            .ref = m.concatRef, .data8 = m.coding == Coding::Data8, .destPort = m.destPort, .sourcePort = m.sourcePort,
-            .pid = m.pid, .messageClass = m.messageClass, .replyPath = (m.firstOctet & TP_RP) != 0,
-            .rejectDuplicates = (m.firstOctet & TP_RD) != 0,
-            .validUntil = m.validityFormat == VPF_ABSOLUTE ? std::optional(m.validUntil) : std::nullopt};
-}
-
 }  // namespace
 
-// Published examples (the first three; a status report from amro.blogspot.com, 2007-09, "receiving an SMS status
+// Published examples (the first; two more are read and built by the command line's tests; a status report from amro.blogspot.com, 2007-09, "receiving an SMS status
 // report message"; the port header 0605040B8423F0 of commzgate.com, 2007-06, "how to format a WAP push message")
 // and hand-checked ones, each SMS-SUBMIT rebuilt exactly from what is read; all fields (lone and unknown escapes, a
 // reserved coding, unpaired surrogates, lower-case hex, every kind); all bad input classes.
@@ -55,11 +45,8 @@ TEST(Sms, ReadsWorkedExamplesAndRefusesBadInput) {
         std::string hex, read;  // read: the line, or the start of the error
         bool build = false;
     } rows[] = {
-        {"07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37",
-         "+27381000015 27838890001 1999-03-29T15:16:59+02:00 'hellohello'"},
         {"07911326040000F0040B911346610089F60000208062917314080CC8F71D14969741F977FD07",
          "+31624000000 +31641600986 2002-08-26T19:37:41+00:00 'How are you?'"},  // zone 08: sign bit, zero quarters
-        {"0011000B916407281553F80000AA0AE8329BFD4697D9EC37", " +46708251358 4d 'hellohello'", true},
         {"03919471310009D053F41B1E0300188F0400480069", "+4917 Shop1 12h UCS-2 class 0 'Hi'", true},
         {"0001000A9194711032540000029B32", " +4917012345 '€'", true},  // escape 1B 65
         {"00040BD0C3B09C7D9A0300006221707155922A05C8329BFD06", " Carl's 2026-12-07T17:55:29-05:30 'Hello'"},
@@ -97,8 +84,6 @@ TEST(Sms, ReadsWorkedExamplesAndRefusesBadInput) {
         {"000600038121F301111111111111011111111111110008AABB", " 123 2010-11-11T11:11:11+02:45 status 0 ''"},
         {"002600038121F301111111111111011111111111110081007F", " 123 2010-11-11T11:11:11+02:45 status 0 pid 127 ''"},
         {"000600038121F301111111111111011111111111110080", "@23 parameter indicator extension is missing"},
-        {"submit-report: 010062217071559240", "  2026-12-07T17:55:29+01:00 ''"},
-        {"submit-report: 01C50062217071559240", "  2026-12-07T17:55:29+01:00 cause 197 ''"},
         {"deliver-report: 00D000FFFF", "  cause 208 ''"}, {"deliver-report: 0007000002C834", "  'Hi'"},
         {"deliver-report: 00", "@1 parameter indicator is missing"},
         {"command: 02050001070A91947110325400", " +4917012345 command 1 #7  ''"},
@@ -109,9 +94,16 @@ TEST(Sms, ReadsWorkedExamplesAndRefusesBadInput) {
         std::vector<SubmitPdu> pdus;
         std::string error;
         EXPECT_EQ(Read(r.hex, &m).substr(0, r.read.size()), r.read) << r.hex;
+        if (!r.build) continue;
         std::string text = m.coding == Coding::Data8 ? std::string(m.data.begin(), m.data.end()) : m.text;
-        EXPECT_TRUE(!r.build || (BuildSubmit(text, Rebuilt(m), &pdus, &error) && Hex(pdus.at(0).octets) == r.hex))
-            << r.hex;
+        const SubmitOptions again = {  // the options that build `m` again
+            .to = m.address.text, .smsc = m.smsc.text, .report = (m.firstOctet & TP_SRR) != 0,
+            .ucs2 = m.coding == Coding::Ucs2, .validity = m.validityFormat == VPF_RELATIVE ? m.validity : -1,
+            .ref = m.concatRef, .data8 = m.coding == Coding::Data8, .destPort = m.destPort, .sourcePort = m.sourcePort,
+            .pid = m.pid, .messageClass = m.messageClass, .replyPath = (m.firstOctet & TP_RP) != 0,
+            .rejectDuplicates = (m.firstOctet & TP_RD) != 0,
+            .validUntil = m.validityFormat == VPF_ABSOLUTE ? std::optional(m.validUntil) : std::nullopt};
+        EXPECT_TRUE(BuildSubmit(text, again, &pdus, &error) && Hex(pdus.at(0).octets) == r.hex) << r.hex;
     }
 }
 

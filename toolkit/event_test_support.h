@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
-#include <tuple>
 
 #include "toolkit/events.h"
 
@@ -13,14 +12,12 @@ struct Event {
     intptr_t gadget, window;
     int32_t type;
     bool queued = true;   // false: formed in the dispatch, or a raw message
-    bool operator==(const Event& o) const {
-        return std::tie(code, gadget, window, type, queued) == std::tie(o.code, o.gadget, o.window, o.type, o.queued);
-    }
+    bool operator==(const Event&) const = default;
 };
 
 #define SMS_NAMED(value) {value, #value}
-// The name of an event code or type; null for any other number (a raw message's).
-inline const char* EventName(int32_t number) {
+// The name of an event code or type; for any other (a raw message's) its number.
+inline std::string EventName(int32_t number) {
     static const struct { int32_t number; const char* name; } names[] = {
         SMS_NAMED(EVENT_MOVE_WINDOW), SMS_NAMED(EVENT_SIZE_WINDOW), SMS_NAMED(EVENT_REPAINT),
         SMS_NAMED(EVENT_CLOSE_WINDOW), SMS_NAMED(EVENT_GADGET), SMS_NAMED(EVENT_MENU),
@@ -31,14 +28,11 @@ inline const char* EventName(int32_t number) {
     };
     for (const auto& n : names)
         if (n.number == number) return n.name;
-    return nullptr;
+    return std::to_string(number);
 }
 #undef SMS_NAMED
 
 inline void PrintTo(const Event& e, std::ostream* out) {
-    const char* code = EventName(e.code);
-    const char* type = EventName(e.type);
-    *out << "{" << (code ? code : "message ") << (code ? "" : std::to_string(e.code)) << ", gadget " << e.gadget
-         << ", window " << e.window << ", type " << (type ? type : std::to_string(e.type))
-         << (e.queued ? ", queued}" : ", formed or raw}");
+    *out << "{" << EventName(e.code) << ", gadget " << e.gadget << ", window " << e.window << ", type "
+         << EventName(e.type) << (e.queued ? ", queued}" : ", formed or raw}");
 }

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <functional>
+#include <ostream>
+#include <thread>
 #include <vector>
 
 #include "runtime/runtime.h"
@@ -14,20 +16,15 @@
 #include "toolkit/events.h"
 #include "toolkit/window.h"
 
-struct WatchdogSetting { DWORD ms; const char* program; void (*beforeExit)(); };
-inline WatchdogSetting gWatchdog;
-inline DWORD WINAPI WatchdogThread(LPVOID) {
-    Sleep(gWatchdog.ms);  // the time limit itself, not a wait for a condition
-    fprintf(stderr, "%s: still running after %lu ms, giving up\n", gWatchdog.program, (unsigned long)gWatchdog.ms);
-    if (gWatchdog.beforeExit) gWatchdog.beforeExit();
-    TerminateProcess(GetCurrentProcess(), 3);
-    return 0;
-}
 // Ends the program with exit code 3 when it still runs `ms` from now, so a hang fails the test instead of
 // blocking the suite; `beforeExit` runs first.
 inline void StartWatchdog(DWORD ms, const char* program, void (*beforeExit)() = nullptr) {
-    gWatchdog = {ms, program, beforeExit};
-    if (HANDLE thread = CreateThread(nullptr, 0, WatchdogThread, nullptr, 0, nullptr)) CloseHandle(thread);
+    std::thread([=] {
+        Sleep(ms);  // the time limit itself, not a wait for a condition
+        fprintf(stderr, "%s: still running after %lu ms, giving up\n", program, (unsigned long)ms);
+        if (beforeExit) beforeExit();
+        TerminateProcess(GetCurrentProcess(), 3);
+    }).detach();
 }
 
 // Checks `done` until it holds, at most `ms`, running `step` in between.
@@ -38,24 +35,32 @@ inline bool WaitFor(const std::function<bool()>& done, DWORD ms, const std::func
     }
 }
 
+// Found by the checks' argument-dependent lookup, so outside any namespace.
+inline bool operator==(POINT a, POINT b) { return a.x == b.x && a.y == b.y; }
+inline bool operator==(RECT a, RECT b) { return EqualRect(&a, &b) != FALSE; }
+inline void PrintTo(POINT p, std::ostream* out) { *out << "(" << p.x << ", " << p.y << ")"; }
+inline void PrintTo(RECT r, std::ostream* out) { *out << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}"; }
+
 inline RECT WindowRect(HWND window) { RECT r = {}; GetWindowRect(window, &r); return r; }
+inline RECT ClientRect(HWND window) { RECT r = {}; GetClientRect(window, &r); return r; }
+inline POINT CursorPos() { POINT at = {-1, -1}; GetCursorPos(&at); return at; }
+// The pointer at a screen point, as the mouse move that a capture brings.
+inline void MoveTo(HWND target, POINT at) {
+    ScreenToClient(target, &at);
+    SendMessageA(target, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+}
 
 inline bool SendInputs(const std::vector<INPUT>& inputs) {
     return SendInput(UINT(inputs.size()), const_cast<INPUT*>(inputs.data()), sizeof(INPUT)) == inputs.size();
 }
-// With MOUSEEVENTF_ABSOLUTE, `at` is a screen point; absolute coordinates (0 to 65535 over the screen)
-// are rounded up so that the system's truncating conversion back lands on the very pixel.
+// `at` is the screen point of a MOUSEEVENTF_ABSOLUTE input, in coordinates of 0 to 65535 over the screen rounded up
+// so that the system's truncating conversion back lands on the very pixel.
 inline INPUT MouseInput(DWORD flags, POINT at = {0, 0}) {
+    const LONGLONG width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     INPUT input = {INPUT_MOUSE, {}};
-    if (flags & MOUSEEVENTF_ABSOLUTE) {
-        int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-        input.mi.dx = LONG((at.x * 65536LL + width - 1) / width);
-        input.mi.dy = LONG((at.y * 65536LL + height - 1) / height);
-    }
-    input.mi.dwFlags = flags;
+    input.mi = {LONG((at.x * 65536 + width - 1) / width), LONG((at.y * 65536 + height - 1) / height), 0, flags, 0, 0};
     return input;
 }
-inline bool SendMouse(DWORD flags, POINT at = {0, 0}) { return SendInputs({MouseInput(flags, at)}); }
 // A real click at screen point `at`: press and release each carry the point, so a late pointer move
 // (Wine's, from an earlier click) cannot misplace them.
 inline bool ClickAt(POINT at) {
