@@ -157,6 +157,16 @@ template <> struct ArrayElement<Str> {
 
 // Index checks run in debug builds only: the converters compute every index
 // from the bounds they dimensioned with.
+// A typed array's block goes back here: its owner is its own variable, and
+// an element type that holds no strings has no fields to release.
+template <class T> SMS_INLINE void ReleaseTyped(T*& elements) {
+    if (!elements) return;
+    ArrayHeader* header = reinterpret_cast<ArrayHeader*>(elements) - 1;
+    if (ArrayElement<T>::Fields()) arrays_internal::ReleaseFields(header);
+    elements = nullptr;
+    HeapGive(ProgramHeap(), header);
+}
+
 template <class T>
 class Array {
 public:
@@ -164,14 +174,14 @@ public:
     explicit Array(size_t upperBound) { Dim(upperBound); }
     Array(const Array&) = delete;
     Array& operator=(const Array&) = delete;
-    ~Array() { ReleaseArray(elements_); }
+    ~Array() { ReleaseTyped(elements_); }
 
     void Dim(size_t upperBound) {
         DimArray(sizeof(T), upperBound + 1, ArrayElement<T>::kType, ArrayElement<T>::Fields(),
                  reinterpret_cast<void**>(&elements_));
         ArrayElement<T>::Watch(elements_, upperBound + 1);
     }
-    void Release() { ReleaseArray(elements_); }
+    void Release() { ReleaseTyped(elements_); }
     bool Holds() const { return elements_ != nullptr; }
     size_t Count() const { return elements_ ? static_cast<size_t>(ArrayHeaderOf(elements_)->count) : 0; }
     typename ArrayElement<T>::Ref operator[](size_t i) {
@@ -194,7 +204,7 @@ public:
     Array2(size_t upper1, size_t upper2) { Dim(upper1, upper2); }
     Array2(const Array2&) = delete;
     Array2& operator=(const Array2&) = delete;
-    ~Array2() { ReleaseArray(elements_); }
+    ~Array2() { ReleaseTyped(elements_); }
 
     void Dim(size_t upper1, size_t upper2) {
         stride_[0] = static_cast<intptr_t>(upper1 + 1);
@@ -203,7 +213,7 @@ public:
                       reinterpret_cast<void**>(&elements_), stride_);
         ArrayElement<T>::Watch(elements_, Count());
     }
-    void Release() { ReleaseArray(elements_); }
+    void Release() { ReleaseTyped(elements_); }
     bool Holds() const { return elements_ != nullptr; }
     size_t Count() const { return elements_ ? static_cast<size_t>(ArrayHeaderOf(elements_)->count) : 0; }
     intptr_t Stride(int d) const { return stride_[d]; }
