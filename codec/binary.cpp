@@ -45,16 +45,16 @@ SMS_INLINE Tmp ToBinary(int16_t value, int64_t width, size_t upperBound) {
 SMS_INLINE int16_t FromBinary(StrArg bitsArg, int width) {
     StrArg bits = bitsArg.Pinned();
     Array<int16_t> digits(static_cast<size_t>(width) + 1);
-    int16_t sum = 0;
+    double sum = 0;  // the 16-bit sum, as the double each step reads it
 #pragma GCC unroll 8
     for (int i = 1; i <= width; ++i) {
         digits[static_cast<size_t>(i)] = static_cast<int16_t>(DecToInt(StrMid(bits, i, 1)));
         float weight = PowF(2.0f, static_cast<float>(width) - static_cast<float>(i));
         double next = sum + static_cast<double>(digits[static_cast<size_t>(i)]) * weight;
-        sum = static_cast<int16_t>(RoundToInt(next));
+        sum = RoundedToInt16(next);
     }
     TempConsume(bitsArg);
-    return sum;
+    return static_cast<int16_t>(sum);
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 // Lengths, counts and starts are 64-bit, so nothing wraps for any text that
 // fits in memory; 32-bit arguments widen without change.
 #pragma once
+#include <cfloat>
 #include <cstddef>
 #include <cmath>
 #include <cstdint>
@@ -608,6 +609,28 @@ SMS_INLINE int32_t RoundToInt(double x) {
 #else
     return static_cast<int32_t>(std::lrint(x));
 #endif
+}
+
+// What a 16-bit integer variable holds after the rounding store of `x`,
+// given back as a double, for a sum built in steps whose every step is such
+// a store: between the steps the sum stays in the floating-point unit. In
+// the variable's range, rounding to the nearest (a half to the even one) is
+// the addition and subtraction of 1.5 x 2^52, which leave no fraction
+// behind; outside it (the store wraps) and for NaN the store is made
+// through an integer. Not where doubles are computed wider (x87, the
+// 32-bit build): there every store goes through an integer.
+SMS_INLINE double RoundedToInt16(double x) {
+#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
+    if (SMS_LIKELY(x >= -32768.5 && x < 32767.5)) {
+        constexpr double kNoFraction = 6755399441055744.0;
+        double rounded = (x + kNoFraction) - kNoFraction;
+        // A whole number rounds to itself: then the sum goes on from `x`,
+        // and the next step does not wait for the rounding to finish.
+        if (SMS_LIKELY(rounded == x)) return x;
+        return rounded;
+    }
+#endif
+    return static_cast<int16_t>(RoundToInt(x));
 }
 
 // Truncation toward zero. Outside the signed 32-bit range the result
