@@ -12,11 +12,8 @@
 
 #include "runtime/strings.h"
 
-// Character map. Only the first character of `character` is looked at; a
-// character outside the map (and "") gives code 0, the code of '@'.
-int16_t LatinToGsm(StrArg character);
-// One character, never empty: a code outside the map gives a space.
-Tmp GsmToLatin(int16_t code);
+// Character map: LatinToGsm and GsmToLatin.
+#include "codec/gsm_map.h"
 
 // Encoder.
 Tmp TextToPdu(StrArg text);
