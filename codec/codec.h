@@ -14,15 +14,14 @@
 
 // Character map: LatinToGsm and GsmToLatin.
 #include "codec/gsm_map.h"
+// Binary digits: ToBinary7 and Binary4ToInt for the encoder, ToBinary4 and
+// Binary7ToInt for the decoder.
+#include "codec/binary.h"
 
 // Encoder.
 Tmp TextToPdu(StrArg text);
-Tmp ToBinary7(int16_t value);     // at least seven binary digits
-int16_t Binary4ToInt(StrArg bits);
 
 // Decoder.
 Tmp PduToText(StrArg hex);
 Tmp SwapPair(StrArg pair);        // last character, then first
 int16_t HexDigitToInt(StrArg digit);
-Tmp ToBinary4(int16_t value);     // at least four binary digits
-int16_t Binary7ToInt(StrArg bits);

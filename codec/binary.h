@@ -1,7 +1,12 @@
-#include "codec/codec.h"
-#include "runtime/arrays.h"
+// The binary digits of a code and back, inline: the converters call them
+// for every character, and a call costs as much as a step.
+#pragma once
+#include <cstdint>
 
-namespace {
+#include "runtime/arrays.h"
+#include "runtime/strings.h"
+
+namespace binary_internal {
 
 // Each public helper below is this code with its own constant width and
 // bounds: inlined into it, the loops are unrolled and the weights folded.
@@ -57,9 +62,12 @@ SMS_INLINE int16_t FromBinary(StrArg bitsArg, int width) {
     return static_cast<int16_t>(sum);
 }
 
-}  // namespace
+}  // namespace binary_internal
 
-Tmp ToBinary7(int16_t value) { return ToBinary(value, 7, 8); }
-Tmp ToBinary4(int16_t value) { return ToBinary(value, 4, 5); }
-int16_t Binary4ToInt(StrArg bits) { return FromBinary(bits, 4); }
-int16_t Binary7ToInt(StrArg bits) { return FromBinary(bits, 7); }
+// At least seven binary digits.
+SMS_INLINE Tmp ToBinary7(int16_t value) { return binary_internal::ToBinary(value, 7, 8); }
+// At least four binary digits. Left to the compiler: written into the
+// decoder's loop it made the loop slower.
+inline Tmp ToBinary4(int16_t value) { return binary_internal::ToBinary(value, 4, 5); }
+SMS_INLINE int16_t Binary4ToInt(StrArg bits) { return binary_internal::FromBinary(bits, 4); }
+SMS_INLINE int16_t Binary7ToInt(StrArg bits) { return binary_internal::FromBinary(bits, 7); }
