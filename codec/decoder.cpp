@@ -72,10 +72,15 @@ Tmp SwapPair(StrArg pairArg) {
 
 // Lower-case 'a' to 'f' carry their value too: PDUs are often written so.
 // Every other character counts as the digit 0 in its position.
+// Digits and letters follow each other at random in a PDU: the three tests
+// are all made, and the value is picked without a branch.
 int16_t HexDigitToInt(StrArg digit) {
     int c = StrAsc(digit);
-    if (c >= '0' && c <= '9') return static_cast<int16_t>(c - '0');
-    if (c >= 'A' && c <= 'F') return static_cast<int16_t>(c - 'A' + 10);
-    if (c >= 'a' && c <= 'f') return static_cast<int16_t>(c - 'a' + 10);
-    return 0;
+    bool decimal = (c >= '0') & (c <= '9');
+    bool upper = (c >= 'A') & (c <= 'F');
+    bool lower = (c >= 'a') & (c <= 'f');
+    int value = decimal ? c - '0' : 0;
+    value = upper ? c - 'A' + 10 : value;
+    value = lower ? c - 'a' + 10 : value;
+    return static_cast<int16_t>(value);
 }
