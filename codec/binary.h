@@ -8,8 +8,9 @@
 
 namespace binary_internal {
 
-// Each public helper below is this code with its own constant width and
-// bounds: inlined into it, the loops are unrolled and the weights folded.
+// Each public procedure below is an instance of these with its own constant
+// width and bounds, so its loops are unrolled and its weights folded whether
+// or not the compiler writes it into its caller.
 
 // Binary digits of `value` by repeated halving, most significant first, with
 // '0' put in front up to `width` digits. The quotients and remainders are
@@ -18,7 +19,8 @@ namespace binary_internal {
 // extra steps are just not recorded. Nothing reads the arrays back: they are
 // the halving's working storage as the converter has always kept it, so its
 // allocations and cost stay those the benchmarks compare.
-SMS_INLINE Tmp ToBinary(int16_t value, int64_t width, size_t upperBound) {
+template <int64_t width, size_t upperBound>
+SMS_INLINE Tmp ToBinary(int16_t value) {
     Str digits;
     Array<int16_t> quotients(upperBound), remainders(upperBound);
     if (value == 0) {
@@ -47,7 +49,8 @@ SMS_INLINE Tmp ToBinary(int16_t value, int64_t width, size_t upperBound) {
 
 // The value of the first `width` binary digits, each weighted from the left.
 // A missing digit reads as 0.
-SMS_INLINE int16_t FromBinary(StrArg bitsArg, int width) {
+template <int width>
+SMS_INLINE int16_t FromBinary(StrArg bitsArg) {
     StrArg bits = bitsArg.Pinned();
     Array<int16_t> digits(static_cast<size_t>(width) + 1);
     double sum = 0;  // the 16-bit sum, as the double each step reads it
@@ -65,9 +68,9 @@ SMS_INLINE int16_t FromBinary(StrArg bitsArg, int width) {
 }  // namespace binary_internal
 
 // At least seven binary digits.
-SMS_INLINE Tmp ToBinary7(int16_t value) { return binary_internal::ToBinary(value, 7, 8); }
+SMS_INLINE Tmp ToBinary7(int16_t value) { return binary_internal::ToBinary<7, 8>(value); }
 // At least four binary digits. Left to the compiler: written into the
 // decoder's loop it made the loop slower.
-inline Tmp ToBinary4(int16_t value) { return binary_internal::ToBinary(value, 4, 5); }
-SMS_INLINE int16_t Binary4ToInt(StrArg bits) { return binary_internal::FromBinary(bits, 4); }
-SMS_INLINE int16_t Binary7ToInt(StrArg bits) { return binary_internal::FromBinary(bits, 7); }
+inline Tmp ToBinary4(int16_t value) { return binary_internal::ToBinary<4, 5>(value); }
+SMS_INLINE int16_t Binary4ToInt(StrArg bits) { return binary_internal::FromBinary<4>(bits); }
+SMS_INLINE int16_t Binary7ToInt(StrArg bits) { return binary_internal::FromBinary<7>(bits); }
