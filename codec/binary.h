@@ -73,4 +73,10 @@ SMS_INLINE Tmp ToBinary7(int16_t value) { return binary_internal::ToBinary<7, 8>
 // decoder's loop it made the loop slower.
 inline Tmp ToBinary4(int16_t value) { return binary_internal::ToBinary<4, 5>(value); }
 SMS_INLINE int16_t Binary4ToInt(StrArg bits) { return binary_internal::FromBinary<4>(bits); }
+// Written into the decoder's loop, but kept a call where the compiler is not
+// told to inline (64-bit MinGW): its own choice to inline it there made the
+// loop slower than the call.
+#if defined(__GNUC__) && !SMS_FORCED_INLINING
+__attribute__((noinline))
+#endif
 SMS_INLINE int16_t Binary7ToInt(StrArg bits) { return binary_internal::FromBinary<7>(bits); }
