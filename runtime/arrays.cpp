@@ -17,7 +17,6 @@ ContainerOps gContainerOps;
 ArrayHeader* HeaderOf(void* elements) { return static_cast<ArrayHeader*>(elements) - 1; }
 }  // namespace
 
-void ArrayRuntimeInit() { gContainerOps = ContainerOps{DimArray, ReleaseArray}; }
 
 void* arrays_internal::TakeLarge(size_t elementSize, size_t count) {
     if (elementSize && count > (SIZE_MAX - sizeof(ArrayHeader)) / elementSize) OutOfMemory();
@@ -66,6 +65,13 @@ bool Unwatch(const void* elements) {
     return true;
 }
 }  // namespace
+
+// Watches of a heap that is gone are forgotten: a string array taken later
+// at the same place must not be taken for the watched one.
+void ArrayRuntimeInit() {
+    gContainerOps = ContainerOps{DimArray, ReleaseArray};
+    gWatchedCount = 0;
+}
 
 void arrays_internal::Watch(const Str* elements, size_t count) {
     Unwatch(elements);  // a watch left there by a heap that is gone
