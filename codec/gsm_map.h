@@ -35,12 +35,25 @@ inline int16_t LatinToGsm(StrArg character) {
     }
 }
 
+namespace gsm_map_internal {
+// Whether `c` lies in `low` to `high`, as one comparison.
+SMS_INLINE bool Within(int c, int low, int high) {
+    return static_cast<unsigned>(c - low) <= static_cast<unsigned>(high - low);
+}
+}  // namespace gsm_map_internal
+
 // One character, never empty: a code outside the map gives a space.
+// The codes of a message follow each other at random across the ranges that
+// map to themselves: those six tests are all made and their answers added,
+// which the compiler keeps free of branches (joined with || or |, it makes
+// them branches again), so only the rare codes that map elsewhere take one.
 SMS_INLINE Tmp GsmToLatin(int16_t code) {
+    using gsm_map_internal::Within;
     int c = code;
     int latin = 32;
-    if (c == 10 || c == 13 || (c >= 32 && c <= 35) || (c >= 37 && c <= 63) ||
-        (c >= 65 && c <= 90) || (c >= 97 && c <= 122)) {
+    int same = (c == 10) + (c == 13) + Within(c, 32, 35) + Within(c, 37, 63) + Within(c, 65, 90) +
+               Within(c, 97, 122);
+    if (SMS_LIKELY(same)) {
         latin = c;
     } else {
         switch (c) {
