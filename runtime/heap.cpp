@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -113,9 +115,10 @@ static bool TooLarge(size_t bytes) { return static_cast<uint64_t>(bytes) > Large
 // the previous one stays unused.
 static void NewChunk(Heap* heap) {
     char* chunk = static_cast<char*>(RawTake(heap, kChunk));
+    if (heap->chunks) *reinterpret_cast<char**>(static_cast<char*>(heap->chunks) + sizeof(void*)) = heap->bump;
     *reinterpret_cast<void**>(chunk) = heap->chunks;
     heap->chunks = chunk;
-    heap->bump = chunk + kClassStep;  // the link, padded to keep 16-byte steps
+    heap->bump = chunk + kClassStep;  // the link and the end, keeping 16-byte steps
     heap->bumpEnd = chunk + kChunk;
 }
 
@@ -182,7 +185,6 @@ void* HeapResize(Heap* heap, void* block, size_t bytes) {
     }
     if (cls != 0 && SmallClass(bytes) == cls) {
         HeaderOf(block) = static_cast<uint64_t>(bytes) << 8 | cls;
-        heap->bytes = heap->bytes - old + bytes;
         return block;
     }
     void* moved = HeapTake(heap, bytes);
@@ -212,9 +214,28 @@ void heap_internal::GiveSlow(Heap* heap, void* block) {
     RawGive(heap, raw);
 }
 
+// The platform's blocks are counted as they come and go; the small ones are
+// the blocks carved from the chunks that are not on a free list. A free
+// block keeps its header word, so the chunks can be walked block by block.
 HeapUsage HeapUsageOf(const Heap* heap) {
     if (!heap) return HeapUsage{0, 0};
-    return HeapUsage{heap->bytes, heap->blocks};
+    std::vector<const char*> free;
+    for (const FreeBlock* list : heap->freeLists)
+        for (const FreeBlock* block = list; block; block = block->next) free.push_back(reinterpret_cast<const char*>(block));
+    std::sort(free.begin(), free.end());
+    HeapUsage usage{heap->bytes, heap->blocks};
+    for (const char* chunk = static_cast<const char*>(heap->chunks); chunk;
+         chunk = *reinterpret_cast<char* const*>(chunk)) {
+        const char* end = chunk == heap->chunks ? heap->bump : *reinterpret_cast<char* const*>(chunk + sizeof(void*));
+        for (const char* at = chunk + kClassStep; at < end;) {
+            uint64_t header;
+            memcpy(&header, at, sizeof header);
+            if (!std::binary_search(free.begin(), free.end(), at + kHeader))
+                usage.bytes += static_cast<size_t>(header >> 8), usage.blocks += 1;
+            at += (header & 0xFF) * kClassStep;
+        }
+    }
+    return usage;
 }
 
 void ProgramHeapInit() {

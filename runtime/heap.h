@@ -7,7 +7,10 @@
 // Small blocks (the strings of string arrays, the converter's short-lived
 // arrays) are carved from 64 KiB chunks in 16-byte size classes and recycled
 // through a free list per class: taking and giving back one is a few
-// instructions, inline here. Larger blocks go to the platform.
+// instructions, inline here. Larger blocks go to the platform. The counts
+// of small blocks are not kept as they come and go (two running sums that
+// every take and give-back would wait on): they are summed from the chunks
+// when asked for.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -67,14 +70,14 @@ struct FreeBlock {
 
 struct Heap {
     void* handle;  // the platform's private heap (Windows), else null
-    size_t bytes;
+    size_t bytes;  // of the platform's blocks held
     heap_internal::FreeBlock* freeLists[heap_internal::kClasses + 1];
-    // Apart from `bytes`: side by side, the two counts are updated as one
-    // vector, which takes twice the instructions.
-    size_t blocks;
+    size_t blocks;  // of the platform's blocks held
     char* bump;  // next unused byte of the newest chunk
     char* bumpEnd;
-    void* chunks;  // chunks, each starting with the link to the previous one
+    // Chunks, each starting with the link to the previous one and the end of
+    // what was carved from it (the newest one's end is `bump`).
+    void* chunks;
     // Large blocks given back, kept for the next large request: fresh pages
     // from the platform cost a fault each, which made a long text's working
     // storage cost more per character than a short one's. The largest ones
@@ -134,8 +137,6 @@ SMS_INLINE void* HeapTake(Heap* heap, size_t bytes) {
             return TakeSlow(heap, bytes, false);
         }
         HeaderOf(block) = static_cast<uint64_t>(bytes) << 8 | cls;
-        heap->bytes += bytes;
-        heap->blocks += 1;
         return block;
     }
     return TakeSlow(heap, bytes, false);
@@ -147,8 +148,6 @@ SMS_INLINE void HeapGive(Heap* heap, void* block) {
     uint64_t header = HeaderOf(block);
     size_t cls = static_cast<size_t>(header & 0xFF);
     if (!cls) return GiveSlow(heap, block);
-    heap->bytes -= static_cast<size_t>(header >> 8);
-    heap->blocks -= 1;
     FreeBlock* free = static_cast<FreeBlock*>(block);
     free->next = heap->freeLists[cls];
     heap->freeLists[cls] = free;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -37,6 +38,35 @@ TEST(Heap, ResizeKeepsContentsAndCounts) {
 #ifndef _WIN32
     EXPECT_EXIT(HeapTake(NewHeap(4096), SIZE_MAX - 4), ::testing::ExitedWithCode(3), "out of memory");
 #endif
+}
+
+// Small blocks are counted from the chunks they are carved from: exactly,
+// across many chunks (each with an unused end), while blocks of every class
+// are given back and taken again from the free lists.
+TEST(Heap, SmallBlocksAreCountedExactlyAcrossChunks) {
+    Heap* heap = NewHeap(4096);
+    std::vector<void*> held;
+    size_t bytes = 0;
+    for (size_t i = 0; i < 20000; ++i) {
+        size_t size = i * 37 % (heap_internal::kSmallMax + 1);
+        held.push_back(HeapTake(heap, size));
+        bytes += size;
+    }
+    EXPECT_EQ(HeapUsageOf(heap).bytes, bytes);
+    EXPECT_EQ(HeapUsageOf(heap).blocks, held.size());
+    for (size_t i = 0; i < held.size(); i += 3) {
+        bytes -= i * 37 % (heap_internal::kSmallMax + 1);
+        HeapGive(heap, held[i]);
+    }
+    EXPECT_EQ(HeapUsageOf(heap).bytes, bytes);
+    EXPECT_EQ(HeapUsageOf(heap).blocks, held.size() - (held.size() + 2) / 3);
+    for (size_t i = 0; i < held.size(); i += 3) held[i] = HeapTake(heap, 5);
+    EXPECT_EQ(HeapUsageOf(heap).bytes, bytes + 5 * ((held.size() + 2) / 3));
+    EXPECT_EQ(HeapUsageOf(heap).blocks, held.size());
+    for (void* block : held) HeapGive(heap, block);
+    EXPECT_EQ(HeapUsageOf(heap).bytes, 0u);
+    EXPECT_EQ(HeapUsageOf(heap).blocks, 0u);
+    DeleteHeap(heap);
 }
 
 // A kept large block lent to a smaller request goes back at its whole size,
