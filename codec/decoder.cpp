@@ -1,9 +1,28 @@
 #include "codec/codec.h"
 #include "runtime/arrays.h"
 
+#include <cstring>
+
 namespace {
 
 bool IsWhiteSpace(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Whether `text` may hold white space: a byte below '!' (the white space
+// characters are all such bytes; hex digits are none), looked for eight at
+// a time. Most PDUs have none and are then used as they are given.
+bool MayHoldWhiteSpace(const StrArg& text) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    const char* p = text.Ptr();
+    size_t n = text.Length(), i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t w;
+        memcpy(&w, p + i, 8);
+        if ((w - kOnes * '!') & ~w & kHighs) return true;  // a byte below '!' sets its high bit
+    }
+    for (; i < n; ++i)
+        if (static_cast<unsigned char>(p[i]) < '!') return true;
+    return false;
+}
 
 // PDUs copied from logs and modem traces come with spaces and line breaks
 // between the octets; they carry no digits and are dropped before pairing.
@@ -30,7 +49,12 @@ Tmp WithoutWhiteSpace(StrArg textArg) {
 // without a partner (odd length) takes no part.
 Tmp PduToText(StrArg hexArg) {
     StrArg given = hexArg.Pinned();
-    Str hex = WithoutWhiteSpace(given);
+    Str stripped;
+    StrArg hex = given;
+    if (MayHoldWhiteSpace(given)) {
+        stripped = WithoutWhiteSpace(given);
+        hex = stripped;
+    }
     int64_t n = StrLen(hex);
     int64_t m = n / 2;
     Str rearranged, bits, result;
