@@ -10,19 +10,25 @@
 // from the published alphabet in two rows, both directions alike: the low
 // line is code 64 (not 17) and the spacing diaeresis (byte 168) is code 96.
 
+namespace gsm_map_internal {
+// Whether `c` lies in `low` to `high`, as one comparison.
+SMS_INLINE bool Within(int c, int low, int high) {
+    return static_cast<unsigned>(c - low) <= static_cast<unsigned>(high - low);
+}
+}  // namespace gsm_map_internal
+
 // Only the first character of `character` is looked at; a character outside
 // the map (and "") gives code 0, the code of '@'.
 inline int16_t LatinToGsm(StrArg character) {
+    using gsm_map_internal::Within;
     int c = StrAsc(character);
-    if (c == 10 || c == 13) return static_cast<int16_t>(c);
-    if (c >= 32 && c <= 35) return static_cast<int16_t>(c);
-    if (c == 36) return 2;
-    if (c >= 37 && c <= 63) return static_cast<int16_t>(c);
-    if (c == 64) return 0;
-    if (c >= 65 && c <= 90) return static_cast<int16_t>(c);
-    if (c == 95) return 64;
-    if (c >= 97 && c <= 122) return static_cast<int16_t>(c);
+    int same = (c == 10) + (c == 13) + Within(c, 32, 35) + Within(c, 37, 63) + Within(c, 65, 90) +
+               Within(c, 97, 122);
+    if (SMS_LIKELY(same)) return static_cast<int16_t>(c);
     switch (c) {
+        case 36: return 2;
+        case 64: return 0;
+        case 95: return 64;
         case 168: return 96;
         case 196: return 91;
         case 214: return 92;
@@ -34,13 +40,6 @@ inline int16_t LatinToGsm(StrArg character) {
         default: return 0;
     }
 }
-
-namespace gsm_map_internal {
-// Whether `c` lies in `low` to `high`, as one comparison.
-SMS_INLINE bool Within(int c, int low, int high) {
-    return static_cast<unsigned>(c - low) <= static_cast<unsigned>(high - low);
-}
-}  // namespace gsm_map_internal
 
 // One character, never empty: a code outside the map gives a space.
 // The codes of a message follow each other at random across the ranges that
