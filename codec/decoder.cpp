@@ -103,8 +103,8 @@ int16_t HexDigitToInt(StrArg digit) {
     bool decimal = (c >= '0') & (c <= '9');
     bool upper = (c >= 'A') & (c <= 'F');
     bool lower = (c >= 'a') & (c <= 'f');
-    int value = decimal ? c - '0' : 0;
-    value = upper ? c - 'A' + 10 : value;
-    value = lower ? c - 'a' + 10 : value;
+    // Each value masked by its test and the three added: written as choices,
+    // the compiler made them branches again.
+    int value = ((c - '0') & -int{decimal}) + ((c - 'A' + 10) & -int{upper}) + ((c - 'a' + 10) & -int{lower});
     return static_cast<int16_t>(value);
 }
