@@ -664,10 +664,14 @@ SMS_INLINE Tmp IntToDec(int64_t v) {
     return strings_internal::Short(static_cast<uint64_t>('0' + v), 1, StrArg::kNoBase);
 }
 
-// One hex digit is the common case (the converter's nibbles).
+// One hex digit is the common case (the converter's nibbles). Digits and
+// letters come at random: a letter's distance from its digit is added
+// masked, which the compiler cannot make a branch of (written as a choice,
+// it did in some programs and not in others).
 SMS_INLINE Tmp IntToHex(int64_t v) {
     if (v < 0 || v > 15) return strings_internal::FromBuffer(strings_internal::IntToHexAny(v), StrArg::kNoBase);
-    return strings_internal::Short(static_cast<uint64_t>(v < 10 ? '0' + v : 'A' + v - 10), 1, StrArg::kNoBase);
+    uint64_t letter = static_cast<uint64_t>((9 - v) >> 63);  // all ones from 10 on
+    return strings_internal::Short(static_cast<uint64_t>('0' + v) + (letter & ('A' - '0' - 10)), 1, StrArg::kNoBase);
 }
 
 // --- Inline parts of the string model ----------------------------------------
