@@ -18,7 +18,8 @@ SMS_INLINE bool Within(int c, int low, int high) {
 }  // namespace gsm_map_internal
 
 // Only the first character of `character` is looked at; a character outside
-// the map (and "") gives code 0, the code of '@'.
+// the map (and "") gives code 0, the code of '@'. The ranges that map to
+// themselves are tested as in GsmToLatin below.
 inline int16_t LatinToGsm(StrArg character) {
     using gsm_map_internal::Within;
     int c = StrAsc(character);
