@@ -56,6 +56,10 @@ uintptr_t Str::Unpacked(uintptr_t w) {
     return reinterpret_cast<uintptr_t>(block);
 }
 
+namespace {
+constexpr size_t kDoubling = 64 * 1024;
+}  // namespace
+
 Str::Block* Str::Reserve(uintptr_t w, size_t front, size_t back) {
     size_t len = LengthOf(w);
     Block* block = BlockOf(w);
@@ -64,11 +68,15 @@ Str::Block* Str::Reserve(uintptr_t w, size_t front, size_t back) {
     // Grow by at least half again on the side that is asked for, and keep
     // the room the other side has: a string built piece by piece, at either
     // end or at both in turn, is then copied a logarithmic number of times.
+    // A long text doubles: its copies are what building it costs most.
     size_t roomFront = block ? block->front : 0;
     size_t roomBack = block ? block->capacity - block->front - len - 1 : 0;
-    size_t growFront = front ? front + len / 2 + 16 : roomFront;
-    size_t growBack = back ? back + len / 2 + 16 : roomBack;
-    Block* fresh = NewBlock(growFront, len, growFront + len + 1 + growBack);
+    size_t grow = len >= kDoubling ? len : len / 2;
+    size_t growFront = front ? front + grow + 16 : roomFront;
+    size_t growBack = back ? back + grow + 16 : roomBack;
+    size_t capacity = growFront + len + 1;  // at most three quarters of the range
+    if (capacity + growBack < capacity) OutOfMemory();
+    Block* fresh = NewBlock(growFront, len, capacity + growBack);
     if (block) memcpy(fresh->data + growFront, block->data + block->front, len);
     else Store(fresh->data + growFront, CharsOf(w), len);
     fresh->data[growFront + len] = '\0';
