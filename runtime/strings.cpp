@@ -88,8 +88,12 @@ Str::Block* Str::Reserve(uintptr_t w, size_t front, size_t back) {
 uintptr_t Str::Assigned(uintptr_t old, const char* text, size_t len) {
     if (len <= kShortMax) return WithChars(old, Load(text, len), len);
     Block* block = BlockOf(old);
-    if (block && block->capacity > len && text >= block->data && text < block->data + block->capacity) {
-        memmove(block->data, text, len);
+    if (block && text >= block->data && text < block->data + block->capacity) {
+        // A piece of the variable's own text stays where it is.
+        block->front = static_cast<size_t>(text - block->data);
+        block->len = len;
+        block->data[block->front + len] = '\0';
+        return reinterpret_cast<uintptr_t>(block);
     } else if (!block || block->capacity <= len || block->capacity > 2 * len + 64) {
         Block* fresh = NewBlock(0, len, len + 1);
         memcpy(fresh->data, text, len);

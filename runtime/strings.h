@@ -45,6 +45,9 @@ namespace strings_internal {
 constexpr size_t kShortMax = 8;
 // The offset of a temporary that is held as a value, not in the buffer.
 constexpr size_t kShortOff = SIZE_MAX;
+// The offset of a temporary that is a piece of a text outside the buffer (a
+// variable's, a literal's), left where it is: its address is in `chars`.
+constexpr size_t kViewOff = SIZE_MAX - 1;
 
 // The low `k` bytes (k at most 8) set.
 constexpr uint64_t kMasks[9] = {0, 0xFF, 0xFFFF, 0xFFFFFF, 0xFFFFFFFF, 0xFFFFFFFFFFull, 0xFFFFFFFFFFFFull,
@@ -97,8 +100,9 @@ char* GrowTemp(size_t amount, size_t position);
 }  // namespace strings_internal
 
 // A temporary: `len` characters at offset `off` of the temporary string
-// buffer, or, when `off` is kShortOff, the characters of `chars`. `base` is
-// the buffer's end when the statement that made it began.
+// buffer, or, when `off` is kShortOff, the characters of `chars`, or, when
+// `off` is kViewOff, the characters at the address in `chars`. `base` is the
+// buffer's end when the statement that made it began.
 struct Tmp {
     size_t base;
     size_t off;
@@ -115,7 +119,8 @@ public:
     }
     SMS_FORCE StrArg(Tmp tmp) : len_(tmp.len), base_(tmp.base) {  // NOLINT
         if (tmp.off == strings_internal::kShortOff) kind_ = kShort, data_ = tmp.chars;
-        else kind_ = kBuffer, data_ = tmp.off;
+        else if (SMS_LIKELY(tmp.off != strings_internal::kViewOff)) kind_ = kBuffer, data_ = tmp.off;
+        else kind_ = kPlain, data_ = tmp.chars;
     }
     SMS_FORCE StrArg(const char* text, size_t len) : data_(Bits(text)), len_(len) {}
 
@@ -164,6 +169,9 @@ public:
         : data_(data), len_(len), base_(base), kind_(static_cast<Kind>(kind)) {}
     // The address of a text longer than eight characters (never a value).
     SMS_FORCE const char* LongPtr() const { return Place(); }
+    // Whether the text lies outside the buffer and is not a value: a
+    // variable's, a literal's or one passed with its length.
+    SMS_FORCE bool IsPlain() const { return kind_ == kPlain; }
 
 private:
     // Where the text is, by kind: its address (plain, and "" when unset), its
@@ -498,8 +506,12 @@ __attribute__((noinline, cold))
 #endif
 float PowFAny(float base, float exponent);
 
+// A longer piece of a text outside the buffer is left where it is: a
+// temporary lives for its statement, and the text with it. (A variable
+// assigned, or joined to, a piece of its own text finds it in its block.)
 SMS_INLINE Tmp Sub(const StrArg& s, size_t skip, size_t k) {
     if (k <= kShortMax) return Short(s.CharsAt(skip, k), k, s.Base());
+    if (s.IsPlain()) return Tmp{s.Base(), kViewOff, k, static_cast<uint64_t>(reinterpret_cast<uintptr_t>(s.LongPtr() + skip))};
     return FromBuffer(CopyLong(s.PartData(), s.Length(), s.PartKind(), skip, k), s.Base());
 }
 
