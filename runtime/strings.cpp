@@ -38,6 +38,9 @@ Heap* StringHeap() { return gStringHeap; }
 // --- Str --------------------------------------------------------------------
 
 namespace {
+// From this length on a text's block doubles when it grows.
+constexpr size_t kDoubling = 64 * 1024;
+
 Str::Block* NewBlock(size_t front, size_t len, size_t capacity) {
     auto* block = static_cast<Str::Block*>(HeapTake(gStringHeap, offsetof(Str::Block, data) + capacity));
     block->len = len;
@@ -55,10 +58,6 @@ uintptr_t Str::Unpacked(uintptr_t w) {
     block->data[len] = '\0';
     return reinterpret_cast<uintptr_t>(block);
 }
-
-namespace {
-constexpr size_t kDoubling = 64 * 1024;
-}  // namespace
 
 Str::Block* Str::Reserve(uintptr_t w, size_t front, size_t back) {
     size_t len = LengthOf(w);
@@ -95,7 +94,10 @@ uintptr_t Str::Assigned(uintptr_t old, const char* text, size_t len) {
         block->data[block->front + len] = '\0';
         return reinterpret_cast<uintptr_t>(block);
     } else if (!block || block->capacity <= len || block->capacity > 2 * len + 64) {
-        Block* fresh = NewBlock(0, len, len + 1);
+        // A long text gets room to double in: a long text assigned is
+        // mostly one about to be built on (the encoder's bit string).
+        bool roomy = len >= kDoubling && len <= SIZE_MAX / 4;
+        Block* fresh = NewBlock(0, len, roomy ? 2 * len + 1 : len + 1);
         memcpy(fresh->data, text, len);
         Free(old);
         block = fresh;
