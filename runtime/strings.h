@@ -417,6 +417,9 @@ SMS_INLINE void TempConsume(const StrArg& arg) {
     if (arg.Base() != StrArg::kNoBase) TempSetEnd(arg.Base());
 }
 // `t` made to keep `arg`'s temporary alive too (its base lowered to arg's).
+// Not for a long piece of a procedure's own variable, which is left in the
+// variable's block and goes with it: such a result goes back through
+// ReturnString, which copies it.
 SMS_INLINE Tmp TempKeep(Tmp t, const StrArg& arg) {
     if (arg.Base() < t.base) t.base = arg.Base();
     return t;
