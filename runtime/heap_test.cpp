@@ -24,7 +24,7 @@ TEST(Heap, ResizeKeepsContentsAndCounts) {
         EXPECT_EQ(std::string(block, std::min(s[0], s[1])), std::string(std::min(s[0], s[1]), 'x'));
         HeapGive(heap, block);
     }
-    for (size_t size : {size_t{1} << 20, (size_t{1} << 20) - 100, size_t{3} << 20}) {
+    for (size_t size : {size_t{1} << 20, (size_t{1} << 20) - 100, size_t{3} << 20, (size_t{9} << 20) + 100}) {
         HeapGive(heap, memset(HeapTake(heap, size), 0x5A, size));
         char* zeroed = static_cast<char*>(HeapTakeZeroed(heap, size));
         EXPECT_EQ(std::count(zeroed, zeroed + size, 0), static_cast<std::ptrdiff_t>(size)) << size;
