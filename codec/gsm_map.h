@@ -15,17 +15,21 @@ namespace gsm_map_internal {
 SMS_INLINE bool Within(int c, int low, int high) {
     return static_cast<unsigned>(c - low) <= static_cast<unsigned>(high - low);
 }
+// Whether `c` is in a range that maps to itself, both directions alike. The
+// codes of a message follow each other at random across these ranges: the
+// six tests are all made and their answers added, which the compiler keeps
+// free of branches (joined with || or |, it makes them branches again), so
+// only the rare characters that map elsewhere take one.
+SMS_INLINE bool MapsToItself(int c) {
+    return (c == 10) + (c == 13) + Within(c, 32, 35) + Within(c, 37, 63) + Within(c, 65, 90) + Within(c, 97, 122);
+}
 }  // namespace gsm_map_internal
 
 // Only the first character of `character` is looked at; a character outside
-// the map (and "") gives code 0, the code of '@'. The ranges that map to
-// themselves are tested as in GsmToLatin below.
+// the map (and "") gives code 0, the code of '@'.
 inline int16_t LatinToGsm(StrArg character) {
-    using gsm_map_internal::Within;
     int c = StrAsc(character);
-    int same = (c == 10) + (c == 13) + Within(c, 32, 35) + Within(c, 37, 63) + Within(c, 65, 90) +
-               Within(c, 97, 122);
-    if (SMS_LIKELY(same)) return static_cast<int16_t>(c);
+    if (SMS_LIKELY(gsm_map_internal::MapsToItself(c))) return static_cast<int16_t>(c);
     switch (c) {
         case 36: return 2;
         case 64: return 0;
@@ -43,17 +47,10 @@ inline int16_t LatinToGsm(StrArg character) {
 }
 
 // One character, never empty: a code outside the map gives a space.
-// The codes of a message follow each other at random across the ranges that
-// map to themselves: those six tests are all made and their answers added,
-// which the compiler keeps free of branches (joined with || or |, it makes
-// them branches again), so only the rare codes that map elsewhere take one.
 SMS_INLINE Tmp GsmToLatin(int16_t code) {
-    using gsm_map_internal::Within;
     int c = code;
     int latin = 32;
-    int same = (c == 10) + (c == 13) + Within(c, 32, 35) + Within(c, 37, 63) + Within(c, 65, 90) +
-               Within(c, 97, 122);
-    if (SMS_LIKELY(same)) {
+    if (SMS_LIKELY(gsm_map_internal::MapsToItself(c))) {
         latin = c;
     } else {
         switch (c) {
