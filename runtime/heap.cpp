@@ -115,11 +115,17 @@ static size_t SmallClass(size_t bytes) { return bytes <= kSmallMax ? ClassOf(byt
 
 static bool TooLarge(size_t bytes) { return static_cast<uint64_t>(bytes) > LargestRequest(SIZE_MAX); }
 
+// A chunk's second word: the end of what was carved from it, once a newer
+// chunk took its place.
+static char*& CarvedEnd(const void* chunk) {
+    return *reinterpret_cast<char**>(static_cast<char*>(const_cast<void*>(chunk)) + sizeof(void*));
+}
+
 // Starts a new chunk to carve small blocks from; what was left at the end of
 // the previous one stays unused.
 static void NewChunk(Heap* heap) {
     char* chunk = static_cast<char*>(RawTake(heap, kChunk));
-    if (heap->chunks) *reinterpret_cast<char**>(static_cast<char*>(heap->chunks) + sizeof(void*)) = heap->bump;
+    if (heap->chunks) CarvedEnd(heap->chunks) = heap->bump;
     *reinterpret_cast<void**>(chunk) = heap->chunks;
     heap->chunks = chunk;
     heap->bump = chunk + kClassStep;  // the link and the end, keeping 16-byte steps
@@ -253,12 +259,13 @@ HeapUsage HeapUsageOf(const Heap* heap) {
     if (!heap) return HeapUsage{0, 0};
     std::vector<const char*> free;
     for (const FreeBlock* list : heap->freeLists)
-        for (const FreeBlock* block = list; block; block = block->next) free.push_back(reinterpret_cast<const char*>(block));
+        for (const FreeBlock* block = list; block; block = block->next)
+            free.push_back(reinterpret_cast<const char*>(block));
     std::sort(free.begin(), free.end());
     HeapUsage usage{heap->bytes, heap->blocks};
     for (const char* chunk = static_cast<const char*>(heap->chunks); chunk;
          chunk = *reinterpret_cast<char* const*>(chunk)) {
-        const char* end = chunk == heap->chunks ? heap->bump : *reinterpret_cast<char* const*>(chunk + sizeof(void*));
+        const char* end = chunk == heap->chunks ? heap->bump : CarvedEnd(chunk);
         for (const char* at = chunk + kClassStep; at < end;) {
             uint64_t header;
             memcpy(&header, at, sizeof header);

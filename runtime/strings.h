@@ -514,7 +514,10 @@ float PowFAny(float base, float exponent);
 // assigned, or joined to, a piece of its own text finds it in its block.)
 SMS_INLINE Tmp Sub(const StrArg& s, size_t skip, size_t k) {
     if (k <= kShortMax) return Short(s.CharsAt(skip, k), k, s.Base());
-    if (s.IsPlain()) return Tmp{s.Base(), kViewOff, k, static_cast<uint64_t>(reinterpret_cast<uintptr_t>(s.LongPtr() + skip))};
+    if (s.IsPlain()) {
+        uintptr_t at = reinterpret_cast<uintptr_t>(s.LongPtr() + skip);
+        return Tmp{s.Base(), kViewOff, k, static_cast<uint64_t>(at)};
+    }
     return FromBuffer(CopyLong(s.PartData(), s.Length(), s.PartKind(), skip, k), s.Base());
 }
 
