@@ -41,55 +41,13 @@ void DimArrayMulti(int dimensions, size_t elementSize, intptr_t typeCode,
     HeaderOf(*variable)->dimensions = dimensions;
 }
 
-namespace {
-// The watched string arrays: where their elements lie, and whether one of
-// them has taken a block. A few at a time; arrays beyond are not watched.
-struct Watched {
-    uintptr_t begin, end;
-    bool blocks;
-};
-constexpr size_t kWatchedMax = 8;
-Watched gWatched[kWatchedMax];
-size_t gWatchedCount = 0;
-
-// Whether the elements at `elements` may hold a block, the answer for an
-// array not watched being yes; a watch there ends.
-bool Unwatch(const void* elements) {
-    uintptr_t begin = reinterpret_cast<uintptr_t>(elements);
-    for (size_t i = 0; i < gWatchedCount; ++i) {
-        if (gWatched[i].begin != begin) continue;
-        bool blocks = gWatched[i].blocks;
-        gWatched[i] = gWatched[--gWatchedCount];
-        return blocks;
-    }
-    return true;
-}
-}  // namespace
-
-// Watches of a heap that is gone are forgotten: a string array taken later
-// at the same place must not be taken for the watched one.
-void ArrayRuntimeInit() {
-    gContainerOps = ContainerOps{DimArray, ReleaseArray};
-    gWatchedCount = 0;
-}
-
-void arrays_internal::Watch(const Str* elements, size_t count) {
-    Unwatch(elements);  // a watch left there by a heap that is gone
-    uintptr_t begin = reinterpret_cast<uintptr_t>(elements);
-    if (gWatchedCount < kWatchedMax) gWatched[gWatchedCount++] = Watched{begin, begin + count * sizeof(Str), false};
-}
-
-void arrays_internal::NoteBlock(const Str* element) {
-    uintptr_t at = reinterpret_cast<uintptr_t>(element);
-    for (size_t i = 0; i < gWatchedCount; ++i)
-        if (at >= gWatched[i].begin && at < gWatched[i].end) gWatched[i].blocks = true;
-}
+void ArrayRuntimeInit() { gContainerOps = ContainerOps{DimArray, ReleaseArray}; }
 
 // Releases every string the managed-field list names in every element.
 void arrays_internal::ReleaseFields(ArrayHeader* header) {
     void* elements = header + 1;
     if (header->managedFields == kStringElementFields) {
-        if (Unwatch(elements)) Str::ReleaseAll(static_cast<Str*>(elements), static_cast<size_t>(header->count));
+        Str::ReleaseAll(static_cast<Str*>(elements), static_cast<size_t>(header->count));
         return;
     }
     char* element = static_cast<char*>(elements);

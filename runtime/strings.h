@@ -293,6 +293,10 @@ public:
     Str& operator=(StrArg value);
     SMS_FORCE Str& operator=(Tmp value) { return *this = StrArg(value); }
     Str& operator=(const char* value) { return *this = StrArg(value); }
+    // For a variable that holds no block: a text of one to eight characters
+    // that fits the word is written there without the old word being read.
+    // False, the variable left as it was, for any other text.
+    bool WroteInWord(StrArg value);
     SMS_FORCE ~Str() { Release(); }
 
     // Frees the text; the variable becomes unset.
@@ -722,6 +726,18 @@ SMS_INLINE Str& Str::operator=(StrArg value) {
     }
     TempConsume(value);
     return *this;
+}
+
+SMS_INLINE bool Str::WroteInWord(StrArg value) {
+    size_t len = value.Length();
+    if (len - 1 >= kInline) return false;
+    uint64_t chars = value.Chars();
+    uintptr_t w = str_word::Pack(chars, len);
+    // On 64-bit, the text's first and last characters are not code 0.
+    if (!str_word::IsShort(w) || !(chars & 0xFF)) return false;
+    word_ = w;
+    TempConsume(value);
+    return true;
 }
 
 SMS_INLINE uintptr_t Str::WithChars(uintptr_t old, uint64_t chars, size_t len) {
