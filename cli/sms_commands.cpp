@@ -332,6 +332,14 @@ Message Join(const std::vector<const Message*>& parts) {
 
 }  // namespace
 
+std::string FormatMessage(const Message& m, bool json, const std::vector<ExtraField>& extra) {
+    std::vector<Field> fields;
+    for (const ExtraField& e : extra) Add(&fields, e.label, e.key, e.value, e.number);
+    std::vector<Field> own = Fields(m, nullptr);
+    fields.insert(fields.end(), own.begin(), own.end());
+    return Render(fields, json);
+}
+
 namespace {
 
 // A whole number from `least` to `most`, decimal or with 0x in hex.
