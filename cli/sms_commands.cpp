@@ -75,8 +75,6 @@ std::string ReadAll(FILE* in) {
     return data;
 }
 
-namespace {
-
 // "--name value" or "--name=value": true when args[*i] is that option.
 bool TakeValue(const std::vector<std::string>& args, size_t* i, const std::string& name, std::string* value,
                bool* missing) {
@@ -90,6 +88,8 @@ bool TakeValue(const std::vector<std::string>& args, size_t* i, const std::strin
     else *value = args[++*i];
     return true;
 }
+
+namespace {
 
 // One field of a parsed message, for both output forms.
 struct Field {
@@ -365,9 +365,11 @@ bool ReadPorts(const std::string& s, sms::SubmitOptions* o) {
 
 }  // namespace
 
-int SubmitCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE* err) {
-    sms::SubmitOptions o;
-    std::string text, value, why, data;
+int ReadSubmitArguments(const std::vector<std::string>& args, FILE* in, FILE* err, sms::SubmitOptions* options,
+                        std::string* message, const OtherOption& other) {
+    sms::SubmitOptions& o = *options;
+    std::string& text = *message;
+    std::string value, why, data;
     bool haveText = false, endOfOptions = false, haveTo = false, haveData = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -429,7 +431,7 @@ int SubmitCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FIL
             o.rejectDuplicates = true;
         } else if (a == "--no-smsc") {
             o.noSmsc = true;
-        } else {
+        } else if (!other || !other(args, &i, &missing, &bad)) {
             return UsageError("unknown option '" + a + "'", err);
         }
         if (missing) return UsageError("option '" + a + "' needs a value", err);
@@ -446,6 +448,14 @@ int SubmitCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FIL
         if (!text.empty() && text.back() == '\n') text.pop_back();
         if (!text.empty() && text.back() == '\r') text.pop_back();
     }
+    return -1;
+}
+
+int SubmitCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE* err) {
+    sms::SubmitOptions o;
+    std::string text;
+    int usage = ReadSubmitArguments(args, in, err, &o, &text);
+    if (usage >= 0) return usage;
     std::vector<sms::SubmitPdu> pdus;
     std::string error;
     if (!sms::BuildSubmit(text, o, &pdus, &error)) {

@@ -1,6 +1,7 @@
 // smspdu submit and smspdu parse: real SMS PDUs for a GSM modem.
 #pragma once
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,21 @@ std::string FormatMessage(const sms::Message& m, bool json, const std::vector<Ex
 
 extern const char kSmsUsageLines[];  // the usage lines of the two commands
 extern const char kSmsHelp[];        // what they do and their options
+
+// Reads submit's options and its TEXT (the words left, --data HEX, or else
+// standard input) into *options and *text. An option submit does not know is
+// offered to `other`, which takes it (moving *i past its value, setting
+// *missing when the value is absent or *bad to a usage error) or returns
+// false. Returns -1 when all is well, else the exit code of a usage error it
+// wrote to `err`.
+using OtherOption = std::function<bool(const std::vector<std::string>& args, size_t* i, bool* missing,
+                                       std::string* bad)>;
+int ReadSubmitArguments(const std::vector<std::string>& args, FILE* in, FILE* err, sms::SubmitOptions* options,
+                        std::string* text, const OtherOption& other = nullptr);
+// "--name value" or "--name=value": true when args[*i] is that option, with
+// its value in *value (*i moved past it), or *missing set when none follows.
+bool TakeValue(const std::vector<std::string>& args, size_t* i, const std::string& name, std::string* value,
+               bool* missing);
 
 // Shared by every command: a usage error on standard error (exit code 2),
 // and the whole of a stream.
