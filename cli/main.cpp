@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
         std::vector<std::string> rest(args.begin() + 1, args.end());
         for (const std::string& arg : rest)
             if (arg == "--help" || arg == "-h") {
-                printf(kUsage, kSmsUsageLines, kSmsHelp);
+                printf(kUsage, kSmsUsageLines, SmsHelp().c_str());
                 return 0;
             }
         return (args[0] == "submit" ? SubmitCommand : ParseCommand)(rest, stdin, stdout, stderr);
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
     std::string input;
     for (const std::string& arg : args) {
         if (!endOfOptions && (arg == "--help" || arg == "-h")) {
-            printf(kUsage, kSmsUsageLines, kSmsHelp);
+            printf(kUsage, kSmsUsageLines, SmsHelp().c_str());
             return 0;
         }
         if (!endOfOptions && arg == "--") {

@@ -4,6 +4,7 @@
 #include <map>
 #include <tuple>
 
+#include "cli/render.h"
 #include "sms/modem.h"
 #include "sms/pdu.h"
 
@@ -16,8 +17,9 @@ const char kSmsUsageLines[] =
     "                     [--ucs2] [--lang CODE|auto] [--ref N] [--pid N]\n"
     "                     [--reply-path] [--reject-duplicates] [--port DEST[:SRC]]\n"
     "                     [TEXT | --data HEX]\n"
-    "       smspdu parse [--no-smsc] [--kind KIND] [--json] [--join] [HEX ...]\n";
-const char kSmsHelp[] =
+    "       smspdu parse [--no-smsc] [--kind KIND] [--json] [--join] [--explain]\n"
+    "                    [HEX ...]\n";
+const char kSmsHelpText[] =
     "submit  prints the SMS-SUBMIT PDUs of TEXT for AT+CMGS in PDU mode, one\n"
     "        line per message: the PDU hex and the length AT+CMGS takes\n"
     "  --to NUMBER     recipient: digits, with + when international; spaces,\n"
@@ -56,11 +58,51 @@ const char kSmsHelp[] =
     "        line '+CMGS: <mr>,\"<pdu>\"' is read as the SMS-SUBMIT-REPORT of a\n"
     "        send; 'OK' and the echoed AT command are skipped\n"
     "  --no-smsc       the PDUs do not start with the SMSC field\n"
-    "  --kind KIND     read them as deliver, submit or status-report (what the\n"
-    "                  type names by default), deliver-report, submit-report or\n"
-    "                  command: --no-smsc --kind submit-report 010062217071559240\n"
+    "%s"
     "  --json          one JSON object per message\n"
-    "  --join          join the parts of long messages, naming missing parts\n";
+    "  --join          join the parts of long messages, naming missing parts\n"
+    "  --explain       after the fields, every octet: where each field lies,\n"
+    "                  its 3GPP name and meaning, then each character of the text\n";
+
+namespace {
+
+// `words` after `first` in lines of at most 76 columns, those after the first indented as option texts are.
+std::string Wrapped(const std::string& first, const std::string& words) {
+    const size_t kWidth = 76;
+    std::string out = first, line = first, word;
+    for (size_t i = 0; i <= words.size(); ++i) {
+        if (i < words.size() && words[i] != ' ') {
+            word += words[i];
+            continue;
+        }
+        bool fits = line.size() + 1 + word.size() <= kWidth;
+        line = fits ? line + " " + word : std::string(18, ' ') + word;
+        out += (fits ? " " : "\n" + std::string(18, ' ')) + word;
+        word.clear();
+    }
+    return out + "\n";
+}
+
+// "a, b or c" of the kinds' names that are, or are not, the listed ones.
+std::string KindList(bool listed) {
+    std::vector<std::string> names;
+    for (size_t k = 0; k < sms::kKindCount; ++k)
+        if (sms::kKinds[k].listed == listed) names.push_back(sms::kKinds[k].option);
+    std::string s;
+    for (size_t i = 0; i < names.size(); ++i) s += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    return s;
+}
+
+}  // namespace
+
+std::string SmsHelp() {
+    std::string kind = Wrapped("  --kind KIND     read", "them as " + KindList(true) + " (what the type names by default), " +
+                                                          KindList(false) +
+                                                          ": --no-smsc --kind submit-report 010062217071559240");
+    std::string help(sizeof kSmsHelpText + kind.size(), '\0');
+    help.resize(snprintf(&help[0], help.size(), kSmsHelpText, kind.c_str()));
+    return help;
+}
 
 int UsageError(const std::string& message, FILE* err) {
     fprintf(err, "smspdu: %s\nTry 'smspdu --help'.\n", message.c_str());
@@ -74,6 +116,10 @@ std::string ReadAll(FILE* in) {
     while ((got = fread(chunk, 1, sizeof chunk, in)) > 0) data.append(chunk, got);
     return data;
 }
+
+namespace {
+std::string Num(long v) { return std::to_string(v); }
+}  // namespace
 
 // "--name value" or "--name=value": true when args[*i] is that option.
 bool TakeValue(const std::vector<std::string>& args, size_t* i, const std::string& name, std::string* value,
@@ -90,220 +136,6 @@ bool TakeValue(const std::vector<std::string>& args, size_t* i, const std::strin
 }
 
 namespace {
-
-// One field of a parsed message, for both output forms.
-struct Field {
-    std::string label, key, value;  // an empty label: JSON only; an empty key: plain output only
-    bool raw = false;               // a JSON number, written as is
-};
-
-void Add(std::vector<Field>* f, const std::string& label, const std::string& key, const std::string& value,
-         bool raw = false) {
-    f->push_back(Field{label, key, value, raw});
-}
-
-std::string Num(long v) { return std::to_string(v); }
-
-std::string Hex2(int v) {
-    char b[8];
-    snprintf(b, sizeof b, "%02X", v & 0xFF);
-    return b;
-}
-
-const char* StatusText(int status) {
-    if (status <= 0x02) return status == 0 ? "delivered" : status == 1 ? "forwarded, delivery not confirmed" : "replaced";
-    if (status < 0x20) return "delivered";
-    if (status < 0x40) return "temporary error, still trying";
-    if (status < 0x60) return "permanent error, not delivered";
-    if (status < 0x80) return "temporary error, no longer trying";
-    return "reserved";
-}
-
-// The failure causes of reports (23.040 9.2.3.22); the last of each range stands for the rest of it.
-struct Cause {
-    int last;
-    const char* text;
-};
-const Cause kCauses[] = {
-    {0x7F, "reserved"}, {0x80, "telematic interworking not supported"}, {0x81, "short message type 0 not supported"},
-    {0x82, "cannot replace short message"}, {0x8F, "unspecified protocol identifier error"},
-    {0x90, "data coding scheme not supported"}, {0x91, "message class not supported"},
-    {0x9F, "unspecified data coding error"}, {0xA0, "command cannot be actioned"}, {0xA1, "command unsupported"},
-    {0xAF, "unspecified command error"}, {0xB0, "TPDU not supported"}, {0xBF, "reserved"}, {0xC0, "SC busy"},
-    {0xC1, "no SC subscription"}, {0xC2, "SC system failure"}, {0xC3, "invalid SME address"},
-    {0xC4, "destination SME barred"}, {0xC5, "rejected: duplicate message"},
-    {0xC6, "validity period format not supported"}, {0xC7, "validity period not supported"}, {0xCF, "reserved"}, {0xD0, "SIM SMS storage full"},
-    {0xD1, "no SMS storage capability in SIM"}, {0xD2, "error in MS"}, {0xD3, "memory capacity exceeded"},
-    {0xD4, "SIM application toolkit busy"}, {0xD5, "SIM data download error"}, {0xDF, "reserved"},
-    {0xFE, "specific to an application"}, {0xFF, "unspecified error cause"}};
-
-const char* CauseText(int cause) {
-    const Cause* c = kCauses;
-    while (c->last < cause) ++c;
-    return c->text;
-}
-
-// The command types of SMS-COMMAND (9.2.3.19).
-const char* CommandText(int type) {
-    static const char* const kinds[] = {"enquiry about a submitted message", "cancel its status report request",
-                                        "delete the submitted message", "enable a status report request for it"};
-    return type < 4 ? kinds[type] : type >= 0xE0 ? "specific to the service centre" : "reserved";
-}
-
-const char* AddressKind(const sms::Address& a) {
-    static const char* const kinds[] = {"unknown", "international", "national", "network", "subscriber",
-                                        "alphanumeric", "abbreviated", "reserved"};
-    return kinds[a.type >> 4 & 7];
-}
-
-// A joined message: the parts present, in order, and the count announced.
-struct Joined {
-    std::vector<int> present;
-    int parts = 0;
-};
-
-// The national language tables a 7-bit text was read with: "language: Turkish (locking shift), Turkish (single
-// shift)", and "locking_shift" and "single_shift" in JSON.
-void AddLanguage(std::vector<Field>* f, sms::ShiftTables tables) {
-    std::string plain;
-    for (int single = 0; single < 2; ++single) {
-        int id = single ? tables.single : tables.locking;
-        if (id < 0) continue;
-        const char* name = sms::LanguageName(id);
-        std::string kind = single ? "single shift" : "locking shift", value = name ? name : "reserved identifier " + Num(id);
-        std::string note = name ? "" : ", read with the default table";
-        Add(f, "", single ? "single_shift" : "locking_shift", value + note);
-        plain += (plain.empty() ? "" : ", ") + value + " (" + kind + ")" + note;
-    }
-    if (!plain.empty()) Add(f, "language", "", plain);
-}
-
-// An element that named the tables, shown as the language rather than as hex.
-bool ReadAsTables(const sms::HeaderElement& e, sms::ShiftTables tables) {
-    return e.data.size() == 1 && ((e.id == 0x24 && tables.single >= 0) || (e.id == 0x25 && tables.locking >= 0));
-}
-
-// A number with its meaning: "C0 (SC busy)" in plain output, both apart in JSON.
-void AddCoded(std::vector<Field>* f, const std::string& label, const std::string& key, int value, const char* text) {
-    Add(f, label, "", Hex2(value) + " (" + text + ")");
-    Add(f, "", key, Num(value), true);
-    Add(f, "", key + "_text", text);
-}
-
-std::vector<Field> Fields(const Message& m, const Joined* joined) {
-    std::vector<Field> f;
-    MessageType t = m.type;
-    bool report = t == MessageType::DeliverReport || t == MessageType::SubmitReport;
-    Add(&f, "type", "type", sms::TypeName(t));
-    if (m.hasSmsc) Add(&f, "smsc", "smsc", m.smsc.text);
-    const char* role = t == MessageType::Deliver ? "from" : t == MessageType::StatusReport ? "recipient" : "to";
-    if (!report) {
-        Add(&f, role, role, m.address.text);
-        Add(&f, "", std::string(role) + "_type", AddressKind(m.address));
-    }
-    if (m.reference >= 0) Add(&f, "reference", "reference", Num(m.reference), true);
-    if (report) Add(&f, "form", "form", m.failureCause >= 0 ? "RP-ERROR" : "RP-ACK");
-    if (m.failureCause >= 0) AddCoded(&f, "failure cause", "failure_cause", m.failureCause, CauseText(m.failureCause));
-    if (t == MessageType::Deliver || t == MessageType::StatusReport || t == MessageType::SubmitReport)
-        Add(&f, "timestamp", "timestamp", m.time.Iso());
-    if (t == MessageType::StatusReport) {
-        Add(&f, "discharge time", "discharge_time", m.discharge.Iso());
-        AddCoded(&f, "status", "status", m.status, StatusText(m.status));
-        Add(&f, "qualifier", "qualifier", m.firstOctet & sms::TP_SRQ ? "SMS-COMMAND" : "SMS-SUBMIT");
-    }
-    if (t == MessageType::Command) {
-        AddCoded(&f, "command", "command", m.commandType, CommandText(m.commandType));
-        Add(&f, "message number", "message_number", Num(m.messageNumber), true);
-        Add(&f, "command data", "command_data", sms::Hex(m.commandData));
-    }
-    if (m.validityFormat == sms::VPF_RELATIVE) Add(&f, "validity", "validity", sms::DurationText(m.validity));
-    if (m.validityFormat == sms::VPF_ABSOLUTE) Add(&f, "validity", "validity", "until " + m.validUntil.Iso());
-    if (m.validityFormat == sms::VPF_ENHANCED)
-        Add(&f, "validity", "validity", "enhanced " + sms::Hex(m.validityEnhanced));
-    if ((t == MessageType::Deliver || t == MessageType::Submit || t == MessageType::Command) &&
-        (m.firstOctet & sms::TP_SRR))
-        Add(&f, "status report", "status_report", t == MessageType::Deliver ? "will be returned" : "requested");
-    if ((t == MessageType::Deliver || t == MessageType::Submit) && (m.firstOctet & sms::TP_RP))
-        Add(&f, "reply path", "reply_path", "true", true);
-    if (t == MessageType::Submit && (m.firstOctet & sms::TP_RD))
-        Add(&f, "reject duplicates", "reject_duplicates", "true", true);
-    if (m.hasPid && m.pid != 0) Add(&f, "protocol identifier", "pid", Num(m.pid), true);
-    if (m.HasUserData() || m.hasDcs) {
-        Add(&f, "coding", "coding", sms::CodingName(m.coding));
-        if (m.messageClass >= 0) Add(&f, "class", "class", Num(m.messageClass), true);
-    }
-    if (joined) {
-        std::string present, missing;
-        size_t k = 0;
-        for (int p = 1; p <= joined->parts; ++p) {
-            bool have = k < joined->present.size() && joined->present[k] == p;
-            k += have;
-            std::string& list = have ? present : missing;
-            list += (list.empty() ? "" : ",") + Num(p);
-        }
-        Add(&f, "concatenation reference", "concat_reference", Num(m.concatRef), true);
-        Add(&f, "parts", "parts", Num(joined->parts), true);
-        Add(&f, "parts present", "parts_present", present, true);
-        if (!missing.empty()) Add(&f, "missing parts", "missing_parts", missing, true);
-    } else if (m.concatRef >= 0) {
-        Add(&f, "concatenation reference", "concat_reference", Num(m.concatRef), true);
-        Add(&f, "part", "part", Num(m.part), true);
-        Add(&f, "parts", "parts", Num(m.parts), true);
-    }
-    if (m.destPort >= 0) {
-        Add(&f, "destination port", "destination_port", Num(m.destPort), true);
-        Add(&f, "source port", "source_port", Num(m.sourcePort), true);
-    }
-    AddLanguage(&f, m.shift);
-    for (const sms::HeaderElement& e : m.header)
-        if (e.id != 0 && e.id != 8 && e.id != 4 && e.id != 5 && !ReadAsTables(e, m.shift))
-            Add(&f, "header element " + Hex2(e.id), "header_" + Hex2(e.id), sms::Hex(e.data));
-    if (m.HasUserData()) {
-        if (m.coding == sms::Coding::Gsm7 || m.coding == sms::Coding::Ucs2) Add(&f, "text", "text", m.text);
-        else Add(&f, "data", "data", sms::Hex(m.data));
-    }
-    return f;
-}
-
-std::string Escaped(const std::string& s, bool json) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (c == '\\' || (json && c == '"')) {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7F) {
-            char b[8];
-            snprintf(b, sizeof b, "\\u%04X", c);
-            out += b;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
-std::string Render(const std::vector<Field>& fields, bool json) {
-    std::string out;
-    for (const Field& f : fields) {
-        bool list = f.key == "parts_present" || f.key == "missing_parts";
-        if ((json ? f.key : f.label).empty()) continue;
-        if (json) {
-            std::string value = list ? "[" + f.value + "]" : f.raw ? f.value : "\"" + Escaped(f.value, true) + "\"";
-            out += (out.empty() ? "{\"" : ", \"") + f.key + "\": " + value;
-        } else {
-            std::string value = f.value;
-            for (size_t c = 0; list && (c = value.find(',', c)) != std::string::npos; c += 2) value.replace(c, 1, ", ");
-            out += f.label + ": " + Escaped(value, false) + "\n";
-        }
-    }
-    return json ? out + "}\n" : out;
-}
 
 // The parts of one long message, joined in part order.
 Message Join(const std::vector<const Message*>& parts) {
@@ -334,10 +166,10 @@ Message Join(const std::vector<const Message*>& parts) {
 
 std::string FormatMessage(const Message& m, bool json, const std::vector<ExtraField>& extra) {
     std::vector<Field> fields;
-    for (const ExtraField& e : extra) Add(&fields, e.label, e.key, e.value, e.number);
-    std::vector<Field> own = Fields(m, nullptr);
+    for (const ExtraField& e : extra) fields.push_back(Field{e.label, e.value, Field::Both, e.number, e.key});
+    std::vector<Field> own = MessageFields(m, nullptr);
     fields.insert(fields.end(), own.begin(), own.end());
-    return Render(fields, json);
+    return json ? RenderJson(fields) : RenderPlain(fields);
 }
 
 namespace {
@@ -466,8 +298,56 @@ int SubmitCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FIL
     return fflush(out) == 0 ? 0 : 1;
 }
 
+namespace {
+
+// One message read, with where its fields lay when they are explained.
+struct Read {
+    Message message;
+    sms::Bytes pdu;
+    sms::Trace trace;
+};
+
+struct ParseOutput {
+    bool json = false, explain = false;
+};
+
+// One message (or the parts of one joined message) as the output form prints it.
+std::string Printed(const Message& m, const Joined* joined, const std::vector<const Read*>& reads,
+                    const ParseOutput& o) {
+    std::vector<Field> fields = MessageFields(m, joined);
+    if (!o.explain) return o.json ? RenderJson(fields) : RenderPlain(fields);
+    if (!joined) {
+        const Read& r = *reads[0];
+        return o.json ? RenderJson(fields, ExplainJson(r.trace, r.pdu)) : RenderPlain(fields) + ExplainPlain(r.trace, r.pdu);
+    }
+    std::string plain = RenderPlain(fields), parts;
+    for (size_t i = 0; i < reads.size(); ++i) {
+        const Read& r = *reads[i];
+        std::vector<std::string> members = ExplainJson(r.trace, r.pdu);
+        parts += (i ? ", " : "") + std::string("{\"part\": ") + std::to_string(joined->present[i]) + ", " + members[0] +
+                 ", " + members[1] + "}";
+        plain += "part " + std::to_string(joined->present[i]) + " " + ExplainPlain(r.trace, r.pdu);
+    }
+    return o.json ? RenderJson(fields, {"\"parts_explained\": [" + parts + "]"}) : plain;
+}
+
+// The octet view of a PDU the parser refused: the fields up to the fault, then the fault.
+std::string PrintedFault(const Read& r, const sms::ParseError& e, const ParseOutput& o) {
+    if (o.json) {
+        std::vector<std::string> members = ExplainJson(r.trace, r.pdu);
+        return "{\"error\": {\"offset\": " + std::to_string(e.offset) + ", \"what\": \"" + Escaped(e.what, true) +
+               "\"}, " + members[0] + "}\n";
+    }
+    char at[32];
+    snprintf(at, sizeof at, "%5zu  ", e.offset);
+    return ExplainPlain(r.trace, r.pdu) + at + "fault: " + e.what + "\n";
+}
+
+}  // namespace
+
 int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE* err) {
-    bool withSmsc = true, json = false, join = false, fromArgs = false;
+    bool withSmsc = true, join = false, fromArgs = false;
+    ParseOutput output;
     std::optional<MessageType> kind;
     std::vector<std::pair<std::string, std::string>> inputs;  // (where, line)
     for (size_t i = 0; i < args.size(); ++i) {
@@ -476,16 +356,15 @@ int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE
         bool missing = false;
         MessageType k;
         if (a == "--no-smsc") withSmsc = false;
-        else if (a == "--json") json = true;
+        else if (a == "--json") output.json = true;
         else if (a == "--join") join = true;
+        else if (a == "--explain") output.explain = true;
         else if (TakeValue(args, &i, "--kind", &name, &missing)) {
             if (missing) return UsageError("option '" + a + "' needs a value", err);
-            if (!sms::KindFromName(name, &k))
-                return UsageError("--kind '" + name + "': give deliver, submit, status-report, deliver-report, "
-                                  "submit-report or command", err);
+            if (!sms::KindFromName(name, &k)) return UsageError("--kind '" + name + "': give " + sms::KindNames(), err);
             kind = k;
         } else if (a.size() > 1 && a[0] == '-') return UsageError("unknown option '" + a + "'", err);
-        else inputs.emplace_back("argument " + Num(static_cast<long>(inputs.size() + 1)), a);
+        else inputs.emplace_back("argument " + std::to_string(inputs.size() + 1), a);
         fromArgs = fromArgs || inputs.size() > 0;
     }
     if (!fromArgs) {
@@ -494,20 +373,23 @@ int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE
         while (start < all.size()) {
             size_t end = all.find('\n', start);
             if (end == std::string::npos) end = all.size();
-            inputs.emplace_back("line " + Num(static_cast<long>(++line)), all.substr(start, end - start));
+            inputs.emplace_back("line " + std::to_string(++line), all.substr(start, end - start));
             start = end + 1;
         }
     }
     int status = 0;
     bool printed = false;
-    std::vector<Message> messages;
+    std::vector<Read> messages;
     int length = -1;  // the TPDU length the modem gave for the next PDU
     std::string lengthFrom;
+    auto print = [&](const std::string& text) {
+        fprintf(out, "%s%s", !output.json && printed ? "\n" : "", text.c_str());
+        printed = true;
+    };
     for (const auto& input : inputs) {
         sms::ModemLine line = sms::ReadModemLine(input.second);
-        sms::Bytes pdu;
+        Read r;
         sms::ParseError e;
-        Message m;
         if (line.kind == sms::ModemLine::Length) {
             length = line.length;
             lengthFrom = line.command;
@@ -518,29 +400,29 @@ int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE
         size_t framedLength = static_cast<size_t>(length);
         length = -1;
         bool read = false;
-        if (!sms::ParseHex(line.hex, &pdu, &e)) {
+        if (!sms::ParseHex(line.hex, &r.pdu, &e)) {
             fprintf(err, "smspdu: %s: character %zu: %s\n", input.first.c_str(), e.offset + 1, e.what.c_str());
             status = 1;
             continue;
         }
+        sms::Trace* trace = output.explain ? &r.trace : nullptr;
         if (line.kind == sms::ModemLine::SendResult) {
             // The acknowledgement of AT+CMGS: an RP-ACK's report, its message reference on the line (27.005 3.5.1).
-            read = sms::ParsePdu(pdu, false, &m, &e, MessageType::SubmitReport);
-            m.reference = line.reference;
+            read = sms::ParsePdu(r.pdu, false, &r.message, &e, MessageType::SubmitReport, trace);
+            r.message.reference = line.reference;
         } else if (framed) {
-            read = sms::ParseFramedPdu(pdu, framedLength, lengthFrom, &m, &e, kind);
+            read = sms::ParseFramedPdu(r.pdu, framedLength, lengthFrom, &r.message, &e, kind, trace);
         } else {
-            read = sms::ParsePdu(pdu, withSmsc, &m, &e, kind);
+            read = sms::ParsePdu(r.pdu, withSmsc, &r.message, &e, kind, trace);
         }
         if (!read) {
             fprintf(err, "smspdu: %s: octet %zu: %s\n", input.first.c_str(), e.offset, e.what.c_str());
+            if (output.explain) print(PrintedFault(r, e, output));
             status = 1;
         } else if (join) {
-            messages.push_back(m);
+            messages.push_back(std::move(r));
         } else {
-            std::string text = Render(Fields(m, nullptr), json);
-            fprintf(out, "%s%s", !json && printed ? "\n" : "", text.c_str());
-            printed = true;
+            print(Printed(r.message, nullptr, {&r}, output));
         }
     }
     if (join) {
@@ -551,7 +433,7 @@ int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE
         std::vector<std::vector<size_t>> singles;
         singles.reserve(messages.size());
         for (size_t i = 0; i < messages.size(); ++i) {
-            const Message& m = messages[i];
+            const Message& m = messages[i].message;
             if (m.concatRef < 0) {
                 singles.push_back({i});
                 order.push_back(&singles.back());
@@ -561,25 +443,24 @@ int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE
             if (g.empty()) order.push_back(&g);
             g.push_back(i);
         }
-        bool first = true;
         for (const std::vector<size_t>* g : order) {
-            std::string text;
-            if (messages[(*g)[0]].concatRef < 0) {
-                text = Render(Fields(messages[(*g)[0]], nullptr), json);
-            } else {
-                std::map<int, const Message*> byPart;  // a repeated part counts once
-                for (size_t i : *g) byPart.emplace(messages[i].part, &messages[i]);
-                std::vector<const Message*> parts;
-                Joined joined;
-                joined.parts = messages[(*g)[0]].parts;
-                for (const auto& p : byPart) {
-                    parts.push_back(p.second);
-                    joined.present.push_back(p.first);
-                }
-                text = Render(Fields(Join(parts), &joined), json);
+            const Read& firstRead = messages[(*g)[0]];
+            if (firstRead.message.concatRef < 0) {
+                print(Printed(firstRead.message, nullptr, {&firstRead}, output));
+                continue;
             }
-            fprintf(out, "%s%s", !json && !first ? "\n" : "", text.c_str());
-            first = false;
+            std::map<int, const Read*> byPart;  // a repeated part counts once
+            for (size_t i : *g) byPart.emplace(messages[i].message.part, &messages[i]);
+            std::vector<const Message*> parts;
+            std::vector<const Read*> reads;
+            Joined joined;
+            joined.parts = firstRead.message.parts;
+            for (const auto& p : byPart) {
+                parts.push_back(&p.second->message);
+                reads.push_back(p.second);
+                joined.present.push_back(p.first);
+            }
+            print(Printed(Join(parts), &joined, reads, output));
         }
     }
     if (fflush(out) != 0) return 1;

@@ -24,7 +24,7 @@ struct ExtraField {
 std::string FormatMessage(const sms::Message& m, bool json, const std::vector<ExtraField>& extra = {});
 
 extern const char kSmsUsageLines[];  // the usage lines of the two commands
-extern const char kSmsHelp[];        // what they do and their options
+std::string SmsHelp();               // what they do and their options
 
 // Reads submit's options and its TEXT (the words left, --data HEX, or else
 // standard input) into *options and *text. An option submit does not know is

@@ -64,9 +64,9 @@ ModemLine ReadModemLine(const std::string& raw) {
 }
 
 bool ParseFramedPdu(const Bytes& pdu, size_t length, const std::string& command, Message* m, ParseError* error,
-                    std::optional<MessageType> kind) {
+                    std::optional<MessageType> kind, Trace* trace) {
     size_t smsc = pdu.empty() ? 0 : 1 + pdu[0];
-    if (pdu.size() == smsc + length) return ParsePdu(pdu, true, m, error, kind);
+    if (pdu.size() == smsc + length) return ParsePdu(pdu, true, m, error, kind, trace);
     if (pdu.size() != length) {
         char what[160];
         snprintf(what, sizeof what, "the %s line gives a TPDU of %zu octets, the PDU has %zu", command.c_str(), length,
@@ -76,10 +76,13 @@ bool ParseFramedPdu(const Bytes& pdu, size_t length, const std::string& command,
         if (smsc <= pdu.size()) error->what += ", " + std::to_string(pdu.size() - smsc) + " after its SMSC field";
         return false;
     }
-    if (ParsePdu(pdu, false, m, error, kind)) return true;
+    if (ParsePdu(pdu, false, m, error, kind, trace)) return true;
     ParseError without = *error;
-    if (ParsePdu(pdu, true, m, error, kind)) return true;  // a modem that counts the SMSC octets too
+    Trace withoutTrace = trace ? *trace : Trace();
+    if (trace) *trace = Trace();
+    if (ParsePdu(pdu, true, m, error, kind, trace)) return true;  // a modem that counts the SMSC octets too
     *error = without;
+    if (trace) *trace = withoutTrace;
     return false;
 }
 

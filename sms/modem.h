@@ -29,6 +29,6 @@ ModemLine ReadModemLine(const std::string& line);
 // the PDU has exactly that many, or with one then too, for modems that count
 // the SMSC octets as well. Fails naming both lengths when no reading fits.
 bool ParseFramedPdu(const Bytes& pdu, size_t length, const std::string& command, Message* out, ParseError* error,
-                    std::optional<MessageType> kind = std::nullopt);
+                    std::optional<MessageType> kind = std::nullopt, Trace* trace = nullptr);
 
 }  // namespace sms

@@ -1,5 +1,7 @@
-// SMS PDUs as a GSM modem takes and gives them (3GPP TS 23.040): the
-// SMS-SUBMIT builder and the parser for every kind of TPDU.
+// SMS PDUs as a GSM modem takes and gives them (3GPP TS 23.040): the kinds
+// of TPDU, the parser for every kind and the SMS-SUBMIT builder. The fields
+// are read and written in their own files: addresses, times, parameters and
+// the user data.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -7,8 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "sms/address.h"
+#include "sms/cursor.h"
 #include "sms/language.h"
+#include "sms/parameters.h"
 #include "sms/text.h"
+#include "sms/timestamp.h"
+#include "sms/user_data.h"
 
 namespace sms {
 
@@ -30,34 +37,45 @@ constexpr int VPF_NONE = 0, VPF_ENHANCED = 1, VPF_RELATIVE = 2, VPF_ABSOLUTE = 3
 // Bits 3 to 6 are reserved; the extension bit announces one more indicator octet.
 constexpr int TP_PI_PID = 0x01, TP_PI_DCS = 0x02, TP_PI_UDL = 0x04, TP_PI_EXTENSION = 0x80;
 
-// The two kinds each message type indicator names, one for each direction:
-// SMS-DELIVER and its report, SMS-SUBMIT and its report, SMS-STATUS-REPORT
-// and SMS-COMMAND (9.2.3.1).
+// The kinds of TPDU (9.2.2): SMS-DELIVER and its report, SMS-SUBMIT and its
+// report, SMS-STATUS-REPORT and SMS-COMMAND. Each message type indicator
+// names two, one for each direction (9.2.3.1).
 enum class MessageType { Deliver, Submit, StatusReport, DeliverReport, SubmitReport, Command };
-enum class Coding { Gsm7, Data8, Ucs2, Compressed };
+
+struct Message;
+
+// The bit fields of the first octet a kind carries.
+enum FirstOctetField : unsigned {
+    FIELD_MMS = 1, FIELD_RD = 2, FIELD_LP = 4, FIELD_VPF = 8, FIELD_SRI = 16, FIELD_SRR = 32, FIELD_SRQ = 64,
+    FIELD_UDHI = 128, FIELD_RP = 256
+};
+
+// One row for each kind: adding a kind is one row and its reader.
+struct MessageKind {
+    MessageType type;
+    const char* name;    // "SMS-DELIVER"
+    const char* option;  // "deliver", as --kind takes it
+    int indicator;       // TP-MTI
+    bool listed;         // what the indicator names when no kind is asked for: the kinds a modem lists
+    // The fields after the first octet, in their order.
+    bool (*read)(Cursor& c, Message* m);
+    unsigned firstOctet;        // FirstOctetField bits
+    const char* addressField;   // "TP-OA", "TP-DA", "TP-RA", or nullptr
+    const char* addressRole;    // how the address is labelled: "from", "to", "recipient"
+    bool userData;              // carries user data always (reports only as their indicator says)
+    bool forms;                 // an RP-ACK and an RP-ERROR form, the latter with a failure cause
+    bool endsAtIndicator;       // what follows its last indicated field is ignored (9.2.3.27)
+};
+extern const MessageKind kKinds[];
+extern const size_t kKindCount;
+const MessageKind& KindOf(MessageType type);
 
 const char* TypeName(MessageType type);    // "SMS-DELIVER", ...
 // "deliver", "submit", "status-report", "deliver-report", "submit-report",
 // "command" to the kind; false for any other name.
 bool KindFromName(const std::string& name, MessageType* kind);
-const char* CodingName(Coding coding);      // "7-bit", "8-bit", "UCS-2", "compressed"
-
-struct Address {
-    std::string text;  // "+4917...", "0170...", or the alphanumeric name
-    int type = 0x81;   // the type-of-address octet
-    bool Alphanumeric() const { return (type & 0x70) == 0x50; }
-};
-
-struct Timestamp {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    int zoneQuarters = 0;  // offset from UTC in quarter hours
-    std::string Iso() const;  // 2026-12-07T17:55:29+01:00
-};
-
-struct HeaderElement {
-    int id = 0;
-    Bytes data;
-};
+// The kinds' names as --kind takes them: "deliver, submit, ... or command".
+std::string KindNames();
 
 struct Message {
     MessageType type = MessageType::Deliver;
@@ -69,7 +87,8 @@ struct Message {
     int pid = 0, dcs = 0;
     Coding coding = Coding::Gsm7;
     int messageClass = -1;  // 0 to 3, or -1 when the coding gives none
-    Timestamp time;         // service centre time (SMS-DELIVER, SMS-STATUS-REPORT)
+    bool hasTime = false;
+    Timestamp time;         // service centre time (SMS-DELIVER, SMS-STATUS-REPORT, SMS-SUBMIT-REPORT)
     Timestamp discharge;    // SMS-STATUS-REPORT
     int status = -1;        // SMS-STATUS-REPORT
     int validityFormat = VPF_NONE;  // SMS-SUBMIT: which of the fields below is there
@@ -82,50 +101,25 @@ struct Message {
     std::vector<HeaderElement> header;
     int concatRef = -1, part = 0, parts = 0;  // from a concatenation element
     int destPort = -1, sourcePort = -1;       // from a port element
-    ShiftTables shift;                        // from elements 0x24 and 0x25 of a 7-bit text
+    ShiftTables shift;                        // from the national language elements of a 7-bit text
     Bytes septets;                  // 7-bit text, header and fill left out
     std::vector<uint16_t> units;    // UCS-2 text
     Bytes data;                     // 8-bit or compressed user data, header left out
     std::string text;               // the text as UTF-8 (empty for 8-bit data)
     // Reports carry their user data only when the parameter indicator says so; a command has none.
-    bool HasUserData() const { return type == MessageType::Deliver || type == MessageType::Submit || hasUserData; }
+    bool HasUserData() const { return KindOf(type).userData || hasUserData; }
     bool hasUserData = false;
     bool hasPid = false, hasDcs = false;
-};
-
-struct ParseError {
-    size_t offset = 0;  // octet of the PDU, or character of the hex text
-    std::string what;
 };
 
 // Hex text to octets; spaces and tabs are ignored. Offsets count characters.
 bool ParseHex(const std::string& hex, Bytes* out, ParseError* error);
 // One PDU that starts with the SMSC field when `withSmsc`, read as `kind`, or
 // without one as what its type indicator names toward or from the phone
-// (SMS-DELIVER, SMS-SUBMIT, SMS-STATUS-REPORT).
+// (SMS-DELIVER, SMS-SUBMIT, SMS-STATUS-REPORT). With a trace, every field
+// read (up to a fault) is recorded where it lies.
 bool ParsePdu(const Bytes& pdu, bool withSmsc, Message* out, ParseError* error,
-              std::optional<MessageType> kind = std::nullopt);
-
-std::string Hex(const Bytes& octets);
-
-// Minutes a relative validity octet stands for.
-int ValidityMinutes(int octet);
-// "30m", "12h", "7d", "5w" or sums like "1d12h" to the smallest octet that
-// keeps the message at least that long; false when empty, malformed, zero or
-// longer than 63 weeks.
-bool ValidityFromDuration(const std::string& duration, int* octet);
-// The duration of a relative validity octet: "5m", "12h30m", "3d", "5w".
-std::string DurationText(int octet);
-// "2026-12-24T18:00+01:00" (seconds optional, Z for UTC) to a time a PDU can
-// carry: years 1990 to 2089, a zone of whole quarter hours. False with the
-// reason in *why.
-bool TimestampFromIso(const std::string& iso, Timestamp* out, std::string* why);
-
-// A recipient as a person writes it to the number or name a PDU carries: a
-// number may have spaces, dashes, dots and parentheses between its digits,
-// and a trunk prefix "(0)" after its country code; text with a letter is a
-// name. False with the reason in *why for anything else.
-bool RecipientFromText(const std::string& written, std::string* out, std::string* why);
+              std::optional<MessageType> kind = std::nullopt, Trace* trace = nullptr);
 
 struct SubmitOptions {
     std::string to;        // a number or a name as RecipientFromText takes them
