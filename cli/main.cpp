@@ -24,6 +24,7 @@
 #endif
 
 #include "cli/cp1252.h"
+#include "cli/render.h"
 #include "cli/sms_commands.h"
 #include "codec/codec.h"
 #include "runtime/runtime.h"
@@ -32,7 +33,7 @@ namespace {
 
 const char kUsage[] =
     "usage: smspdu encode [--raw] [TEXT]\n"
-    "       smspdu decode [--raw] [HEX]\n"
+    "       smspdu decode [--raw] [--explain] [HEX]\n"
     "%s"
     "\n"
     "encode  prints the PDU hex (GSM 7-bit default alphabet, packed) of TEXT\n"
@@ -42,6 +43,8 @@ const char kUsage[] =
     "dropped). Several TEXT words are joined with single spaces.\n"
     "\n"
     "  --raw      read and write Windows-1252 bytes instead of UTF-8\n"
+    "  --explain  (decode) after the text, each septet: the octets it lies in,\n"
+    "             its code and its character, then the octets left over\n"
     "  --help     show this help\n"
     "  --version  print the version and exit\n"
     "  --         end of options (for a TEXT that starts with '-')\n"
@@ -103,7 +106,7 @@ int main(int argc, char** argv) {
     }
 
     std::string command;
-    bool raw = false, endOfOptions = false, haveInput = false;
+    bool raw = false, endOfOptions = false, haveInput = false, explain = false;
     std::string input;
     for (const std::string& arg : args) {
         if (!endOfOptions && (arg == "--help" || arg == "-h")) {
@@ -114,6 +117,8 @@ int main(int argc, char** argv) {
             endOfOptions = true;
         } else if (!endOfOptions && arg == "--raw") {
             raw = true;
+        } else if (!endOfOptions && arg == "--explain") {
+            explain = true;
         } else if (!endOfOptions && arg.size() > 1 && arg[0] == '-') {
             return UsageError("unknown option '" + arg + "'");
         } else if (command.empty()) {
@@ -126,6 +131,7 @@ int main(int argc, char** argv) {
         }
     }
     if (command.empty()) return UsageError("missing command (encode or decode)");
+    if (explain && command != "decode") return UsageError("--explain is for decode (and parse)");
 
     if (!haveInput) {
         input = ReadAll(stdin);
@@ -143,8 +149,9 @@ int main(int argc, char** argv) {
     StrArg in(text.data(), text.size());
     Str out = command == "encode" ? TextToPdu(in) : PduToText(in);
     std::string result(out.Text(), out.Length());
+    std::string octetView = explain ? ExplainPacked(input, result) : "";
     if (command == "decode" && !raw) result = Cp1252ToUtf8(result);
-    result += '\n';
+    result += '\n' + octetView;
     if (fwrite(result.data(), 1, result.size(), stdout) != result.size() || fflush(stdout) != 0) {
         fprintf(stderr, "smspdu: cannot write the result\n");
         return 1;

@@ -1,5 +1,8 @@
 #include "cli/render.h"
 
+#include "cli/cp1252.h"
+
+#include <cctype>
 #include <cstdio>
 
 using sms::Message;
@@ -243,4 +246,37 @@ std::vector<std::string> ExplainJson(const sms::Trace& trace, const sms::Bytes& 
                       ", \"char\": " + Quoted(c.text) + (c.note.empty() ? "" : ", \"note\": " + Quoted(c.note)) + "}";
     }
     return {fields + "]", characters + "]"};
+}
+
+std::string ExplainPacked(const std::string& hex, const std::string& text) {
+    std::string digits;
+    for (char c : hex)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') digits += isxdigit(static_cast<unsigned char>(c)) ? c : '0';
+    sms::Bytes octets;
+    for (size_t i = 0; i + 1 < digits.size(); i += 2) octets.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
+    size_t n = octets.size(), packed = (7 * n + 7) / 8;
+    sms::Bytes codes = sms::UnpackSeptets(octets.data(), 0, n);
+    std::string out = "explained:\n";
+    char line[96];
+    for (size_t k = 0; k < n; ++k) {
+        size_t bit = 7 * k, at = bit / 8;
+        std::string where = bit % 8 > 1 ? "octets " + Num(static_cast<long>(at)) + "-" + Num(static_cast<long>(at + 1))
+                                        : "octet " + Num(static_cast<long>(at));
+        snprintf(line, sizeof line, "%5zu  septet %zu, %s: %02X", at, k, where.c_str(), codes[k]);
+        out += line + std::string(" '") + Escaped(k < text.size() ? Cp1252ToUtf8(text.substr(k, 1)) : "", false) + "'\n";
+    }
+    if (n % 8 && n > 0) {
+        int unused = static_cast<int>(8 * packed - 7 * n);
+        snprintf(line, sizeof line, "%5zu    bits 7-%d  unused %s\n", packed - 1, 8 - unused,
+                 sms::Binary(octets[packed - 1] >> (8 - unused), unused).c_str());
+        out += line;
+    }
+    if (packed < n) {
+        std::string rest = sms::Hex(octets.data() + packed, n - packed);
+        bool zero = rest.find_first_not_of('0') == std::string::npos;
+        snprintf(line, sizeof line, "%5zu  %zu octets %s: ", packed, n - packed, rest.c_str());
+        out += line + std::string(zero ? "padding: the converter writes one octet per character"
+                                       : "not zero: the converter would have written 00 here") + "\n";
+    }
+    return out;
 }

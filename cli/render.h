@@ -36,5 +36,10 @@ std::string ExplainPlain(const sms::Trace& trace, const sms::Bytes& pdu);
 // The same as two JSON members: "\"fields\": [...]" and "\"characters\": [...]".
 std::vector<std::string> ExplainJson(const sms::Trace& trace, const sms::Bytes& pdu);
 
+// The septets of bare packed user data as the converter reads it (one per
+// octet of `hex`), each with the character `text` (the converter's result
+// in Windows-1252, one character a septet) gives it, then the octets left over.
+std::string ExplainPacked(const std::string& hex, const std::string& text);
+
 // Text with its control characters and backslashes escaped, and for JSON its quotes.
 std::string Escaped(const std::string& s, bool json);
