@@ -274,7 +274,7 @@ std::string ExplainPacked(const std::string& hex, const std::string& text) {
     if (packed < n) {
         std::string rest = sms::Hex(octets.data() + packed, n - packed);
         bool zero = rest.find_first_not_of('0') == std::string::npos;
-        snprintf(line, sizeof line, "%5zu  %zu octets %s: ", packed, n - packed, rest.c_str());
+        snprintf(line, sizeof line, "%5zu  %zu octet%s %s: ", packed, n - packed, n - packed > 1 ? "s" : "", rest.c_str());
         out += line + std::string(zero ? "padding: the converter writes one octet per character"
                                        : "not zero: the converter would have written 00 here") + "\n";
     }

@@ -1,5 +1,6 @@
 // The first byte's low bit chooses. The parser, on octets (as any kind, or framed by a modem's length) and on hex text
-// or modem lines, never reads past the data and what it accepts is whole: valid UTF-8 text, a part within its count.
+// or modem lines, never reads past the data, what it accepts is whole (valid UTF-8 text, a part within its count), and
+// the fields it records tile the PDU.
 // The builder's round trip, also with national language tables: every PDU parses back to its options, its parts are
 // numbered in order, the joined text or data is what was given; text not UTF-8 is refused.
 #include "fuzz/fuzz_check.h"
@@ -20,8 +21,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (flags & 4) kind = static_cast<sms::MessageType>((flags >> 3) % 6);
         size_t length = flags & 64 ? in.Byte() : 0;
         sms::Bytes pdu(data + in.pos, data + size);
-        bool read = flags & 64 ? sms::ParseFramedPdu(pdu, length, "+CMT", &m, &e, kind)
-                               : sms::ParsePdu(pdu, flags & 2, &m, &e, kind);
+        sms::Trace trace;
+        bool read = flags & 64 ? sms::ParseFramedPdu(pdu, length, "+CMT", &m, &e, kind, &trace)
+                               : sms::ParsePdu(pdu, flags & 2, &m, &e, kind, &trace);
+        // The fields of whole octets tile the PDU in order: to its end when read, at least to the fault when not;
+        // a field inside an octet lies in one already covered.
+        size_t end = 0;
+        for (const sms::Span& span : trace.spans) {
+            FUZZ_CHECK(span.InsideOctet() ? span.offset < end : span.offset == end);
+            end += span.InsideOctet() ? 0 : span.length;
+        }
+        FUZZ_CHECK(read ? end == pdu.size() : end >= e.offset && end <= pdu.size());
         if (read)
             FUZZ_CHECK(sms::DecodeUtf8(m.text, &chars, &bad) && sms::DecodeUtf8(m.address.text, &chars, &bad) &&
                        (m.concatRef < 0 || (m.part >= 1 && m.part <= m.parts)) && (!kind || m.type == *kind));

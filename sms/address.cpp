@@ -13,8 +13,9 @@ const int kMaxSmscOctets = 11, kMaxAddressOctets = 10, kMaxNameCharacters = 11;
 
 // The value of `semiOctets` semi-octets in `octets` octets, taken as `field`.
 bool ReadValue(Cursor& c, const char* field, int type, size_t semiOctets, size_t octets, Address* a) {
-    const uint8_t* p = c.Pdu().data() + c.Offset();
+    const uint8_t* p;
     size_t at = c.Offset();
+    c.TakeCounted(octets, field, at, "", &p);  // the length was checked against the data; shown up to a fault
     a->type = type;
     a->text.clear();
     if (a->Alphanumeric()) {
@@ -27,7 +28,6 @@ bool ReadValue(Cursor& c, const char* field, int type, size_t semiOctets, size_t
             a->text += kDigits[nibble];
         }
     }
-    c.TakeCounted(octets, field, at, "");  // the length was checked against the data
     c.Means(a->text.empty() ? "empty" : a->Alphanumeric() ? a->text + " (a name in 7-bit characters)" : a->text);
     return true;
 }

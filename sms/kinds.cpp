@@ -53,7 +53,7 @@ bool ReadIndicator(Cursor& c, int* indicator) {
     std::string follow;
     for (auto [bit, name] : {std::pair{TP_PI_PID, "TP-PID"}, {TP_PI_DCS, "TP-DCS"}, {TP_PI_UDL, "TP-UDL"}})
         if (*indicator & bit) follow += (follow.empty() ? "" : ", ") + std::string(name);
-    c.Means(follow.empty() ? "no optional fields" : follow + " follow");
+    c.Means(follow.empty() ? "no optional fields" : follow + (follow.find(',') == std::string::npos ? " follows" : " follow"));
     c.Bits(at, 7, 7, "TP-PI extension", says(TP_PI_EXTENSION, "another indicator octet follows"));
     c.Bits(at, 6, 3, "TP-PI reserved", "reserved, ignored");
     c.Bits(at, 2, 2, "TP-PI TP-UDL", says(TP_PI_UDL, "user data follows"));

@@ -48,7 +48,8 @@ std::string Timestamp::Iso() const {
 bool ReadTimestamp(Cursor& c, const char* field, const char* words, Timestamp* t) {
     if (c.Left() < kTimestampOctets) return c.Fail(c.Offset(), std::string(words) + " is missing: the data ends here");
     size_t at = c.Offset();
-    const uint8_t* p = c.Pdu().data() + at;
+    const uint8_t* p;
+    c.Take(kTimestampOctets, field, words, &p);  // shown up to a fault inside it too
     int v[kTimestampOctets];
     for (int k = 0; k < kTimestampOctets; ++k) {
         int low = p[k] & 15, high = p[k] >> 4;
@@ -66,7 +67,6 @@ bool ReadTimestamp(Cursor& c, const char* field, const char* words, Timestamp* t
     t->zoneQuarters = p[6] & kZoneSign ? -v[6] : v[6];
     // A time stamp names a real local time (9.2.3.11): 30 February is refused like month 13.
     if (!RealTime(*t)) return c.Fail(at, std::string(words) + " is not a date and time");
-    c.Take(kTimestampOctets, field, words);
     c.Means(t->Iso());
     return true;
 }

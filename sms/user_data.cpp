@@ -111,7 +111,7 @@ bool ReadHeader(Cursor& c, Message* m, size_t octets, size_t* header) {
         c.Take(1, "IEI", "");
         c.Means(ElementName(e.id));
         c.Take(1, "IEDL", "");
-        c.Means(Format("%ld octets", ud[i + 1]));
+        c.Means(Format(ud[i + 1] == 1 ? "%ld octet" : "%ld octets", ud[i + 1]));
         c.Take(e.data.size(), "IED", "");
         c.Means(ElementMeaning(e, *m));
         m->header.push_back(e);
@@ -226,14 +226,14 @@ bool ReadUserData(Cursor& c, Message* m) {
         m->text = SeptetsToUtf8(m->septets, m->shift);
         c.Take(rest, "TP-UD", "");
         c.Means(Format("%ld septets of 7-bit text", static_cast<long>(m->septets.size())));
-        if (fill && header) c.Bits(start, fill - 1, 0, "fill bits", Format("%ld bits that start the text on a septet boundary", fill));
+        if (fill && header) c.Bits(start, fill - 1, 0, "fill bits", Format(fill > 1 ? "%ld bits that start the text on a septet boundary" : "%ld bit that starts the text on a septet boundary", fill));
         if (c.Tracing()) TraceSeptets(c, *m, start, header ? fill : 0, rest);
     } else if (m->coding == Coding::Ucs2) {
+        c.Take(rest, "TP-UD", "");
         if (rest % 2)
             return c.Fail(at + octets - 1, Format("UCS-2 text of %ld octets ends in half a character", rest));
         for (size_t i = header; i < octets; i += 2) m->units.push_back(static_cast<uint16_t>(ud[i] << 8 | ud[i + 1]));
         m->text = Utf16ToUtf8(m->units);
-        c.Take(rest, "TP-UD", "");
         c.Means(Format("%ld UTF-16 units of UCS-2 text", static_cast<long>(m->units.size())));
         if (c.Tracing()) TraceUnits(c, *m, start);
     } else {
