@@ -142,7 +142,8 @@ std::string ExplainedLine(std::vector<std::string> args, size_t offset, const st
 // messages and the PDU format": "hellohello" from a subscriber number, type C8), a message to send without one
 // (the same page: validity AA, four days), a status report (amro.blogspot.com, 2007-09), and hand-checked ones: a
 // part of a long message with its header and the fill bit after it, 8n-1 septets, an alphanumeric sender, a text in
-// the Turkish single shift table, a report's indicator, a command, and a PDU cut short.
+// the Turkish single shift table, a report's indicator, a command, a PDU cut short, a send's acknowledgement, and the
+// second part of a joined message.
 TEST(SmsCommands, ExplainOctets) {
     const std::vector<std::string> received = {"07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37"},
         toSend = {"0011000B916407281553F80000AA0AE8329BFD4697D9EC37"},
@@ -153,7 +154,9 @@ TEST(SmsCommands, ExplainOctets) {
         turkish = {"--no-smsc", "41000491947100000D0800032A0201240101607304"},
         reportPi = {"--no-smsc", "060C038121F30111111111111101111111111111000402E834"},
         command = {"--no-smsc", "--kind", "command", "02050001070A91947110325400"},
-        cut = {"0001000A9194711032540000050102"};
+        cut = {"0001000A9194711032540000050102"}, acknowledged = {"+CMGS: 17,\"010062217071559240\""},
+        joined = {"--no-smsc", "--join", "41000491947100000D0800032A0201240101607304",
+                  "41000491947100000D0800032A0202240102607304"};
     struct Row {
         const std::vector<std::string>& pdu;
         size_t offset;
@@ -191,6 +194,8 @@ TEST(SmsCommands, ExplainOctets) {
         {reportPi, 21, "TP-PI TP-PID", "   21    bit  0    TP-PI TP-PID 0: absent"},
         {command, 3, "TP-CT", "    3  TP-CT 01: cancel its status report request"},
         {cut, 12, "fault:", "   12  fault: user data length 5 needs 5 octets, 2 are left"},
+        {acknowledged, 2, "TP-SCTS", "    2  TP-SCTS 62217071559240: 2026-12-07T17:55:29+01:00"},
+        {joined, 17, "IED 02:", "   17  IED 02: Spanish"},
     };
     for (const Row& r : rows) EXPECT_EQ(ExplainedLine(r.pdu, r.offset, r.field), r.line) << r.pdu.back();
 }

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sms::Bytes octets;
     if (flags & 1) {
         std::optional<sms::MessageType> kind;
-        if (flags & 4) kind = static_cast<sms::MessageType>((flags >> 3) % 6);
+        if (flags & 4) kind = sms::kKinds[(flags >> 3) % sms::kKindCount].type;
         size_t length = flags & 64 ? in.Byte() : 0;
         sms::Bytes pdu(data + in.pos, data + size);
         sms::Trace trace;

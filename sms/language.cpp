@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "sms/national_tables.h"
+#include "sms/user_data.h"
 
 namespace sms {
 namespace {
@@ -159,10 +160,10 @@ std::string JoinedSeptetsToUtf8(const std::vector<SeptetPart>& parts) {
 
 Bytes ShiftElements(ShiftTables tables) {
     Bytes elements;
-    for (uint8_t id : {0x24, 0x25}) {
-        int language = id == 0x24 ? tables.single : tables.locking;
+    for (int id : {IE_SINGLE_SHIFT, IE_LOCKING_SHIFT}) {
+        int language = id == IE_SINGLE_SHIFT ? tables.single : tables.locking;
         if (language < 0) continue;
-        elements.push_back(id);
+        elements.push_back(static_cast<uint8_t>(id));
         elements.push_back(1);  // the element's length
         elements.push_back(static_cast<uint8_t>(language));
     }

@@ -1,22 +1,27 @@
 #include <gtest/gtest.h>
 
 #include "sms/pdu.h"
+#include "sms/trace_test_support.h"
 
 using namespace sms;
 
 namespace {
 
 // A message in one line (SMSC, address, time, validity, coding, data, class, header, status, protocol identifier,
-// failure cause, command, text), or its error. "kind: hex" reads a PDU without its SMSC field as that kind.
-std::string Read(const std::string& input, Message* m) {
+// failure cause, command, text), or its error. "kind: hex" reads a PDU without its SMSC field as that kind. *tiling
+// says whether the fields read tile the PDU.
+std::string Read(const std::string& input, Message* m, std::string* tiling) {
     Bytes pdu;
     ParseError e;
     MessageType kind;
     size_t colon = input.find(": ");
     bool asKind = colon != std::string::npos && KindFromName(input.substr(0, colon), &kind);
     std::string hex = asKind ? input.substr(colon + 2) : input;
-    if (!ParseHex(hex, &pdu, &e) || !ParsePdu(pdu, !asKind, m, &e, asKind ? std::optional(kind) : std::nullopt))
-        return "@" + std::to_string(e.offset) + " " + e.what;
+    if (!ParseHex(hex, &pdu, &e)) return "@" + std::to_string(e.offset) + " " + e.what;
+    Trace trace;
+    bool read = ParsePdu(pdu, !asKind, m, &e, asKind ? std::optional(kind) : std::nullopt, &trace);
+    *tiling = Tiling(trace, pdu.size(), read, e.offset);
+    if (!read) return "@" + std::to_string(e.offset) + " " + e.what;
     std::string s = m->smsc.text + " " + m->address.text;
     auto add = [&s](bool when, const std::string& field) { s += when ? " " + field : ""; };
     auto n = [](int v) { return std::to_string(v); };
@@ -93,7 +98,9 @@ TEST(Sms, ReadsWorkedExamplesAndRefusesBadInput) {
         Message m;
         std::vector<SubmitPdu> pdus;
         std::string error;
-        EXPECT_EQ(Read(r.hex, &m), r.read) << r.hex;
+        std::string tiling = "tiles";
+        EXPECT_EQ(Read(r.hex, &m, &tiling), r.read) << r.hex;
+        EXPECT_EQ(tiling, "tiles") << r.hex;
         if (!r.build) continue;
         std::string text = m.coding == Coding::Data8 ? std::string(m.data.begin(), m.data.end()) : m.text;
         const SubmitOptions again = {  // the options that build `m` again
@@ -139,7 +146,8 @@ TEST(Sms, BuildsPartsAndValidity) {
         BuildSubmit(r.text, r.o, &pdus, &error);
         for (const SubmitPdu& p : pdus) {
             Message m;
-            Read(Hex(p.octets), &m);
+            std::string tiling;
+            Read(Hex(p.octets), &m, &tiling);
             parts += std::to_string(m.part) + ":" + std::to_string(m.septets.size() + m.units.size() + m.data.size()) + " ";
             joined += r.o.data8 ? std::string(m.data.begin(), m.data.end()) : m.text;
         }

@@ -246,4 +246,30 @@ bool ReadUserData(Cursor& c, Message* m) {
     return true;
 }
 
+// One part's user data header with its length octet, or none: the ports, the concatenation, then the elements that
+// name the national language tables.
+Bytes PartHeader(const SubmitOptions& o, ShiftTables tables, bool multi, uint8_t ref, size_t parts, size_t part) {
+    Bytes h{0};
+    int source = o.sourcePort >= 0 ? o.sourcePort : o.destPort;
+    if (o.destPort >= 0 && o.destPort <= 255 && source <= 255)  // 9.2.3.24.3
+        h.insert(h.end(), {IE_PORTS_8, 2, static_cast<uint8_t>(o.destPort), static_cast<uint8_t>(source)});
+    else if (o.destPort >= 0)  // 9.2.3.24.4
+        h.insert(h.end(), {IE_PORTS_16, 4, static_cast<uint8_t>(o.destPort >> 8), static_cast<uint8_t>(o.destPort),
+                           static_cast<uint8_t>(source >> 8), static_cast<uint8_t>(source)});
+    if (multi)  // 9.2.3.24.1
+        h.insert(h.end(), {IE_CONCAT_8, 3, ref, static_cast<uint8_t>(parts), static_cast<uint8_t>(part)});
+    Bytes shift = ShiftElements(tables);
+    h.insert(h.end(), shift.begin(), shift.end());
+    if (h.size() == 1) return {};
+    h[0] = static_cast<uint8_t>(h.size() - 1);
+    return h;
+}
+
+// What a part carries after its header, in the units of its coding (septets, UCS-2 units, octets): 140 octets less
+// the header, and for 7-bit text less the fill bits that start the text on a septet boundary (9.2.3.24).
+size_t PartRoom(Coding coding, const Bytes& header) {
+    size_t octets = kMaxUserData - header.size();
+    return coding == Coding::Gsm7 ? octets * 8 / 7 : coding == Coding::Ucs2 ? octets / 2 : octets;
+}
+
 }  // namespace sms

@@ -6,11 +6,13 @@
 #include <string>
 
 #include "sms/cursor.h"
+#include "sms/language.h"
 #include "sms/parameters.h"
 
 namespace sms {
 
 struct Message;
+struct SubmitOptions;
 
 struct HeaderElement {
     int id = 0;
@@ -44,6 +46,13 @@ const size_t kMaxUserData = 140;  // octets of user data one message carries (9.
 // TP-UDL and TP-UD of `m` (its coding and first octet already read): the
 // header elements, then the text or the data; with a trace, every character.
 bool ReadUserData(Cursor& c, Message* m);
+
+// One part's header with its length octet, or none, as the builder writes
+// it: the ports, the concatenation, then the elements that name the national
+// language tables.
+Bytes PartHeader(const SubmitOptions& o, ShiftTables tables, bool multi, uint8_t ref, size_t parts, size_t part);
+// What a part carries after `header`, in the units of its coding.
+size_t PartRoom(Coding coding, const Bytes& header);
 
 // The fill bits after a header of `headerOctets` octets (its length octet
 // included) that start 7-bit text on a septet boundary.
