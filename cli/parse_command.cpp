@@ -1,0 +1,221 @@
+// smspdu parse: PDUs from the arguments or from standard input, line by line
+// as they come, each message printed (and flushed) as soon as it is read, or
+// with --join as soon as its last part is in.
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <tuple>
+
+#include "cli/line_reader.h"
+#include "cli/render.h"
+#include "cli/sms_commands.h"
+#include "sms/modem.h"
+
+using sms::Message;
+using sms::MessageType;
+
+namespace {
+
+// The parts of one long message, joined in part order.
+Message Join(const std::vector<const Message*>& parts) {
+    Message m = *parts[0];
+    bool sameCoding = true;
+    for (const Message* p : parts) sameCoding = sameCoding && p->coding == m.coding;
+    m.septets.clear();
+    m.units.clear();
+    m.data.clear();
+    m.text.clear();
+    for (const Message* p : parts) {
+        m.septets.insert(m.septets.end(), p->septets.begin(), p->septets.end());
+        m.units.insert(m.units.end(), p->units.begin(), p->units.end());
+        m.data.insert(m.data.end(), p->data.begin(), p->data.end());
+        m.text += p->text;
+    }
+    // Joined before decoding: an escape or a surrogate pair split by the sender stays one character.
+    if (sameCoding && m.coding == sms::Coding::Gsm7) {
+        std::vector<sms::SeptetPart> septets;  // each part with the tables its own header names
+        for (const Message* p : parts) septets.push_back({&p->septets, p->shift});
+        m.text = sms::JoinedSeptetsToUtf8(septets);
+    }
+    if (sameCoding && m.coding == sms::Coding::Ucs2) m.text = sms::Utf16ToUtf8(m.units);
+    return m;
+}
+
+// One message read, with where its fields lay when they are explained.
+struct Read {
+    Message message;
+    sms::Bytes pdu;
+    sms::Trace trace;
+};
+
+struct ParseOutput {
+    bool json = false, explain = false;
+};
+
+// One message (or the parts of one joined message) as the output form prints it.
+std::string Printed(const Message& m, const Joined* joined, const std::vector<const Read*>& reads,
+                    const ParseOutput& o) {
+    std::vector<Field> fields = MessageFields(m, joined);
+    if (!o.explain) return o.json ? RenderJson(fields) : RenderPlain(fields);
+    if (!joined) {
+        const Read& r = *reads[0];
+        return o.json ? RenderJson(fields, ExplainJson(r.trace, r.pdu)) : RenderPlain(fields) + ExplainPlain(r.trace, r.pdu);
+    }
+    std::string plain = RenderPlain(fields), parts;
+    for (size_t i = 0; i < reads.size(); ++i) {
+        const Read& r = *reads[i];
+        std::vector<std::string> members = ExplainJson(r.trace, r.pdu);
+        parts += (i ? ", " : "") + std::string("{\"part\": ") + std::to_string(joined->present[i]) + ", " + members[0] +
+                 ", " + members[1] + "}";
+        plain += "part " + std::to_string(joined->present[i]) + " " + ExplainPlain(r.trace, r.pdu);
+    }
+    return o.json ? RenderJson(fields, {"\"parts_explained\": [" + parts + "]"}) : plain;
+}
+
+// The octet view of a PDU the parser refused: the fields up to the fault, then the fault.
+std::string PrintedFault(const Read& r, const sms::ParseError& e, const ParseOutput& o) {
+    if (o.json) {
+        std::vector<std::string> members = ExplainJson(r.trace, r.pdu);
+        return "{\"error\": {\"offset\": " + std::to_string(e.offset) + ", \"what\": \"" + Escaped(e.what, true) +
+               "\"}, " + members[0] + "}\n";
+    }
+    char at[32];
+    snprintf(at, sizeof at, "%5zu  ", e.offset);
+    return ExplainPlain(r.trace, r.pdu) + at + "fault: " + e.what + "\n";
+}
+
+// Where messages go: printed at once, or with --join held until the last part of their message is in.
+class Printer {
+public:
+    Printer(FILE* out, ParseOutput output, bool join) : out_(out), output_(output), join_(join) {}
+
+    void Take(Read&& r) {
+        const Message& m = r.message;
+        if (!join_ || m.concatRef < 0) return Print(Printed(m, nullptr, {&r}, output_));
+        // Same type, address and reference, and the same count of parts: one message.
+        Key key(static_cast<int>(m.type), m.address.text, m.concatRef, m.parts);
+        auto found = pending_.find(key);
+        if (found == pending_.end()) found = pending_.emplace(key, Group{next_++, {}}).first;
+        Group& g = found->second;
+        g.parts.emplace(m.part, std::move(r));  // a repeated part counts once
+        if (static_cast<int>(g.parts.size()) < m.parts) return;
+        PrintJoined(g);
+        pending_.erase(found);
+    }
+    // The long messages still missing parts, in the order their first part came.
+    void Finish() {
+        std::map<size_t, const Group*> byArrival;
+        for (const auto& g : pending_) byArrival.emplace(g.second.arrival, &g.second);
+        for (const auto& g : byArrival) PrintJoined(*g.second);
+        pending_.clear();
+    }
+    void Print(const std::string& text) {
+        fprintf(out_, "%s%s", !output_.json && printed_ ? "\n" : "", text.c_str());
+        printed_ = true;
+    }
+
+private:
+    using Key = std::tuple<int, std::string, int, int>;
+    struct Group {
+        size_t arrival;
+        std::map<int, Read> parts;
+    };
+    void PrintJoined(const Group& g) {
+        std::vector<const Message*> parts;
+        std::vector<const Read*> reads;
+        Joined joined;
+        joined.parts = g.parts.begin()->second.message.parts;
+        for (const auto& p : g.parts) {
+            parts.push_back(&p.second.message);
+            reads.push_back(&p.second);
+            joined.present.push_back(p.first);
+        }
+        Print(Printed(Join(parts), &joined, reads, output_));
+    }
+
+    FILE* out_;
+    ParseOutput output_;
+    bool join_, printed_ = false;
+    std::map<Key, Group> pending_;
+    size_t next_ = 0;
+};
+
+}  // namespace
+
+int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE* err) {
+    bool withSmsc = true, join = false;
+    ParseOutput output;
+    std::optional<MessageType> kind;
+    std::vector<std::string> hexes;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        std::string name;
+        bool missing = false;
+        MessageType k;
+        if (a == "--no-smsc") withSmsc = false;
+        else if (a == "--json") output.json = true;
+        else if (a == "--join") join = true;
+        else if (a == "--explain") output.explain = true;
+        else if (TakeValue(args, &i, "--kind", &name, &missing)) {
+            if (missing) return UsageError("option '" + a + "' needs a value", err);
+            if (!sms::KindFromName(name, &k)) return UsageError("--kind '" + name + "': give " + sms::KindNames(), err);
+            kind = k;
+        } else if (a.size() > 1 && a[0] == '-') return UsageError("unknown option '" + a + "'", err);
+        else hexes.push_back(a);
+    }
+    int status = 0;
+    Printer printer(out, output, join);
+    int length = -1;  // the TPDU length the modem gave for the next PDU
+    std::string lengthFrom;
+    auto readLine = [&](const std::string& where, const std::string& text) {
+        sms::ModemLine line = sms::ReadModemLine(text);
+        Read r;
+        sms::ParseError e;
+        if (line.kind == sms::ModemLine::Length) {
+            length = line.length;
+            lengthFrom = line.command;
+            return;
+        }
+        if (line.kind == sms::ModemLine::Other) return;
+        bool framed = length >= 0 && line.kind == sms::ModemLine::Pdu;
+        size_t framedLength = static_cast<size_t>(length);
+        length = -1;
+        bool read = false;
+        if (!sms::ParseHex(line.hex, &r.pdu, &e)) {
+            fprintf(err, "smspdu: %s: character %zu: %s\n", where.c_str(), e.offset + 1, e.what.c_str());
+            status = 1;
+            return;
+        }
+        sms::Trace* trace = output.explain ? &r.trace : nullptr;
+        if (line.kind == sms::ModemLine::SendResult) {
+            // The acknowledgement of AT+CMGS: an RP-ACK's report, its message reference on the line (27.005 3.5.1).
+            read = sms::ParsePdu(r.pdu, false, &r.message, &e, MessageType::SubmitReport, trace);
+            r.message.reference = line.reference;
+        } else if (framed) {
+            read = sms::ParseFramedPdu(r.pdu, framedLength, lengthFrom, &r.message, &e, kind, trace);
+        } else {
+            read = sms::ParsePdu(r.pdu, withSmsc, &r.message, &e, kind, trace);
+        }
+        if (read) return printer.Take(std::move(r));
+        fflush(out);  // what came before the fault stays before its line
+        fprintf(err, "smspdu: %s: octet %zu: %s\n", where.c_str(), e.offset, e.what.c_str());
+        if (output.explain) printer.Print(PrintedFault(r, e, output));
+        status = 1;
+    };
+    if (!hexes.empty()) {
+        for (size_t i = 0; i < hexes.size(); ++i) readLine("argument " + std::to_string(i + 1), hexes[i]);
+    } else {
+        LineReader lines(in);
+        std::string text;
+        bool written = true;
+        for (size_t n = 1; written && lines.Next(&text, [&] { written = fflush(out) == 0; }); ++n)
+            readLine("line " + std::to_string(n), text);
+        if (lines.Failed()) {
+            fprintf(err, "smspdu: standard input: %s\n", strerror(errno));
+            status = 1;
+        }
+    }
+    printer.Finish();
+    if (fflush(out) != 0) return 1;
+    return status;
+}
