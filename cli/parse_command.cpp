@@ -110,7 +110,8 @@ public:
         pending_.clear();
     }
     void Print(const std::string& text) {
-        fprintf(out_, "%s%s", !output_.json && printed_ ? "\n" : "", text.c_str());
+        if (!output_.json && printed_) fputc('\n', out_);
+        fwrite(text.data(), 1, text.size(), out_);
         printed_ = true;
     }
 

@@ -139,6 +139,11 @@ std::vector<Field> MessageFields(const Message& m, const Joined* joined) {
 }
 
 std::string Escaped(const std::string& s, bool json) {
+    size_t plain = 0;  // most texts need no escape: they are copied whole
+    while (plain < s.size() && static_cast<unsigned char>(s[plain]) >= 0x20 && s[plain] != 0x7F && s[plain] != '\\' &&
+           !(json && s[plain] == '"'))
+        ++plain;
+    if (plain == s.size()) return s;
     std::string out;
     for (unsigned char c : s) {
         if (c == '\\' || (json && c == '"')) {

@@ -28,14 +28,15 @@ bool ReadValue(Cursor& c, const char* field, int type, size_t semiOctets, size_t
             a->text += kDigits[nibble];
         }
     }
-    c.Means(a->text.empty() ? "empty" : a->Alphanumeric() ? a->text + " (a name in 7-bit characters)" : a->text);
+    if (c.Tracing()) c.Means(a->text.empty() ? "empty" : a->Alphanumeric() ? a->text + " (a name in 7-bit characters)" : a->text);
     return true;
 }
 
 // The type octet just taken as `field`, with its three parts.
 void ExplainType(Cursor& c, const std::string& field, int type) {
+    if (!c.Tracing()) return;
     size_t at = c.Offset() - 1;
-    c.Means(std::string(NumberKind(type)) + ", " + NumberingPlan(type));
+    if (c.Tracing()) c.Means(std::string(NumberKind(type)) + ", " + NumberingPlan(type));
     c.Bits(at, 7, 7, (field + " extension").c_str(), type & 0x80 ? "no extension" : "extended (reserved)");
     c.Bits(at, 6, 4, (field + " type of number").c_str(), NumberKind(type));
     c.Bits(at, 3, 0, (field + " numbering plan").c_str(), NumberingPlan(type));
@@ -95,7 +96,7 @@ bool ReadSmsc(Cursor& c, Address* a, bool* present) {
     int length = 0;
     if (!c.TakeOctet("SCA length", "SMSC length", &length)) return false;
     *present = length > 0;
-    c.Means(length == 0 ? "no SMSC: the phone's default" : Format("%ld octets follow", length));
+    if (c.Tracing()) c.Means(length == 0 ? "no SMSC: the phone's default" : Format("%ld octets follow", length));
     if (length == 0) return true;
     if (length > kMaxSmscOctets) return c.Fail(0, Format("SMSC length %ld is too long (at most 11 octets)", length));
     if (static_cast<size_t>(length) > c.Left()) return c.Fail(0, Format("SMSC length %ld points past the data", length));
@@ -119,7 +120,7 @@ bool ReadAddress(Cursor& c, const char* field, const char* words, Address* a) {
     if (octets > kMaxAddressOctets)
         return c.Fail(at, words + Format(" length %ld is too long (at most 20 semi-octets)", semiOctets));
     if (octets > c.Left()) return c.Fail(at, words + Format(" length %ld points past the data", semiOctets));
-    if (Trace* t = c.Tracing()) {
+    if (Trace* t = c.Tracing()) {  // the length's meaning, known once the type is
         t->spans[t->spans.size() - 2].meaning =
             name7 ? Format("%ld semi-octets: %ld characters", semiOctets, semiOctets * 4 / 7)
                   : Format(semiOctets == 1 ? "%ld digit" : "%ld digits", semiOctets);

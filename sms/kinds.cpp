@@ -9,19 +9,19 @@ namespace {
 
 bool ReadReference(Cursor& c, Message* m) {
     if (!c.TakeOctet("TP-MR", "message reference", &m->reference)) return false;
-    c.Means(Format("%ld", m->reference));
+    if (c.Tracing()) c.Means(Format("%ld", m->reference));
     return true;
 }
 
 void TakeProtocol(Cursor& c, Message* m) {
     m->hasPid = true;
-    c.Means(ProtocolMeaning(m->pid));
+    if (c.Tracing()) c.Means(ProtocolMeaning(m->pid));
 }
 
 void TakeCoding(Cursor& c, Message* m) {
     m->hasDcs = true;
-    c.Means(DataCodingMeaning(m->dcs));
-    for (const BitField& b : DataCodingBits(m->dcs)) c.Bits(c.Offset() - 1, b.high, b.low, b.name, b.meaning);
+    if (c.Tracing()) c.Means(DataCodingMeaning(m->dcs));
+    for (const BitField& b : c.Tracing() ? DataCodingBits(m->dcs) : std::vector<BitField>()) c.Bits(c.Offset() - 1, b.high, b.low, b.name, b.meaning);
 }
 
 void SetCoding(Message* m) {
@@ -44,26 +44,32 @@ bool ReadServiceCentreTime(Cursor& c, Message* m) {
     return m->hasTime = ReadTimestamp(c, "TP-SCTS", "timestamp", &m->time);
 }
 
+// The extension octets after a parameter indicator: no release gives them a field.
+bool ReadIndicatorExtensions(Cursor& c, int indicator) {
+    for (int last = indicator; last & TP_PI_EXTENSION;) {
+        if (!c.TakeOctet("TP-PI extension", "parameter indicator extension", &last)) return false;
+        if (c.Tracing()) c.Means("reserved, ignored");
+    }
+    return true;
+}
+
 // The parameter indicator with its extension octets (9.2.3.27). Only the first octet names fields; reserved bits
 // are ignored.
 bool ReadIndicator(Cursor& c, int* indicator) {
     if (!c.TakeOctet("TP-PI", "parameter indicator", indicator)) return false;
+    if (!c.Tracing()) return ReadIndicatorExtensions(c, *indicator);
     size_t at = c.Offset() - 1;
     auto says = [&](int bit, const char* yes) { return *indicator & bit ? std::string(yes) : "absent"; };
     std::string follow;
     for (auto [bit, name] : {std::pair{TP_PI_PID, "TP-PID"}, {TP_PI_DCS, "TP-DCS"}, {TP_PI_UDL, "TP-UDL"}})
         if (*indicator & bit) follow += (follow.empty() ? "" : ", ") + std::string(name);
-    c.Means(follow.empty() ? "no optional fields" : follow + (follow.find(',') == std::string::npos ? " follows" : " follow"));
+    if (c.Tracing()) c.Means(follow.empty() ? "no optional fields" : follow + (follow.find(',') == std::string::npos ? " follows" : " follow"));
     c.Bits(at, 7, 7, "TP-PI extension", says(TP_PI_EXTENSION, "another indicator octet follows"));
     c.Bits(at, 6, 3, "TP-PI reserved", "reserved, ignored");
     c.Bits(at, 2, 2, "TP-PI TP-UDL", says(TP_PI_UDL, "user data follows"));
     c.Bits(at, 1, 1, "TP-PI TP-DCS", says(TP_PI_DCS, "data coding follows"));
     c.Bits(at, 0, 0, "TP-PI TP-PID", says(TP_PI_PID, "protocol identifier follows"));
-    for (int last = *indicator; last & TP_PI_EXTENSION;) {
-        if (!c.TakeOctet("TP-PI extension", "parameter indicator extension", &last)) return false;
-        c.Means("reserved, ignored");
-    }
-    return true;
+    return ReadIndicatorExtensions(c, *indicator);
 }
 
 // The optional fields the indicator names, in their order. Without a coding the user data is in the default
@@ -88,7 +94,7 @@ bool ReadIndicatedFields(Cursor& c, Message* m, int indicator) {
 bool ReadCause(Cursor& c, Message* m) {
     if (c.Peek() < kFirstCause) return true;
     c.TakeOctet("TP-FCS", "failure cause", &m->failureCause);
-    c.Means(CauseText(m->failureCause));
+    if (c.Tracing()) c.Means(CauseText(m->failureCause));
     return true;
 }
 
@@ -110,13 +116,13 @@ bool ReadValidity(Cursor& c, Message* m) {
     switch (m->validityFormat) {
         case VPF_RELATIVE:
             if (!c.TakeOctet("TP-VP", "validity period", &m->validity)) return false;
-            c.Means(DurationText(m->validity));
+            if (c.Tracing()) c.Means(DurationText(m->validity));
             return true;
         case VPF_ABSOLUTE: return ReadTimestamp(c, "TP-VP", "validity period", &m->validUntil);
         case VPF_ENHANCED:
             if (!c.Take(7, "TP-VP", "validity period", &p)) return false;
             m->validityEnhanced.assign(p, p + 7);
-            c.Means("enhanced format");
+            if (c.Tracing()) c.Means("enhanced format");
             return true;
         default: return true;
     }
@@ -141,7 +147,7 @@ bool ReadStatusReport(Cursor& c, Message* m) {
     if (!ReadReference(c, m) || !ReadAddress(c, "TP-RA", "recipient", &m->address) || !ReadServiceCentreTime(c, m) ||
         !ReadTimestamp(c, "TP-DT", "discharge time", &m->discharge) || !c.TakeOctet("TP-ST", "status", &m->status))
         return false;
-    c.Means(StatusText(m->status));
+    if (c.Tracing()) c.Means(StatusText(m->status));
     if (c.Left() == 0) return true;
     return ReadIndicator(c, &indicator) && ReadIndicatedFields(c, m, indicator);
 }
@@ -154,14 +160,14 @@ bool ReadCommand(Cursor& c, Message* m) {
     c.TakeOctet("TP-PID", "", &m->pid);
     TakeProtocol(c, m);
     c.TakeOctet("TP-CT", "", &m->commandType);
-    c.Means(CommandText(m->commandType));
+    if (c.Tracing()) c.Means(CommandText(m->commandType));
     c.TakeOctet("TP-MN", "", &m->messageNumber);
-    c.Means(Format("%ld", m->messageNumber));
+    if (c.Tracing()) c.Means(Format("%ld", m->messageNumber));
     int length = 0;
     if (!ReadAddress(c, "TP-DA", "destination", &m->address) ||
         !c.TakeOctet("TP-CDL", "command data length", &length))
         return false;
-    c.Means(Format("%ld octets", length));
+    if (c.Tracing()) c.Means(Format("%ld octets", length));
     const uint8_t* p;
     if (!c.TakeCounted(length, "TP-CD", c.Offset() - 1,
                        Format("command data length %ld points past the data (%ld octets are left)", length,
@@ -169,7 +175,7 @@ bool ReadCommand(Cursor& c, Message* m) {
                        &p))
         return false;
     m->commandData.assign(p, p + length);
-    c.Means("command data");
+    if (c.Tracing()) c.Means("command data");
     return true;
 }
 

@@ -9,6 +9,19 @@ namespace {
 
 const int kReservedIndicator = 3;
 
+// The value of each byte as a hex digit, or -1: one look-up a digit, for the large files that are read.
+struct HexValues {
+    int8_t of[256];
+    HexValues() {
+        for (int c = 0; c < 256; ++c)
+            of[c] = static_cast<int8_t>(c >= '0' && c <= '9'   ? c - '0'
+                                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                               : -1);
+    }
+};
+const HexValues kHexValue;
+
 // The kind an indicator names in one direction: the listed one, or the other.
 const MessageKind& Named(int indicator, bool listed) {
     for (size_t k = 0; k < kKindCount; ++k)
@@ -18,6 +31,7 @@ const MessageKind& Named(int indicator, bool listed) {
 
 // The bit fields of the first octet that `kind` carries.
 void ExplainFirstOctet(Cursor& c, const MessageKind& kind, int octet) {
+    if (!c.Tracing()) return;
     size_t at = c.Offset() - 1;
     auto bit = [&](int mask) { return (octet & mask) != 0; };
     static const char* const kValidity[] = {"no validity period", "enhanced, seven octets", "relative, one octet",
@@ -39,14 +53,16 @@ void ExplainFirstOctet(Cursor& c, const MessageKind& kind, int octet) {
 }  // namespace
 
 bool ParseHex(const std::string& hex, Bytes* out, ParseError* error) {
-    out->clear();
+    out->resize(hex.size() / 2);
+    size_t n = 0;
     int high = -1;
     size_t highAt = 0;
     for (size_t i = 0; i < hex.size(); ++i) {
         char c = hex[i];
-        if (c == ' ' || c == '\t') continue;
-        int v = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        int v = kHexValue.of[static_cast<unsigned char>(c)];
+        if (v < 0 && (c == ' ' || c == '\t')) continue;
         if (v < 0) {
+            out->clear();
             error->offset = i;
             error->what = Format("'%c' is not a hex digit", static_cast<unsigned char>(c) >= 0x20 &&
                                  static_cast<unsigned char>(c) < 0x7F ? c : '?');
@@ -56,11 +72,13 @@ bool ParseHex(const std::string& hex, Bytes* out, ParseError* error) {
             high = v;
             highAt = i;
         } else {
-            out->push_back(static_cast<uint8_t>(high << 4 | v));
+            (*out)[n++] = static_cast<uint8_t>(high << 4 | v);
             high = -1;
         }
     }
+    out->resize(n);
     if (high >= 0) {
+        out->clear();
         error->offset = highAt;
         error->what = "odd number of hex digits: this one has no partner";
         return false;
@@ -88,7 +106,7 @@ bool ParsePdu(const Bytes& pdu, bool withSmsc, Message* m, ParseError* error, st
     if (kind.indicator != indicator)
         return c.Fail(c.Offset() - 1, Format("first octet %02lX is ", m->firstOctet) + Named(indicator, true).name +
                                           " or " + Named(indicator, false).name + ", not " + kind.name);
-    c.Means(kind.name);
+    if (c.Tracing()) c.Means(kind.name);
     ExplainFirstOctet(c, kind, m->firstOctet);
     if (!kind.read(c, m)) return false;
     if (c.Left() == 0) return true;
@@ -97,7 +115,7 @@ bool ParsePdu(const Bytes& pdu, bool withSmsc, Message* m, ParseError* error, st
         return c.Fail(c.Offset(), Format("the data goes on past the end of the message (%ld more octets)",
                                          static_cast<long>(c.Left())));
     c.Take(c.Left(), "ignored", "");
-    c.Means("octets after the report's last field");
+    if (c.Tracing()) c.Means("octets after the report's last field");
     return true;
 }
 

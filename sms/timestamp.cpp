@@ -67,7 +67,7 @@ bool ReadTimestamp(Cursor& c, const char* field, const char* words, Timestamp* t
     t->zoneQuarters = p[6] & kZoneSign ? -v[6] : v[6];
     // A time stamp names a real local time (9.2.3.11): 30 February is refused like month 13.
     if (!RealTime(*t)) return c.Fail(at, std::string(words) + " is not a date and time");
-    c.Means(t->Iso());
+    if (c.Tracing()) c.Means(t->Iso());
     return true;
 }
 

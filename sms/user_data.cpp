@@ -98,7 +98,7 @@ bool ReadHeader(Cursor& c, Message* m, size_t octets, size_t* header) {
     if (*header > octets)
         return c.Fail(at, Format("header of %ld octets is longer than the user data (%ld octets)", *header, octets));
     c.Take(1, "TP-UDHL", "");
-    c.Means(Format("%ld octets of header", ud[0]));
+    if (c.Tracing()) c.Means(Format("%ld octets of header", ud[0]));
     for (size_t i = 1; i < *header;) {
         if (i + 2 > *header || i + 2 + ud[i + 1] > *header)
             return c.Fail(at + i, Format("header element %02lX runs past the end of the header", ud[i]));
@@ -109,11 +109,11 @@ bool ReadHeader(Cursor& c, Message* m, size_t octets, size_t* header) {
         const ElementKind* kind = FindElement(e.id);
         if (kind && kind->read && e.data.size() == kind->length) e.taken = kind->read(m, e.data);
         c.Take(1, "IEI", "");
-        c.Means(ElementName(e.id));
+        if (c.Tracing()) c.Means(ElementName(e.id));
         c.Take(1, "IEDL", "");
-        c.Means(Format(ud[i + 1] == 1 ? "%ld octet" : "%ld octets", ud[i + 1]));
+        if (c.Tracing()) c.Means(Format(ud[i + 1] == 1 ? "%ld octet" : "%ld octets", ud[i + 1]));
         c.Take(e.data.size(), "IED", "");
-        c.Means(ElementMeaning(e, *m));
+        if (c.Tracing()) c.Means(ElementMeaning(e, *m));
         m->header.push_back(e);
         i += 2 + ud[i + 1];
     }
@@ -207,7 +207,7 @@ bool ReadUserData(Cursor& c, Message* m) {
     if (!c.TakeOctet("TP-UDL", "user data length", &length)) return false;
     bool septets = m->coding == Coding::Gsm7;
     size_t octets = septets ? (length * 7 + 7) / 8 : length;
-    c.Means(Format(septets ? "%ld septets" : "%ld octets", length));
+    if (c.Tracing()) c.Means(Format(septets ? "%ld septets" : "%ld octets", length));
     if (octets > c.Left())
         return c.Fail(lengthAt, Format("user data length %ld needs %ld octets, %ld are left", length, octets, c.Left()));
     size_t at = c.Offset(), header = 0;
@@ -225,8 +225,8 @@ bool ReadUserData(Cursor& c, Message* m) {
         m->septets = UnpackSeptets(ud + header, fill, length - headerSeptets);
         m->text = SeptetsToUtf8(m->septets, m->shift);
         c.Take(rest, "TP-UD", "");
-        c.Means(Format("%ld septets of 7-bit text", static_cast<long>(m->septets.size())));
-        if (fill && header) c.Bits(start, fill - 1, 0, "fill bits", Format(fill > 1 ? "%ld bits that start the text on a septet boundary" : "%ld bit that starts the text on a septet boundary", fill));
+        if (c.Tracing()) c.Means(Format("%ld septets of 7-bit text", static_cast<long>(m->septets.size())));
+        if (fill && header && c.Tracing()) c.Bits(start, fill - 1, 0, "fill bits", Format(fill > 1 ? "%ld bits that start the text on a septet boundary" : "%ld bit that starts the text on a septet boundary", fill));
         if (c.Tracing()) TraceSeptets(c, *m, start, header ? fill : 0, rest);
     } else if (m->coding == Coding::Ucs2) {
         c.Take(rest, "TP-UD", "");
@@ -234,12 +234,12 @@ bool ReadUserData(Cursor& c, Message* m) {
             return c.Fail(at + octets - 1, Format("UCS-2 text of %ld octets ends in half a character", rest));
         for (size_t i = header; i < octets; i += 2) m->units.push_back(static_cast<uint16_t>(ud[i] << 8 | ud[i + 1]));
         m->text = Utf16ToUtf8(m->units);
-        c.Means(Format("%ld UTF-16 units of UCS-2 text", static_cast<long>(m->units.size())));
+        if (c.Tracing()) c.Means(Format("%ld UTF-16 units of UCS-2 text", static_cast<long>(m->units.size())));
         if (c.Tracing()) TraceUnits(c, *m, start);
     } else {
         m->data.assign(ud + header, ud + octets);
         c.Take(rest, "TP-UD", "");
-        c.Means(Format("%ld octets of ", static_cast<long>(rest)) + CodingName(m->coding) + " data");
+        if (c.Tracing()) c.Means(Format("%ld octets of ", static_cast<long>(rest)) + CodingName(m->coding) + " data");
         for (size_t i = 0; c.Tracing() && i < rest; ++i)
             c.Tracing()->characters.push_back({CharacterSpan::Octet, i, {start + i}, ud[header + i], "", ""});
     }
