@@ -95,14 +95,15 @@ int main(int argc, char** argv) {
         }
     }
     if (args.empty()) return UsageError("missing command (encode or decode)");
-    if (args[0] == "submit" || args[0] == "parse") {
+    if (args[0] == "submit" || args[0] == "parse" || args[0] == "count") {
         std::vector<std::string> rest(args.begin() + 1, args.end());
         for (const std::string& arg : rest)
             if (arg == "--help" || arg == "-h") {
                 printf(kUsage, kSmsUsageLines, SmsHelp().c_str());
                 return 0;
             }
-        return (args[0] == "submit" ? SubmitCommand : ParseCommand)(rest, stdin, stdout, stderr);
+        auto command = args[0] == "submit" ? SubmitCommand : args[0] == "parse" ? ParseCommand : CountCommand;
+        return command(rest, stdin, stdout, stderr);
     }
 
     std::string command;

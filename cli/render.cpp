@@ -35,22 +35,6 @@ void AddCoded(std::vector<Field>* f, const std::string& label, int value, const 
     AddJson(f, number.Key() + "_text", text);
 }
 
-// The national language tables a 7-bit text was read with: "language: Turkish (locking shift), Turkish (single
-// shift)", and "locking_shift" and "single_shift" in JSON.
-void AddLanguage(std::vector<Field>* f, sms::ShiftTables tables) {
-    std::string plain;
-    for (int single = 0; single < 2; ++single) {
-        int id = single ? tables.single : tables.locking;
-        if (id < 0) continue;
-        const char* name = sms::LanguageName(id);
-        std::string kind = single ? "single shift" : "locking shift", value = name ? name : "reserved identifier " + Num(id);
-        std::string note = name ? "" : ", read with the default table";
-        AddJson(f, single ? "single_shift" : "locking_shift", value + note);
-        plain += (plain.empty() ? "" : ", ") + value + " (" + kind + ")" + note;
-    }
-    if (!plain.empty()) AddPlain(f, "language", plain);
-}
-
 // "1,2,4" for the parts in `joined` that are (or are not) there.
 std::string PartList(const Joined& joined, bool present) {
     std::string list;
@@ -64,6 +48,22 @@ std::string PartList(const Joined& joined, bool present) {
 }
 
 }  // namespace
+
+// The national language tables a 7-bit text was read with: "language: Turkish (locking shift), Turkish (single
+// shift)", and "locking_shift" and "single_shift" in JSON.
+void AddLanguageFields(std::vector<Field>* f, sms::ShiftTables tables) {
+    std::string plain;
+    for (int single = 0; single < 2; ++single) {
+        int id = single ? tables.single : tables.locking;
+        if (id < 0) continue;
+        const char* name = sms::LanguageName(id);
+        std::string kind = single ? "single shift" : "locking shift", value = name ? name : "reserved identifier " + Num(id);
+        std::string note = name ? "" : ", read with the default table";
+        AddJson(f, single ? "single_shift" : "locking_shift", value + note);
+        plain += (plain.empty() ? "" : ", ") + value + " (" + kind + ")" + note;
+    }
+    if (!plain.empty()) AddPlain(f, "language", plain);
+}
 
 std::string Field::Key() const {
     if (!key.empty()) return key;
@@ -125,7 +125,7 @@ std::vector<Field> MessageFields(const Message& m, const Joined* joined) {
         Add(&f, "destination port", Num(m.destPort), true);
         Add(&f, "source port", Num(m.sourcePort), true);
     }
-    AddLanguage(&f, m.shift);
+    AddLanguageFields(&f, m.shift);
     for (const sms::HeaderElement& e : m.header) {
         const sms::ElementKind* known = sms::FindElement(e.id);
         if (!e.taken && !(known && known->ownFields))

@@ -23,6 +23,10 @@ struct Joined {
     int parts = 0;
 };
 
+// The national language tables of a 7-bit text: "language: Turkish (single
+// shift)" in plain output, "single_shift" and "locking_shift" in JSON.
+void AddLanguageFields(std::vector<Field>* f, sms::ShiftTables tables);
+
 // Every field of `m` that is there, in the order they are printed.
 std::vector<Field> MessageFields(const sms::Message& m, const Joined* joined);
 

@@ -16,7 +16,9 @@ const char kSmsUsageLines[] =
     "                     [--reply-path] [--reject-duplicates] [--port DEST[:SRC]]\n"
     "                     [TEXT | --data HEX]\n"
     "       smspdu parse [--no-smsc] [--kind KIND] [--json] [--join] [--explain]\n"
-    "                    [HEX ...]\n";
+    "                    [HEX ...]\n"
+    "       smspdu count [the options of submit, --to optional] [--json]\n"
+    "                    [TEXT | --data HEX]\n";
 const char kSmsHelpText[] =
     "submit  prints the SMS-SUBMIT PDUs of TEXT for AT+CMGS in PDU mode, one\n"
     "        line per message: the PDU hex and the length AT+CMGS takes\n"
@@ -60,7 +62,13 @@ const char kSmsHelpText[] =
     "  --json          one JSON object per message\n"
     "  --join          join the parts of long messages, naming missing parts\n"
     "  --explain       after the fields, every octet: where each field lies,\n"
-    "                  its 3GPP name and meaning, then each character of the text\n";
+    "                  its 3GPP name and meaning, then each character of the text\n"
+    "count   tells what TEXT costs as submit would send it, building nothing: the\n"
+    "        coding (7-bit with the national language tables chosen, UCS-2 or\n"
+    "        8-bit), the septets, UTF-16 units or octets, the parts and the room\n"
+    "        left in the last one; when UCS-2 is forced, the characters that\n"
+    "        force it and what --lang auto would give instead\n"
+    "  --json          one JSON object\n";
 
 namespace {
 
@@ -168,7 +176,7 @@ bool ReadPorts(const std::string& s, sms::SubmitOptions* o) {
 }  // namespace
 
 int ReadSubmitArguments(const std::vector<std::string>& args, FILE* in, FILE* err, sms::SubmitOptions* options,
-                        std::string* message, const OtherOption& other) {
+                        std::string* message, const OtherOption& other, bool needsRecipient) {
     sms::SubmitOptions& o = *options;
     std::string& text = *message;
     std::string value, why, data;
@@ -239,7 +247,7 @@ int ReadSubmitArguments(const std::vector<std::string>& args, FILE* in, FILE* er
         if (missing) return UsageError("option '" + a + "' needs a value", err);
         if (!bad.empty()) return UsageError(bad, err);
     }
-    if (!haveTo) return UsageError("submit needs --to NUMBER", err);
+    if (!haveTo && needsRecipient) return UsageError("submit needs --to NUMBER", err);
     if (haveData && (haveText || o.ucs2)) return UsageError("--data sends octets: give no TEXT and no --ucs2", err);
     if (o.flash && o.messageClass > 0) return UsageError("--flash is class 0: give one of --flash and --class", err);
     if (o.noSmsc && !o.smsc.empty()) return UsageError("give one of --smsc and --no-smsc", err);

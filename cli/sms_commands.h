@@ -12,6 +12,8 @@
 // (a message on `err`), 2 bad usage.
 int SubmitCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE* err);
 int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE* err);
+// smspdu count: what a text costs as submit would send it, building nothing.
+int CountCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE* err);
 
 // A field a caller shows with a message, before its own: "index: 3" in plain
 // output, "index": 3 in JSON (a number when `number`, else a string).
@@ -30,12 +32,12 @@ std::string SmsHelp();               // what they do and their options
 // standard input) into *options and *text. An option submit does not know is
 // offered to `other`, which takes it (moving *i past its value, setting
 // *missing when the value is absent or *bad to a usage error) or returns
-// false. Returns -1 when all is well, else the exit code of a usage error it
-// wrote to `err`.
+// false. Without `needsRecipient`, --to may be left out. Returns -1 when all
+// is well, else the exit code of a usage error it wrote to `err`.
 using OtherOption = std::function<bool(const std::vector<std::string>& args, size_t* i, bool* missing,
                                        std::string* bad)>;
 int ReadSubmitArguments(const std::vector<std::string>& args, FILE* in, FILE* err, sms::SubmitOptions* options,
-                        std::string* text, const OtherOption& other = nullptr);
+                        std::string* text, const OtherOption& other = nullptr, bool needsRecipient = true);
 // "--name value" or "--name=value": true when args[*i] is that option, with
 // its value in *value (*i moved past it), or *missing set when none follows.
 bool TakeValue(const std::vector<std::string>& args, size_t* i, const std::string& name, std::string* value,

@@ -7,14 +7,14 @@
 
 namespace {
 
-// `smspdu submit ...` or `smspdu parse ...` with `input` on standard input: the exit code, then what it printed on
+// `smspdu submit ...`, `smspdu parse ...` or `smspdu count ...` with `input` on standard input: the exit code, then what it printed on
 // standard output and on standard error, each after a '|'.
 std::string RunCommand(const std::vector<std::string>& args, const std::string& input) {
     FILE* files[] = {fopen("sms_commands_in.txt", "w+b"), fopen("sms_commands_out.txt", "w+b"),
                      fopen("sms_commands_err.txt", "w+b")};
     fwrite(input.data(), 1, input.size(), files[0]);
     rewind(files[0]);
-    auto command = args[0] == "submit" ? SubmitCommand : ParseCommand;
+    auto command = args[0] == "submit" ? SubmitCommand : args[0] == "parse" ? ParseCommand : CountCommand;
     std::string result = std::to_string(command({args.begin() + 1, args.end()}, files[0], files[1], files[2]));
     for (FILE* f : files) {
         rewind(f);
@@ -81,7 +81,7 @@ TEST(SmsCommands, TakeOptionsAndModemLines) {
 // header names (part 1 Turkish, part 2 Spanish: escape 47 is Ğ, then G from the default table), missing parts as a
 // JSON list, a reserved language identifier named as such, the lowest failure cause (80) as the RP-ERROR form, a
 // report's user data and protocol identifier where its indicator's bits put them, an absolute validity west of UTC,
-// and a port above 255 in the 16-bit port element.
+// a port above 255 in the 16-bit port element, and what count says of a text that UCS-2 is forced on.
 TEST(SmsCommands, ReadEdgeFields) {
     const std::string part1 = "41000491947100000D0800032A0201240101607304",
                       part2 = "41000491947100000D0800032A0202240102607304",
@@ -115,6 +115,11 @@ TEST(SmsCommands, ReadEdgeFields) {
         {{"parse", "--no-smsc", "19000181F100006221428100000A02E834"},
          "0|type: SMS-SUBMIT\nto: 1\nreference: 0\nvalidity: until 2026-12-24T18:00:00-05:00\ncoding: 7-bit\ntext: hi\n|"},
         {{"submit", "--no-smsc", "--to", "1", "--port", "80:9200", "--data", "0A"}, "0|41000181F1000408060504005023F00A 16\n|"},
+        {{"count", "Ğül €"}, "0|coding: UCS-2\nunits: 5\nparts: 1\nroom left: 65\nUCS-2 forced by: 'Ğ' (character 1)\n"
+                             "with --lang auto: coding 7-bit, language Turkish (locking shift), septets 5, parts 1, "
+                             "room left 150\n|"},
+        {{"count", "--lang", "tr", "Ğül €"}, "0|coding: 7-bit\nlanguage: Turkish (locking shift)\nseptets: 5\nparts: 1\n"
+                                             "room left: 150\n|"},
     };
     for (const Row& r : rows) EXPECT_EQ(RunCommand(r.args, ""), r.expect) << r.args.at(0) << " " << r.args.back();
 }

@@ -142,6 +142,23 @@ struct SubmitPdu {
     size_t tpduLength = 0;  // octets after the SMSC field: the length AT+CMGS takes
 };
 
+// How the builder sends a text: the coding, the national language tables,
+// what the parts are counted in and where each part ends.
+struct SubmitPlan {
+    Coding coding = Coding::Gsm7;
+    ShiftTables tables;
+    bool multi = false;  // several parts, each with a concatenation element
+    uint8_t ref = 0;     // their reference
+    std::u32string characters;    // the text's characters (not for 8-bit data)
+    Bytes codes;                  // 7-bit codes (escapes included), or the octets of 8-bit data
+    std::vector<uint16_t> units;  // UCS-2 units
+    std::vector<size_t> ends;     // the end of each part, in codes or units
+};
+// The plan BuildSubmit follows for `text`, without building anything (and
+// without reading the recipient or the SMSC). False with a message in
+// *error for bad UTF-8 or more than 255 parts.
+bool PlanSubmit(const std::string& text, const SubmitOptions& options, SubmitPlan* plan, std::string* error);
+
 // Text as UTF-8 (or 8-bit data) to one PDU, or several with a concatenation
 // header. False with a message in *error for a bad address, bad UTF-8 or more
 // than 255 parts.

@@ -16,16 +16,8 @@ uint8_t DerivedReference(const std::string& text) {
 
 }  // namespace
 
-bool BuildSubmit(const std::string& text, const SubmitOptions& o, std::vector<SubmitPdu>* out, std::string* error) {
-    out->clear();
-    Bytes smsc, destination;
-    std::string to, smscNumber, why;
-    if (!o.noSmsc && !o.smsc.empty() && !NumberFromText(o.smsc, &smscNumber, &why))
-        return *error = "SMSC '" + o.smsc + "' is not a number: " + why, false;
-    if (!o.noSmsc && !EncodeSmsc(smscNumber, &smsc))
-        return *error = "SMSC '" + o.smsc + "' is not a number: " + why, false;
-    if (!RecipientFromText(o.to, &to, &why)) return *error = "recipient '" + o.to + "': " + why, false;
-    EncodeDestination(to, &destination);
+bool PlanSubmit(const std::string& text, const SubmitOptions& o, SubmitPlan* plan, std::string* error) {
+    *plan = SubmitPlan();
     std::u32string chars;
     size_t bad;
     if (!o.data8 && !DecodeUtf8(text, &chars, &bad)) {
@@ -33,23 +25,24 @@ bool BuildSubmit(const std::string& text, const SubmitOptions& o, std::vector<Su
         return false;
     }
     // What parts are counted in: the codes of 7-bit text or the octets of 8-bit data (codes), or UCS-2 units.
-    Bytes codes;
-    uint8_t ref = static_cast<uint8_t>(o.ref >= 0 ? o.ref : DerivedReference(text));
+    uint8_t ref = plan->ref = static_cast<uint8_t>(o.ref >= 0 ? o.ref : DerivedReference(text));
     // National language tables: those that send the text in the fewest parts, their elements in every part's header.
-    ShiftTables tables;
+    ShiftTables& tables = plan->tables;
+    Bytes& codes = plan->codes;
+    std::vector<uint16_t>& units = plan->units;
     auto septetRoom = [&](ShiftTables t, bool multi) { return PartRoom(Coding::Gsm7, PartHeader(o, t, multi, ref, 1, 1)); };
     bool gsm = !o.data8 && !o.ucs2 &&
                (o.language < 0 ? ToSeptets(chars, &codes)
                                : ChooseTables(chars, o.language, septetRoom, &tables) && ToSeptets(chars, tables, &codes));
-    std::vector<uint16_t> units;
-    Coding coding = o.data8 ? Coding::Data8 : gsm ? Coding::Gsm7 : Coding::Ucs2;
+    Coding coding = plan->coding = o.data8 ? Coding::Data8 : gsm ? Coding::Gsm7 : Coding::Ucs2;
     if (coding == Coding::Ucs2) units = ToUtf16(chars);
+    plan->characters = chars;
     if (coding == Coding::Data8) codes.assign(text.begin(), text.end());
 
     // Part boundaries: each part's room comes from its own header; an escape pair or a surrogate pair stays whole.
     size_t total = coding == Coding::Ucs2 ? units.size() : codes.size();
-    bool multi = total > PartRoom(coding, PartHeader(o, tables, false, ref, 1, 1));
-    std::vector<size_t> ends;
+    bool multi = plan->multi = total > PartRoom(coding, PartHeader(o, tables, false, ref, 1, 1));
+    std::vector<size_t>& ends = plan->ends;
     for (size_t start = 0; start < total || ends.empty();) {
         size_t end = std::min(total, start + PartRoom(coding, PartHeader(o, tables, multi, ref, 1, ends.size() + 1)));
         if (coding == Coding::Gsm7 && end < total) {
@@ -68,11 +61,30 @@ bool BuildSubmit(const std::string& text, const SubmitOptions& o, std::vector<Su
                         static_cast<long>(ends.size()));
         return false;
     }
+    return true;
+}
+
+bool BuildSubmit(const std::string& text, const SubmitOptions& o, std::vector<SubmitPdu>* out, std::string* error) {
+    out->clear();
+    Bytes smsc, destination;
+    std::string to, smscNumber, why;
+    if (!o.noSmsc && !o.smsc.empty() && !NumberFromText(o.smsc, &smscNumber, &why))
+        return *error = "SMSC '" + o.smsc + "' is not a number: " + why, false;
+    if (!o.noSmsc && !EncodeSmsc(smscNumber, &smsc))
+        return *error = "SMSC '" + o.smsc + "' is not a number: " + why, false;
+    if (!RecipientFromText(o.to, &to, &why)) return *error = "recipient '" + o.to + "': " + why, false;
+    EncodeDestination(to, &destination);
+    SubmitPlan plan;
+    if (!PlanSubmit(text, o, &plan, error)) return false;
+    const Coding coding = plan.coding;
+    const Bytes& codes = plan.codes;
+    const std::vector<uint16_t>& units = plan.units;
+    const std::vector<size_t>& ends = plan.ends;
     int messageClass = o.flash ? 0 : o.messageClass;
     int vpf = o.validUntil ? VPF_ABSOLUTE : o.validity >= 0 ? VPF_RELATIVE : VPF_NONE;
     size_t start = 0;
     for (size_t p = 0; p < ends.size(); ++p) {
-        Bytes header = PartHeader(o, tables, multi, ref, ends.size(), p + 1);
+        Bytes header = PartHeader(o, plan.tables, plan.multi, plan.ref, ends.size(), p + 1);
         SubmitPdu pdu;
         Bytes& b = pdu.octets;
         b = smsc;
