@@ -10,11 +10,21 @@
 #include "cli/render.h"
 #include "cli/sms_commands.h"
 #include "sms/modem.h"
+#include "sms/sim_record.h"
 
 using sms::Message;
 using sms::MessageType;
 
 namespace {
+
+const char kSimRecord[] = "sim-record";  // --kind of the records of EF_SMS
+
+// What --kind takes: the kinds of TPDU, then the other things a PDU comes in.
+std::string KindChoices() {
+    std::string kinds = sms::KindNames();
+    size_t last = kinds.rfind(" or ");
+    return kinds.replace(last, 4, ", ") + " or " + kSimRecord;
+}
 
 // The parts of one long message, joined in part order.
 Message Join(const std::vector<const Message*>& parts) {
@@ -41,11 +51,14 @@ Message Join(const std::vector<const Message*>& parts) {
     return m;
 }
 
-// One message read, with where its fields lay when they are explained.
+// One message read, with where its fields lay when they are explained, and the fields of what held it (a SIM
+// record's status) before its own.
 struct Read {
     Message message;
+    bool hasMessage = true;  // false for a free SIM record
     sms::Bytes pdu;
     sms::Trace trace;
+    std::vector<Field> holder;
 };
 
 struct ParseOutput {
@@ -55,7 +68,11 @@ struct ParseOutput {
 // One message (or the parts of one joined message) as the output form prints it.
 std::string Printed(const Message& m, const Joined* joined, const std::vector<const Read*>& reads,
                     const ParseOutput& o) {
-    std::vector<Field> fields = MessageFields(m, joined);
+    std::vector<Field> fields = reads[0]->holder;
+    if (reads[0]->hasMessage) {
+        std::vector<Field> own = MessageFields(m, joined);
+        fields.insert(fields.end(), own.begin(), own.end());
+    }
     if (!o.explain) return o.json ? RenderJson(fields) : RenderPlain(fields);
     if (!joined) {
         const Read& r = *reads[0];
@@ -91,7 +108,7 @@ public:
 
     void Take(Read&& r) {
         const Message& m = r.message;
-        if (!join_ || m.concatRef < 0) return Print(Printed(m, nullptr, {&r}, output_));
+        if (!join_ || m.concatRef < 0 || !r.hasMessage) return Print(Printed(m, nullptr, {&r}, output_));
         // Same type, address and reference, and the same count of parts: one message.
         Key key(static_cast<int>(m.type), m.address.text, m.concatRef, m.parts);
         auto found = pending_.find(key);
@@ -144,7 +161,7 @@ private:
 }  // namespace
 
 int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE* err) {
-    bool withSmsc = true, join = false;
+    bool withSmsc = true, join = false, records = false;
     ParseOutput output;
     std::optional<MessageType> kind;
     std::vector<std::string> hexes;
@@ -159,8 +176,10 @@ int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE
         else if (a == "--explain") output.explain = true;
         else if (TakeValue(args, &i, "--kind", &name, &missing)) {
             if (missing) return UsageError("option '" + a + "' needs a value", err);
-            if (!sms::KindFromName(name, &k)) return UsageError("--kind '" + name + "': give " + sms::KindNames(), err);
-            kind = k;
+            records = name == kSimRecord;
+            if (!records && !sms::KindFromName(name, &k))
+                return UsageError("--kind '" + name + "': give " + KindChoices(), err);
+            if (!records) kind = k;
         } else if (a.size() > 1 && a[0] == '-') return UsageError("unknown option '" + a + "'", err);
         else hexes.push_back(a);
     }
@@ -188,7 +207,13 @@ int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE
             return;
         }
         sms::Trace* trace = output.explain ? &r.trace : nullptr;
-        if (line.kind == sms::ModemLine::SendResult) {
+        if (records || (!kind && !framed && sms::LooksLikeSimRecord(r.pdu))) {
+            sms::SimRecord record;
+            read = sms::ParseSimRecord(r.pdu, &record, &e, trace);
+            r.message = record.message;
+            r.hasMessage = !record.free;
+            r.holder.push_back(Field{"status", sms::RecordStatusText(record.status), Field::Both, false, ""});
+        } else if (line.kind == sms::ModemLine::SendResult) {
             // The acknowledgement of AT+CMGS: an RP-ACK's report, its message reference on the line (27.005 3.5.1).
             read = sms::ParsePdu(r.pdu, false, &r.message, &e, MessageType::SubmitReport, trace);
             r.message.reference = line.reference;

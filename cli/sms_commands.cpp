@@ -104,7 +104,10 @@ std::string KindList(bool listed) {
 std::string SmsHelp() {
     std::string kind = Wrapped("  --kind KIND     read", "them as " + KindList(true) + " (what the type names by default), " +
                                                           KindList(false) +
-                                                          ": --no-smsc --kind submit-report 010062217071559240");
+                                                          ": --no-smsc --kind submit-report 010062217071559240; "
+                                                          "sim-record: records of a SIM's EF_SMS (176 octets: the "
+                                                          "status, the PDU, padding FF), which lines of 352 hex digits "
+                                                          "with a status octet are read as without asking");
     std::string help(sizeof kSmsHelpText + kind.size(), '\0');
     help.resize(snprintf(&help[0], help.size(), kSmsHelpText, kind.c_str()));
     return help;

@@ -57,7 +57,7 @@ TEST(SmsCommands, TakeOptionsAndModemLines) {
         {{"parse", "--no-smsc", "C5000491947141040A0605040B8423F00A0B0C"}, "",
          "0|type: SMS-SUBMIT\nto: +4917\nreference: 0\nreply path: true\nreject duplicates: true\n"
          "protocol identifier: 65\ncoding: 8-bit\ndestination port: 2948\nsource port: 9200\ndata: 0A0B0C\n|"},
-        {{"parse", "--kind", "report"}, "", "2||smspdu: --kind 'report': give deliver, submit, status-report, deliver-report, submit-report or command\nTry 'smspdu --help'.\n"},
+        {{"parse", "--kind", "report"}, "", "2||smspdu: --kind 'report': give deliver, submit, status-report, deliver-report, submit-report, command or sim-record\nTry 'smspdu --help'.\n"},
         {{"parse", "+CMGS: 17,\"010062217071559240\""}, "",
          "0|type: SMS-SUBMIT-REPORT\nreference: 17\nform: RP-ACK\ntimestamp: 2026-12-07T17:55:29+01:00\n|"},
         {{"parse", "--no-smsc", "--kind", "submit-report", "01C50062217071559240"}, "",

@@ -93,13 +93,15 @@ const char* NumberingPlan(int type) {
 }
 
 bool ReadSmsc(Cursor& c, Address* a, bool* present) {
+    size_t at = c.Offset();
     int length = 0;
     if (!c.TakeOctet("SCA length", "SMSC length", &length)) return false;
     *present = length > 0;
     if (c.Tracing()) c.Means(length == 0 ? "no SMSC: the phone's default" : Format("%ld octets follow", length));
     if (length == 0) return true;
-    if (length > kMaxSmscOctets) return c.Fail(0, Format("SMSC length %ld is too long (at most 11 octets)", length));
-    if (static_cast<size_t>(length) > c.Left()) return c.Fail(0, Format("SMSC length %ld points past the data", length));
+    if (length > kMaxSmscOctets) return c.Fail(at, Format("SMSC length %ld is too long (at most 11 octets)", length));
+    if (static_cast<size_t>(length) > c.Left())
+        return c.Fail(at, Format("SMSC length %ld points past the data", length));
     int type = 0;
     c.TakeOctet("SCA type", "SMSC type", &type);
     ExplainType(c, "SCA", type);

@@ -91,11 +91,8 @@ bool ParseHex(const std::string& hex, Bytes* out, ParseError* error) {
     return true;
 }
 
-bool ParsePdu(const Bytes& pdu, bool withSmsc, Message* m, ParseError* error, std::optional<MessageType> asked,
-              Trace* trace) {
+bool ReadPdu(Cursor& c, bool withSmsc, Message* m, std::optional<MessageType> asked) {
     *m = Message();
-    Cursor c(pdu, error, trace);
-    if (pdu.empty()) return c.Fail(0, "the PDU is empty");
     if (withSmsc && !ReadSmsc(c, &m->smsc, &m->hasSmsc)) return false;
     if (!c.TakeOctet("first octet", "first octet", &m->firstOctet)) return false;
     int indicator = m->firstOctet & TP_MTI;
@@ -108,10 +105,17 @@ bool ParsePdu(const Bytes& pdu, bool withSmsc, Message* m, ParseError* error, st
                                           " or " + Named(indicator, false).name + ", not " + kind.name);
     if (c.Tracing()) c.Means(kind.name);
     ExplainFirstOctet(c, kind, m->firstOctet);
-    if (!kind.read(c, m)) return false;
+    return kind.read(c, m);
+}
+
+bool ParsePdu(const Bytes& pdu, bool withSmsc, Message* m, ParseError* error, std::optional<MessageType> asked,
+              Trace* trace) {
+    Cursor c(pdu, error, trace);
+    if (pdu.empty()) return *m = Message(), c.Fail(0, "the PDU is empty");
+    if (!ReadPdu(c, withSmsc, m, asked)) return false;
     if (c.Left() == 0) return true;
     // A report ends where its parameter indicator says: the receiver ignores what follows (9.2.3.27).
-    if (!kind.endsAtIndicator)
+    if (!KindOf(m->type).endsAtIndicator)
         return c.Fail(c.Offset(), Format("the data goes on past the end of the message (%ld more octets)",
                                          static_cast<long>(c.Left())));
     c.Take(c.Left(), "ignored", "");

@@ -120,6 +120,9 @@ bool ParseHex(const std::string& hex, Bytes* out, ParseError* error);
 // read (up to a fault) is recorded where it lies.
 bool ParsePdu(const Bytes& pdu, bool withSmsc, Message* out, ParseError* error,
               std::optional<MessageType> kind = std::nullopt, Trace* trace = nullptr);
+// The same from where `c` stands, up to the last field of the message: what
+// follows is the caller's (a report's ignored octets, a SIM record's padding).
+bool ReadPdu(Cursor& c, bool withSmsc, Message* out, std::optional<MessageType> kind);
 
 struct SubmitOptions {
     std::string to;        // a number or a name as RecipientFromText takes them
