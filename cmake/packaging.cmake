@@ -1,5 +1,6 @@
 # Installing and packaging what a user runs, and nothing else (no tests,
-# benchmarks or fuzzers): natively smspdu, its manual page and the README
+# benchmarks or fuzzers): natively smspdu, its manual page, its bash
+# completion and the README
 # (a .deb); in a Windows build both programs beside the README, at the top
 # of the folder (a .zip).
 include(GNUInstallDirs)
@@ -9,6 +10,9 @@ if(WIN32)
 else()
   install(TARGETS smspdu RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${PROJECT_BINARY_DIR}/cli/smspdu.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Where bash-completion looks for a command's completion, by its name.
+  install(FILES cli/smspdu.bash-completion DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+          RENAME smspdu)
   install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
 

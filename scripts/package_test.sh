@@ -25,7 +25,7 @@ expect "section" comms "$(dpkg-deb -f "$deb" Section)"
 for library in libc6 libstdc++6; do
   dpkg-deb -f "$deb" Depends | grep -q -F "$library (>= " || fail "Depends names no version of $library"
 done
-expect "files of the .deb" "./usr/bin/smspdu ./usr/share/doc/smspdu/README.md ./usr/share/man/man1/smspdu.1.gz" \
+expect "files of the .deb" "./usr/bin/smspdu ./usr/share/bash-completion/completions/smspdu ./usr/share/doc/smspdu/README.md ./usr/share/man/man1/smspdu.1.gz" \
   "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort | paste -sd' ')"
 dpkg -x "$deb" "$scratch/root" || fail "dpkg -x fails"
 expect "installed smspdu --version" "smspdu $version" "$("$scratch/root/usr/bin/smspdu" --version)"
