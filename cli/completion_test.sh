@@ -26,6 +26,12 @@ for option in $(printf '%s\n' "$help" | grep -o -- '--[a-z][a-z0-9-]*' | sort -u
   [ "$option" = --help ] || [ "$option" = --version ] && continue
   printf '%s\n' "$all" | grep -qx -- "$option" || fail "the option $option is offered after no command"
 done
+# Every kind parse takes, as its usage error lists them.
+kinds=$("$smspdu" parse --kind x 2>&1 | sed -n "s/.*give \(.*\)$/\1/p" | sed 's/,//g; s/ or / /')
+[ -n "$kinds" ] || fail "parse --kind x names no kinds"
+for kind in $kinds; do
+  offered parse --kind "" | grep -qx -- "$kind" || fail "the kind $kind is not offered after --kind"
+done
 expect() { [ "$2" = "$3" ] || fail "$1: expected '$2', got '$3'"; }
 expect "values of --kind" "status-report" "$(offered parse --kind st)"
 expect "values of --lang" "tr ta te" "$(offered submit --lang t | paste -sd' ')"
