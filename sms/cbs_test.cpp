@@ -81,6 +81,8 @@ std::string Read(const std::string& hex, bool umts, std::string* tiling) {
 // coding group of 23.038 5, the UMTS form, and malformed pages refused with the offset; every one tiles.
 TEST(Cbs, ReadsPublishedPagesEachCodingAndRefusesMalformedOnes) {
     const Bytes kHi = {0x48, 0x69};
+    const std::string kPadded = "'A GSM default alphabet message with carriage return padding'";
+    const std::string kUcs2 = "'A UCS2 message containing a д character'";
     const std::string kCity01 =
         "C3343D0F82C51A8D46A3D168341A8D46A3D168341A8D46A3D168341A8D46A3D168341A8D46A3D168341A8D46A3D168341A8D46A3D16834"
         "1A8D46A3D168341A8D46A3D168341A8D46A3D168341A8D46A3D100";
@@ -91,14 +93,14 @@ TEST(Cbs, ReadsPublishedPagesEachCodingAndRefusesMalformedOnes) {
         std::string hex, read;
         bool umts = false;
     } rows[] = {
-        {"C000003240" "11" + kAndroidPadded, "3/0/0 #50 7-bit 1/1 'A GSM default alphabet message with carriage return padding'"},
-        {"C000003240" "11" + kAndroidFull, "3/0/0 #50 7-bit 1/1 'A GSM default alphabet message being exactly 93 "
-                                                 "characters long, meaning there is no padding!'"},
-        {"2AA5303940" "11" + kAndroidPadded, "0/682/5 #12345 7-bit 1/1 'A GSM default alphabet message with carriage return padding'"},
-        {"C000003204" "11" + kAndroidPadded, "3/0/0 #50 7-bit es 1/1 'A GSM default alphabet message with carriage return padding'"},
-        {"C000003210" "11" + kAndroidSwedish, "3/0/0 #50 7-bit sv 1/1 'A GSM default alphabet message with carriage return padding'"},
-        {"C000003248" "11" + kAndroidUcs2, "3/0/0 #50 UCS-2 1/1 'A UCS2 message containing a д character'"},
-        {"C000003211" "11" + kAndroidUcs2Language, "3/0/0 #50 UCS-2 xx 1/1 'A UCS2 message containing a д character'"},
+        {"C000003240" "11" + kAndroidPadded, "3/0/0 #50 7-bit 1/1 " + kPadded},
+        {"C000003240" "11" + kAndroidFull,
+         "3/0/0 #50 7-bit 1/1 'A GSM default alphabet message being exactly 93 characters long, meaning there is no padding!'"},
+        {"2AA5303940" "11" + kAndroidPadded, "0/682/5 #12345 7-bit 1/1 " + kPadded},
+        {"C000003204" "11" + kAndroidPadded, "3/0/0 #50 7-bit es 1/1 " + kPadded},
+        {"C000003210" "11" + kAndroidSwedish, "3/0/0 #50 7-bit sv 1/1 " + kPadded},
+        {"C000003248" "11" + kAndroidUcs2, "3/0/0 #50 UCS-2 1/1 " + kUcs2},
+        {"C000003211" "11" + kAndroidUcs2Language, "3/0/0 #50 UCS-2 xx 1/1 " + kUcs2},
         {"001000320111" + kCity01, "0/1/0 #50 7-bit en 1/1 'City 01'"},
         {"001000320111" + kDuo, "0/1/0 #50 7-bit en 1/1 'DUO'"},
         // The forum post of a Nokia 3650's +CBM: 88 (alt.cellular.nokia, 2004-01-23, "GSM Cell Broadcast - Info on PDU
@@ -109,13 +111,14 @@ TEST(Cbs, ReadsPublishedPagesEachCodingAndRefusesMalformedOnes) {
         {"C000000140" "22" + kAndroidSecondPage, "3/0/0 #1 7-bit 2/2 'Second page'"},
         {"01" "0001C00040" "02" + kAndroidFirstPage + "0A" + kAndroidSecondPage + "0A",
          "3/0/0 #1 7-bit 1/2 'First page+' + 3/0/0 #1 7-bit 2/2 'Second page'", true},
-        {"01" "0032C00011" "01" + kAndroidUcs2Language + "50", "3/0/0 #50 UCS-2 xx 1/1 'A UCS2 message containing a д character'", true},
+        {"01" "0032C00011" "01" + kAndroidUcs2Language + "50", "3/0/0 #50 UCS-2 xx 1/1 " + kUcs2, true},
         {"01" "11123000" "01" + kShareTechnoteSegment, "0/768/0 #4370 7-bit en 1/1 'Emergency!!'", true},
         // Hand-made pages for the other groups: 0010 Russian, 0011 reserved, 1000 reserved, 1001 with a header, 1111.
         {"0000000123" "11" + Septets(kHi), "0/0/0 #1 7-bit ru 1/1 'Hi'"},
         {"0000000130" "11" + Septets(kHi), "0/0/0 #1 7-bit 1/1 'Hi'"},
         {"0000000185" "11" + Septets(kHi), "0/0/0 #1 7-bit 1/1 'Hi'"},
-        {"0000000191" "11" + Septets({0x1B, 0x47, 0x1B, 0x53, 0x61}, {0x03, 0x24, 0x01, 0x01}), "0/0/0 #1 7-bit class 1 header 4 1/1 'ĞŞa'"},
+        {"0000000191" "11" + Septets({0x1B, 0x47, 0x1B, 0x53, 0x61}, {0x03, 0x24, 0x01, 0x01}),
+         "0/0/0 #1 7-bit class 1 header 4 1/1 'ĞŞa'"},
         {"00000001F5" "11" + Content("ABCD", "00"), "0/0/0 #1 8-bit class 1 1/1 ABCD0000..82"},
         {"0000000190" "11" + Content("51704F", "00"), "0/0/0 #1 7-bit class 0 header 82 1/1 ''"},  // no text after it
         {"00000001F0" "11" + Septets(kHi), "0/0/0 #1 7-bit 1/1 'Hi'"},
@@ -125,7 +128,8 @@ TEST(Cbs, ReadsPublishedPagesEachCodingAndRefusesMalformedOnes) {
         {"0000000101" "11" + Septets(kHi) + "00", "@88 a page is 88 octets, this one 89: the data goes on past it"},
         {"0000000195" "11" + Content("5200"), "@6 header of 83 octets is longer than the content (82 octets)"},
         {"0000000195" "11" + Content("0300050000"), "@7 header element 00 runs past the end of the header"},
-        {"01" "0032C00010" "01" + Content("E8") + "01", "@7 the language the coding announces is missing: the content is too short", true},
+        {"01" "0032C00010" "01" + Content("E8") + "01", "@7 the language the coding announces is missing: the content is too short",
+         true},
         {"02" "0032C00040" "01" + kAndroidPadded + "34", "@0 message type 2 is not a CBS message (1)", true},
         {"01" "0032C00040" "10", "@6 16 pages: a message has 1 to 15", true},
         {"01" "0032C00040" "02" + kAndroidPadded + "34", "@90 page 2 of 2 is missing: the data ends here", true},
@@ -180,9 +184,8 @@ TEST(Cbs, NamesMessageIdentifiers) {
         std::string meaning;
     } rows[] = {
         {0x1100, "ETWS earthquake warning"}, {0x1103, "ETWS test"}, {0x1108, "public warning, reserved for future use"},
-        {0x1112, "CMAS presidential alert (EU-Alert level 1)"},
+        {0x1112, "CMAS presidential alert (EU-Alert level 1)"}, {0x111B, "CMAS AMBER alert, a child abduction (EU-Amber)"},
         {0x111F, "CMAS presidential alert (EU-Alert level 1), additional language"},
-        {0x111B, "CMAS AMBER alert, a child abduction (EU-Amber)"},
         {0x112B, "CMAS, operator defined use, additional language"}, {0x112C, "CMAS public safety alert (EU-Info)"},
         {0x112F, "CMAS state or local test, additional language"}, {999, "allocated by the GSMA"},
         {1000, "reserved for future use"}, {0xA000, "allocated by the operator, valid in the home network only"},
