@@ -1,12 +1,15 @@
-// The first byte's low bit chooses. The parser, on octets (as any kind, or framed by a modem's length) and on hex text
-// or modem lines, never reads past the data, what it accepts is whole (valid UTF-8 text, a part within its count), and
+// The first byte's low bit chooses (with bit 7 and without bit 2: a Cell Broadcast page, read as the parser's PDUs
+// are). The parser, on octets (as any kind, or framed by a modem's length) and on hex text or modem lines, never reads
+// past the data, what it accepts is whole (valid UTF-8 text, a part within its count), and
 // the fields it records tile the PDU.
 // The builder's round trip, also with national language tables: every PDU parses back to its options, its parts are
 // numbered in order, the joined text or data is what was given; text not UTF-8 is refused.
 #include "fuzz/fuzz_check.h"
+#include "sms/cbs.h"
 #include "sms/modem.h"
 #include "sms/national_tables.h"
 #include "sms/pdu.h"
+#include "sms/trace_test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in{data, size};
@@ -16,6 +19,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::u32string chars;
     size_t bad;
     sms::Bytes octets;
+    if ((flags & 0x85) == 0x81) {  // a Cell Broadcast page, or the UMTS form when bit 1 is set
+        sms::Bytes pdu(data + in.pos, data + size);
+        sms::Trace trace;
+        std::vector<sms::CbsMessage> pages(1);
+        bool read = flags & 2 ? sms::ParseCbsUmts(pdu, &pages, &e, &trace) : sms::ParseCbsPage(pdu, &pages[0], &e, &trace);
+        FUZZ_CHECK(Tiling(trace, pdu.size(), read, e.offset) == "tiles");
+        FUZZ_CHECK(read || (e.offset <= pdu.size() && !e.what.empty()));
+        std::vector<const sms::CbsMessage*> all;
+        std::string texts;
+        for (const sms::CbsMessage& p : pages) {
+            FUZZ_CHECK(!read || (sms::DecodeUtf8(p.text, &chars, &bad) && sms::DecodeUtf8(p.language, &chars, &bad) &&
+                                 p.page >= 1 && p.page <= p.pages && p.pages <= 15 && CbsKey(p) == CbsKey(pages[0])));
+            all.push_back(&p);
+            texts += p.text;
+        }
+        FUZZ_CHECK(!read || sms::JoinCbsPages(all).text == texts);  // the UMTS pages come in page order
+        return 0;
+    }
     if (flags & 1) {
         std::optional<sms::MessageType> kind;
         if (flags & 4) kind = sms::kKinds[(flags >> 3) % sms::kKindCount].type;
@@ -26,12 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                : sms::ParsePdu(pdu, flags & 2, &m, &e, kind, &trace);
         // The fields of whole octets tile the PDU in order: to its end when read, at least to the fault when not;
         // a field inside an octet lies in one already covered.
-        size_t end = 0;
-        for (const sms::Span& span : trace.spans) {
-            FUZZ_CHECK(span.InsideOctet() ? span.offset < end : span.offset == end);
-            end += span.InsideOctet() ? 0 : span.length;
-        }
-        FUZZ_CHECK(read ? end == pdu.size() : end >= e.offset && end <= pdu.size());
+        FUZZ_CHECK(Tiling(trace, pdu.size(), read, e.offset) == "tiles");
         if (read)
             FUZZ_CHECK(sms::DecodeUtf8(m.text, &chars, &bad) && sms::DecodeUtf8(m.address.text, &chars, &bad) &&
                        (m.concatRef < 0 || (m.part >= 1 && m.part <= m.parts)) && (!kind || m.type == *kind));

@@ -120,14 +120,6 @@ bool ReadHeader(Cursor& c, Message* m, size_t octets, size_t* header) {
     return true;
 }
 
-// Where septet `k` after `fill` bits of the octets at `start` lies.
-std::vector<size_t> SeptetOctets(size_t start, int fill, size_t k) {
-    size_t bit = fill + 7 * k;
-    std::vector<size_t> at{start + bit / 8};
-    if (bit % 8 > 1) at.push_back(start + bit / 8 + 1);
-    return at;
-}
-
 std::string TableNote(const ShiftTables& t, bool single) {
     int id = single ? t.single : t.locking;
     if (id < 0) return single ? "extension table" : "";
@@ -137,22 +129,8 @@ std::string TableNote(const ShiftTables& t, bool single) {
 }
 
 void TraceSeptets(Cursor& c, const Message& m, size_t start, int fill, size_t octets) {
-    Trace* t = c.Tracing();
     const Bytes& s = m.septets;
-    for (size_t k = 0; k < s.size(); ++k) {
-        CharacterSpan ch{CharacterSpan::Septet, k, SeptetOctets(start, fill, k), s[k], "", ""};
-        if (s[k] == kEscape && k + 1 < s.size()) {
-            ch.note = "escape to the " + TableNote(m.shift, true);
-            t->characters.push_back(ch);
-            ++k;
-            ch = CharacterSpan{CharacterSpan::Septet, k, SeptetOctets(start, fill, k), s[k],
-                               SeptetsToUtf8(Bytes{kEscape, s[k]}, m.shift), TableNote(m.shift, true)};
-        } else {
-            ch.text = SeptetsToUtf8(Bytes{s[k]}, m.shift);
-            ch.note = TableNote(m.shift, false);
-        }
-        t->characters.push_back(ch);
-    }
+    TraceSeptetCharacters(c.Tracing(), s, m.shift, start, fill);
     size_t used = fill + 7 * s.size(), unused = octets * 8 - used;
     if (unused == 0 || octets == 0) return;
     size_t last = start + octets - 1;
@@ -165,9 +143,47 @@ void TraceSeptets(Cursor& c, const Message& m, size_t start, int fill, size_t oc
     c.Bits(last, 7, static_cast<int>(8 - unused), "TP-UD unused bits", meaning);
 }
 
-void TraceUnits(Cursor& c, const Message& m, size_t start) {
-    Trace* t = c.Tracing();
-    const std::vector<uint16_t>& u = m.units;
+}  // namespace
+
+const ElementKind* FindElement(int id) {
+    for (const ElementKind& k : kElements)
+        if (k.id == id) return &k;
+    return nullptr;
+}
+
+std::string ElementName(int id) {
+    const ElementKind* k = FindElement(id);
+    return k ? k->name : "unknown element";
+}
+
+int FillBits(size_t headerOctets) { return static_cast<int>((7 - headerOctets * 8 % 7) % 7); }
+
+// Where septet `k` after `fill` bits of the octets at `start` lies.
+std::vector<size_t> SeptetOctets(size_t start, int fill, size_t k) {
+    size_t bit = fill + 7 * k;
+    std::vector<size_t> at{start + bit / 8};
+    if (bit % 8 > 1) at.push_back(start + bit / 8 + 1);
+    return at;
+}
+
+void TraceSeptetCharacters(Trace* t, const Bytes& s, ShiftTables shift, size_t start, int fill) {
+    for (size_t k = 0; k < s.size(); ++k) {
+        CharacterSpan ch{CharacterSpan::Septet, k, SeptetOctets(start, fill, k), s[k], "", ""};
+        if (s[k] == kEscape && k + 1 < s.size()) {
+            ch.note = "escape to the " + TableNote(shift, true);
+            t->characters.push_back(ch);
+            ++k;
+            ch = CharacterSpan{CharacterSpan::Septet, k, SeptetOctets(start, fill, k), s[k],
+                               SeptetsToUtf8(Bytes{kEscape, s[k]}, shift), TableNote(shift, true)};
+        } else {
+            ch.text = SeptetsToUtf8(Bytes{s[k]}, shift);
+            ch.note = TableNote(shift, false);
+        }
+        t->characters.push_back(ch);
+    }
+}
+
+void TraceUtf16Units(Trace* t, const std::vector<uint16_t>& u, size_t start) {
     for (size_t i = 0; i < u.size(); ++i) {
         bool high = u[i] >= 0xD800 && u[i] <= 0xDBFF, low = u[i] >= 0xDC00 && u[i] <= 0xDFFF;
         bool paired = high && i + 1 < u.size() && u[i + 1] >= 0xDC00 && u[i + 1] <= 0xDFFF;
@@ -185,21 +201,6 @@ void TraceUnits(Cursor& c, const Message& m, size_t start) {
         t->characters.push_back(ch);
     }
 }
-
-}  // namespace
-
-const ElementKind* FindElement(int id) {
-    for (const ElementKind& k : kElements)
-        if (k.id == id) return &k;
-    return nullptr;
-}
-
-std::string ElementName(int id) {
-    const ElementKind* k = FindElement(id);
-    return k ? k->name : "unknown element";
-}
-
-int FillBits(size_t headerOctets) { return static_cast<int>((7 - headerOctets * 8 % 7) % 7); }
 
 bool ReadUserData(Cursor& c, Message* m) {
     size_t lengthAt = c.Offset();
@@ -226,7 +227,11 @@ bool ReadUserData(Cursor& c, Message* m) {
         m->text = SeptetsToUtf8(m->septets, m->shift);
         c.Take(rest, "TP-UD", "");
         if (c.Tracing()) c.Means(Format("%ld septets of 7-bit text", static_cast<long>(m->septets.size())));
-        if (fill && header && c.Tracing()) c.Bits(start, fill - 1, 0, "fill bits", Format(fill > 1 ? "%ld bits that start the text on a septet boundary" : "%ld bit that starts the text on a septet boundary", fill));
+        if (fill && header && c.Tracing())
+            c.Bits(start, fill - 1, 0, "fill bits",
+                   Format(fill > 1 ? "%ld bits that start the text on a septet boundary"
+                                   : "%ld bit that starts the text on a septet boundary",
+                          fill));
         if (c.Tracing()) TraceSeptets(c, *m, start, header ? fill : 0, rest);
     } else if (m->coding == Coding::Ucs2) {
         c.Take(rest, "TP-UD", "");
@@ -235,7 +240,7 @@ bool ReadUserData(Cursor& c, Message* m) {
         for (size_t i = header; i < octets; i += 2) m->units.push_back(static_cast<uint16_t>(ud[i] << 8 | ud[i + 1]));
         m->text = Utf16ToUtf8(m->units);
         if (c.Tracing()) c.Means(Format("%ld UTF-16 units of UCS-2 text", static_cast<long>(m->units.size())));
-        if (c.Tracing()) TraceUnits(c, *m, start);
+        if (c.Tracing()) TraceUtf16Units(c.Tracing(), m->units, start);
     } else {
         m->data.assign(ud + header, ud + octets);
         c.Take(rest, "TP-UD", "");

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "sms/cursor.h"
 #include "sms/language.h"
@@ -53,6 +54,16 @@ bool ReadUserData(Cursor& c, Message* m);
 Bytes PartHeader(const SubmitOptions& o, ShiftTables tables, bool multi, uint8_t ref, size_t parts, size_t part);
 // What a part carries after `header`, in the units of its coding.
 size_t PartRoom(Coding coding, const Bytes& header);
+
+// Where septet `k` of text packed after `fill` bits (0 to 6) of the octets at
+// `start` lies: the one or two octets of the PDU that hold it.
+std::vector<size_t> SeptetOctets(size_t start, int fill, size_t k);
+// Records each septet of `septets` (packed so) as a character read with
+// `shift`, an escape and its partner apart; and each UTF-16 unit of text at
+// `start` with its surrogates named. Short messages and Cell Broadcast pages
+// both record their characters so.
+void TraceSeptetCharacters(Trace* t, const Bytes& septets, ShiftTables shift, size_t start, int fill);
+void TraceUtf16Units(Trace* t, const std::vector<uint16_t>& units, size_t start);
 
 // The fill bits after a header of `headerOctets` octets (its length octet
 // included) that start 7-bit text on a septet boundary.
