@@ -6,6 +6,7 @@
 #include <map>
 #include <tuple>
 
+#include "cli/cbs_render.h"
 #include "cli/line_reader.h"
 #include "cli/render.h"
 #include "cli/sms_commands.h"
@@ -18,12 +19,13 @@ using sms::MessageType;
 namespace {
 
 const char kSimRecord[] = "sim-record";  // --kind of the records of EF_SMS
+const char kCellBroadcast[] = "cbs";     // --kind of Cell Broadcast pages
 
 // What --kind takes: the kinds of TPDU, then the other things a PDU comes in.
 std::string KindChoices() {
     std::string kinds = sms::KindNames();
     size_t last = kinds.rfind(" or ");
-    return kinds.replace(last, 4, ", ") + " or " + kSimRecord;
+    return kinds.replace(last, 4, ", ") + ", " + kSimRecord + " or " + kCellBroadcast;
 }
 
 // The parts of one long message, joined in part order.
@@ -59,22 +61,20 @@ struct Read {
     sms::Bytes pdu;
     sms::Trace trace;
     std::vector<Field> holder;
+    std::optional<sms::CbsMessage> cbs;  // a Cell Broadcast message instead of an SMS one
 };
 
 struct ParseOutput {
     bool json = false, explain = false;
 };
 
-// One message (or the parts of one joined message) as the output form prints it.
-std::string Printed(const Message& m, const Joined* joined, const std::vector<const Read*>& reads,
+// One message (or the parts of one joined message) as the output form prints it: `own` are its fields.
+std::string Printed(std::vector<Field> own, const Joined* joined, const std::vector<const Read*>& reads,
                     const ParseOutput& o) {
     std::vector<Field> fields = reads[0]->holder;
-    if (reads[0]->hasMessage) {
-        std::vector<Field> own = MessageFields(m, joined);
-        fields.insert(fields.end(), own.begin(), own.end());
-    }
+    fields.insert(fields.end(), own.begin(), own.end());
     if (!o.explain) return o.json ? RenderJson(fields) : RenderPlain(fields);
-    if (!joined) {
+    if (!joined || reads.size() == 1) {
         const Read& r = *reads[0];
         return o.json ? RenderJson(fields, ExplainJson(r.trace, r.pdu)) : RenderPlain(fields) + ExplainPlain(r.trace, r.pdu);
     }
@@ -89,6 +89,12 @@ std::string Printed(const Message& m, const Joined* joined, const std::vector<co
     return o.json ? RenderJson(fields, {"\"parts_explained\": [" + parts + "]"}) : plain;
 }
 
+// The fields of one read alone.
+std::vector<Field> OwnFields(const Read& r) {
+    if (r.cbs) return CbsFields(*r.cbs, nullptr);
+    return r.hasMessage ? MessageFields(r.message, nullptr) : std::vector<Field>();
+}
+
 // The octet view of a PDU the parser refused: the fields up to the fault, then the fault.
 std::string PrintedFault(const Read& r, const sms::ParseError& e, const ParseOutput& o) {
     if (o.json) {
@@ -101,6 +107,24 @@ std::string PrintedFault(const Read& r, const sms::ParseError& e, const ParseOut
     return ExplainPlain(r.trace, r.pdu) + at + "fault: " + e.what + "\n";
 }
 
+// A Cell Broadcast PDU: a GSM page of 88 octets, or the UMTS form, whose pages come in one PDU and are read as one
+// message.
+bool ReadBroadcast(Read* r, sms::ParseError* e, sms::Trace* trace) {
+    const int kUmtsMessageType = 1;  // 9.4.2.2.1: anything else is a GSM page, of the wrong length when it is not 88
+    if (r->pdu.size() == sms::kCbsPageOctets || r->pdu[0] != kUmtsMessageType) {
+        r->cbs.emplace();
+        return sms::ParseCbsPage(r->pdu, &*r->cbs, e, trace);
+    }
+    std::vector<sms::CbsMessage> pages;
+    if (!sms::ParseCbsUmts(r->pdu, &pages, e, trace)) return false;
+    std::vector<const sms::CbsMessage*> all;
+    for (const sms::CbsMessage& p : pages) all.push_back(&p);
+    r->cbs = sms::JoinCbsPages(all);
+    r->cbs->page = 1;
+    r->cbs->pages = 1;  // whole: never waits for other pages
+    return true;
+}
+
 // Where messages go: printed at once, or with --join held until the last part of their message is in.
 class Printer {
 public:
@@ -108,14 +132,18 @@ public:
 
     void Take(Read&& r) {
         const Message& m = r.message;
-        if (!join_ || m.concatRef < 0 || !r.hasMessage) return Print(Printed(m, nullptr, {&r}, output_));
-        // Same type, address and reference, and the same count of parts: one message.
-        Key key(static_cast<int>(m.type), m.address.text, m.concatRef, m.parts);
+        bool single = r.cbs ? r.cbs->pages <= 1 : m.concatRef < 0 || !r.hasMessage;
+        if (!join_ || single) return Print(Printed(OwnFields(r), nullptr, {&r}, output_));
+        // Same type, address and reference, and the same count of parts: one message; Cell Broadcast pages: the
+        // same serial number and identifier, and the same count of pages.
+        Key key = r.cbs ? Key(kCbsGroup, "", static_cast<int>(sms::CbsKey(*r.cbs)), r.cbs->pages)
+                        : Key(static_cast<int>(m.type), m.address.text, m.concatRef, m.parts);
+        int part = r.cbs ? r.cbs->page : m.part, parts = std::get<3>(key);
         auto found = pending_.find(key);
         if (found == pending_.end()) found = pending_.emplace(key, Group{next_++, {}}).first;
         Group& g = found->second;
-        g.parts.emplace(m.part, std::move(r));  // a repeated part counts once
-        if (static_cast<int>(g.parts.size()) < m.parts) return;
+        g.parts.emplace(part, std::move(r));  // a repeated part counts once
+        if (static_cast<int>(g.parts.size()) < parts) return;
         PrintJoined(g);
         pending_.erase(found);
     }
@@ -138,17 +166,22 @@ private:
         size_t arrival;
         std::map<int, Read> parts;
     };
+    static const int kCbsGroup = -1;  // the type of a group of Cell Broadcast pages
     void PrintJoined(const Group& g) {
         std::vector<const Message*> parts;
+        std::vector<const sms::CbsMessage*> pages;
         std::vector<const Read*> reads;
         Joined joined;
-        joined.parts = g.parts.begin()->second.message.parts;
+        const Read& first = g.parts.begin()->second;
+        joined.parts = first.cbs ? first.cbs->pages : first.message.parts;
         for (const auto& p : g.parts) {
             parts.push_back(&p.second.message);
+            if (p.second.cbs) pages.push_back(&*p.second.cbs);
             reads.push_back(&p.second);
             joined.present.push_back(p.first);
         }
-        Print(Printed(Join(parts), &joined, reads, output_));
+        std::vector<Field> own = first.cbs ? CbsFields(sms::JoinCbsPages(pages), &joined) : MessageFields(Join(parts), &joined);
+        Print(Printed(own, &joined, reads, output_));
     }
 
     FILE* out_;
@@ -161,7 +194,7 @@ private:
 }  // namespace
 
 int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE* err) {
-    bool withSmsc = true, join = false, records = false;
+    bool withSmsc = true, join = false, records = false, broadcast = false;
     ParseOutput output;
     std::optional<MessageType> kind;
     std::vector<std::string> hexes;
@@ -177,9 +210,10 @@ int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE
         else if (TakeValue(args, &i, "--kind", &name, &missing)) {
             if (missing) return UsageError("option '" + a + "' needs a value", err);
             records = name == kSimRecord;
-            if (!records && !sms::KindFromName(name, &k))
+            broadcast = name == kCellBroadcast;
+            if (!records && !broadcast && !sms::KindFromName(name, &k))
                 return UsageError("--kind '" + name + "': give " + KindChoices(), err);
-            if (!records) kind = k;
+            if (!records && !broadcast) kind = k;
         } else if (a.size() > 1 && a[0] == '-') return UsageError("unknown option '" + a + "'", err);
         else hexes.push_back(a);
     }
@@ -207,7 +241,9 @@ int ParseCommand(const std::vector<std::string>& args, FILE* in, FILE* out, FILE
             return;
         }
         sms::Trace* trace = output.explain ? &r.trace : nullptr;
-        if (records || (!kind && !framed && sms::LooksLikeSimRecord(r.pdu))) {
+        if (broadcast || (framed && lengthFrom == "+CBM")) {
+            read = ReadBroadcast(&r, &e, trace);
+        } else if (records || (!kind && !framed && sms::LooksLikeSimRecord(r.pdu))) {
             sms::SimRecord record;
             read = sms::ParseSimRecord(r.pdu, &record, &e, trace);
             r.message = record.message;

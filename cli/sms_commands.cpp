@@ -107,7 +107,9 @@ std::string SmsHelp() {
                                                           ": --no-smsc --kind submit-report 010062217071559240; "
                                                           "sim-record: records of a SIM's EF_SMS (176 octets: the "
                                                           "status, the PDU, padding FF), which lines of 352 hex digits "
-                                                          "with a status octet are read as without asking");
+                                                          "with a status octet are read as without asking; cbs: Cell "
+                                                          "Broadcast pages of 88 octets, or the UMTS form, as a '+CBM:' "
+                                                          "line announces them");
     std::string help(sizeof kSmsHelpText + kind.size(), '\0');
     help.resize(snprintf(&help[0], help.size(), kSmsHelpText, kind.c_str()));
     return help;

@@ -57,7 +57,7 @@ TEST(SmsCommands, TakeOptionsAndModemLines) {
         {{"parse", "--no-smsc", "C5000491947141040A0605040B8423F00A0B0C"}, "",
          "0|type: SMS-SUBMIT\nto: +4917\nreference: 0\nreply path: true\nreject duplicates: true\n"
          "protocol identifier: 65\ncoding: 8-bit\ndestination port: 2948\nsource port: 9200\ndata: 0A0B0C\n|"},
-        {{"parse", "--kind", "report"}, "", "2||smspdu: --kind 'report': give deliver, submit, status-report, deliver-report, submit-report, command or sim-record\nTry 'smspdu --help'.\n"},
+        {{"parse", "--kind", "report"}, "", "2||smspdu: --kind 'report': give deliver, submit, status-report, deliver-report, submit-report, command, sim-record or cbs\nTry 'smspdu --help'.\n"},
         {{"parse", "+CMGS: 17,\"010062217071559240\""}, "",
          "0|type: SMS-SUBMIT-REPORT\nreference: 17\nform: RP-ACK\ntimestamp: 2026-12-07T17:55:29+01:00\n|"},
         {{"parse", "--no-smsc", "--kind", "submit-report", "01C50062217071559240"}, "",
@@ -81,11 +81,20 @@ TEST(SmsCommands, TakeOptionsAndModemLines) {
 // header names (part 1 Turkish, part 2 Spanish: escape 47 is Ğ, then G from the default table), missing parts as a
 // JSON list, a reserved language identifier named as such, the lowest failure cause (80) as the RP-ERROR form, a
 // report's user data and protocol identifier where its indicator's bits put them, an absolute validity west of UTC,
-// a port above 255 in the 16-bit port element, and what count says of a text that UCS-2 is forced on.
+// a port above 255 in the 16-bit port element, Cell Broadcast pages alone, announced by +CBM: and joined, and what
+// count says of a text that UCS-2 is forced on.
 TEST(SmsCommands, ReadEdgeFields) {
     const std::string part1 = "41000491947100000D0800032A0201240101607304",
                       part2 = "41000491947100000D0800032A0202240102607304",
                       report = "060C038121F30111111111111101111111111111000";
+    // Android's GsmSmsCbTest (frameworks/base, telephony tests): a 7-bit page padded with carriage returns, here as
+    // pages 1 and 2 of 2 of message 50.
+    const std::string content = "41D071DA0491CBE6709D4D0785D97074585CA683DAE5F93C7C2E83EE693A1A340ECBE5E9F0B90C9297E975B91B"
+                                "040F93C969F7B9D168341A8D46A3D168341A8D46A3D168341A8D46A3D168341A8D46A3D100",
+                      page1 = "C000003240" "12" + content, page2 = "C000003240" "22" + content,
+                      padded = "A GSM default alphabet message with carriage return padding",
+                      broadcast = "type: CBS\nserial number: 49152\ngeographical scope: cell wide\nmessage code: 0\n"
+                                  "update number: 0\nmessage identifier: 50, allocated by the GSMA\ncoding: 7-bit\n";
     const std::string submitted = "0|type: SMS-SUBMIT\nto: +4917\nreference: 0\ncoding: 7-bit\nconcatenation reference: 42\n";
     struct Row {
         std::vector<std::string> args;
@@ -115,6 +124,10 @@ TEST(SmsCommands, ReadEdgeFields) {
         {{"parse", "--no-smsc", "19000181F100006221428100000A02E834"},
          "0|type: SMS-SUBMIT\nto: 1\nreference: 0\nvalidity: until 2026-12-24T18:00:00-05:00\ncoding: 7-bit\ntext: hi\n|"},
         {{"submit", "--no-smsc", "--to", "1", "--port", "80:9200", "--data", "0A"}, "0|41000181F1000408060504005023F00A 16\n|"},
+        {{"parse", "--kind", "cbs", page1}, "0|" + broadcast + "page: 1\npages: 2\ntext: " + padded + "\n|"},
+        {{"parse", "--join", "+CBM: 88", page1, "+CBM: 88", page2},
+         "0|" + broadcast + "pages: 2\npages present: 1, 2\ntext: " + padded + padded + "\n|"},
+        {{"parse", "--kind", "cbs", page1.substr(0, 20)}, "1||smspdu: argument 1: octet 6: a page is 88 octets, this one 10: the content is cut short\n"},
         {{"count", "Ğül €"}, "0|coding: UCS-2\nunits: 5\nparts: 1\nroom left: 65\nUCS-2 forced by: 'Ğ' (character 1)\n"
                              "with --lang auto: coding 7-bit, language Turkish (locking shift), septets 5, parts 1, "
                              "room left 150\n|"},

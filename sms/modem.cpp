@@ -57,7 +57,8 @@ ModemLine ReadModemLine(const std::string& raw) {
             line.reference = atoi(reference.c_str());
             line.hex = ack;
         }
-    } else if (line.command == "+CMGL" || line.command == "+CMGR" || line.command == "+CMT" || line.command == "+CDS") {
+    } else if (line.command == "+CMGL" || line.command == "+CMGR" || line.command == "+CMT" || line.command == "+CDS" ||
+               line.command == "+CBM") {
         return LengthLine(line.command, rest.substr(last == std::string::npos ? 0 : last + 1));  // 3.4.1 and 3.4.3
     }
     return line;

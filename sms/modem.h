@@ -19,7 +19,8 @@ struct ModemLine {
 };
 
 // One line of modem output, white space around it ignored: a +CMGL:, +CMGR:,
-// +CMT: or +CDS: line that ends in a length; a +CMGS: line that carries an
+// +CMT: or +CDS: line that ends in a length (or +CBM:, whose length counts
+// the octets of a Cell Broadcast page); a +CMGS: line that carries an
 // acknowledgement PDU; other output (OK, the echoed AT command, other +
 // lines, a +CMGS: line with the reference alone); or anything else, a PDU.
 ModemLine ReadModemLine(const std::string& line);
