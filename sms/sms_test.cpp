@@ -93,6 +93,8 @@ TEST(Sms, ReadsWorkedExamplesAndRefusesBadInput) {
         {"deliver-report: 00", "@1 parameter indicator is missing: the data ends here"},
         {"command: 02050001070A91947110325400", " +4917012345 command 1 #7  ''"},
         {"command: 02050001070A91947110325403AABB", "@12 command data length 3 points past the data (2 octets are left)"},
+        {"command: 02050001070A91947110325403AABBCC", " +4917012345 command 1 #7 AABBCC ''"},
+        {"0041000181F100000603070199" "0802", " 1 'A'"},  // an element of its own (07) before 7-bit text
         {"deliver: 010062217071559240", "@0 first octet 01 is SMS-SUBMIT or SMS-SUBMIT-REPORT, not SMS-DELIVER"}};
     for (const Row& r : rows) {
         Message m;
