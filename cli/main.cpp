@@ -24,6 +24,7 @@
 #endif
 
 #include "cli/cp1252.h"
+#include "cli/modem_commands.h"
 #include "cli/sms_commands.h"
 #include "codec/codec.h"
 #include "runtime/runtime.h"
@@ -33,6 +34,7 @@ namespace {
 const char kUsage[] =
     "usage: smspdu encode [--raw] [TEXT]\n"
     "       smspdu decode [--raw] [HEX]\n"
+    "%s"
     "%s"
     "\n"
     "encode  prints the PDU hex (GSM 7-bit default alphabet, packed) of TEXT\n"
@@ -45,6 +47,8 @@ const char kUsage[] =
     "  --help     show this help\n"
     "  --version  print the version and exit\n"
     "  --         end of options (for a TEXT that starts with '-')\n"
+    "\n"
+    "%s"
     "\n"
     "%s";
 
@@ -92,13 +96,14 @@ int main(int argc, char** argv) {
         }
     }
     if (args.empty()) return UsageError("missing command (encode or decode)");
-    if (args[0] == "submit" || args[0] == "parse") {
+    if (args[0] == "submit" || args[0] == "parse" || IsModemCommand(args[0])) {
         std::vector<std::string> rest(args.begin() + 1, args.end());
         for (const std::string& arg : rest)
             if (arg == "--help" || arg == "-h") {
-                printf(kUsage, kSmsUsageLines, kSmsHelp);
+                printf(kUsage, kSmsUsageLines, kModemUsageLines, kSmsHelp, kModemHelp);
                 return 0;
             }
+        if (IsModemCommand(args[0])) return ModemCommand(args[0], rest, stdin, stdout, stderr);
         return (args[0] == "submit" ? SubmitCommand : ParseCommand)(rest, stdin, stdout, stderr);
     }
 
@@ -107,7 +112,7 @@ int main(int argc, char** argv) {
     std::string input;
     for (const std::string& arg : args) {
         if (!endOfOptions && (arg == "--help" || arg == "-h")) {
-            printf(kUsage, kSmsUsageLines, kSmsHelp);
+            printf(kUsage, kSmsUsageLines, kModemUsageLines, kSmsHelp, kModemHelp);
             return 0;
         }
         if (!endOfOptions && arg == "--") {
