@@ -540,6 +540,10 @@ bool IsModemCommand(const std::string& name) {
 int ModemCommand(const std::string& name, const std::vector<std::string>& args, FILE* in, FILE* out, FILE* err) {
     // Ctrl-C stops between parts and between messages, never inside a command the modem is carrying out.
     std::signal(SIGINT, OnInterrupt);
+#ifdef SIGPIPE
+    // A closed pipe on standard output is a failed write, reported, and nothing after it is deleted.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     Link link;
     link.err = err;
     for (const Command& c : kCommands)

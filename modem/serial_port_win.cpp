@@ -6,6 +6,7 @@
 namespace modem {
 namespace {
 
+const ULONGLONG kPollMs = 5;  // how often a waiting read looks again
 const int kBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600, 3000000, 4000000};
 
 // "COM3" and "com12" to "\\.\COM3" and "\\.\COM12": COM10 and up open only by
@@ -32,16 +33,18 @@ public:
     ~WindowsPort() override { CloseHandle(h_); }
 
     int Read(char* buffer, size_t size, int waitMs) override {
-        // MAXDWORD with a total constant: return as soon as a byte is there, or after waitMs with none.
-        COMMTIMEOUTS t = {};
-        t.ReadIntervalTimeout = MAXDWORD;
-        t.ReadTotalTimeoutMultiplier = MAXDWORD;
-        t.ReadTotalTimeoutConstant = waitMs > 0 ? static_cast<DWORD>(waitMs) : 1;
-        t.WriteTotalTimeoutConstant = 10000;
-        if (!SetCommTimeouts(h_, &t)) return Fail();
-        DWORD got = 0;
-        if (!ReadFile(h_, buffer, static_cast<DWORD>(size), &got, nullptr)) return Fail();
-        return static_cast<int>(got);
+        // Reads return at once with what is there (the timeouts set at open); between them a short sleep. The
+        // comm API's "return at the first byte" setting (MAXDWORD interval and multiplier) is not honoured by
+        // Wine, which waits out the whole limit.
+        ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(waitMs > 0 ? waitMs : 0);
+        for (;;) {
+            DWORD got = 0;
+            if (!ReadFile(h_, buffer, static_cast<DWORD>(size), &got, nullptr)) return Fail();
+            if (got > 0) return static_cast<int>(got);
+            ULONGLONG now = GetTickCount64();
+            if (now >= until) return 0;
+            Sleep(static_cast<DWORD>(until - now < kPollMs ? until - now : kPollMs));
+        }
     }
 
     bool Write(const char* data, size_t size) override {
@@ -114,6 +117,15 @@ std::unique_ptr<ByteStream> OpenSerialPort(const PortOptions& options, std::stri
     if (!SetCommState(h, &dcb)) {
         *why = device + ": cannot set " + std::to_string(options.baud) + " baud, 8N1: " +
                SystemMessage(GetLastError());
+        CloseHandle(h);
+        return nullptr;
+    }
+    // MAXDWORD interval, no totals: a read returns at once with what has come.
+    COMMTIMEOUTS t = {};
+    t.ReadIntervalTimeout = MAXDWORD;
+    t.WriteTotalTimeoutConstant = 10000;
+    if (!SetCommTimeouts(h, &t)) {
+        *why = device + ": cannot set the port's time limits: " + SystemMessage(GetLastError());
         CloseHandle(h);
         return nullptr;
     }

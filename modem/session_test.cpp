@@ -161,14 +161,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<SendCase>& info) { return std::string(info.param.name); });
 
 TEST(Session, SetsAsideLinesTheModemSendsUnasked) {
-    ScriptedStream modem({{"AT+CSQ\r", "\r\n+CMT: ,24\r\n07911326040000F0040B911346610089F60000208062917314080CC8F71D14969741F977FD07\r\n"
+    ScriptedStream modem({{"AT+CSQ\r", "\r\n+CMT: ,30\r\n07911326040000F0040B911346610089F60000208062917314080CC8F71D14969741F977FD07\r\n"
                                        "\r\n+CSQ: 20,99\r\n\r\nRING\r\n" + OKL}});
     Session session(&modem, nullptr);
     Answer a = session.Run("AT+CSQ", kLimitMs);
     EXPECT_EQ(std::vector<std::string>{"+CSQ: 20,99"}, a.lines);
     Unsolicited u;
     ASSERT_TRUE(session.NextUnsolicited(0, &u));
-    EXPECT_EQ("+CMT: ,24", u.line);
+    EXPECT_EQ("+CMT: ,30", u.line);
     EXPECT_EQ("07911326040000F0040B911346610089F60000208062917314080CC8F71D14969741F977FD07", u.pdu);
     ASSERT_TRUE(session.NextUnsolicited(0, &u));
     EXPECT_EQ("RING", u.line);
