@@ -90,10 +90,6 @@ INSTANTIATE_TEST_SUITE_P(
                       MeaningCase{ErrorFamily::Cme, 600, "manufacturer specific"},
                       MeaningCase{ErrorFamily::Cme, 60, "reserved"}));
 
-TEST(ValueLists, ReadsRangesListsAndSpaces) {
-    std::vector<std::set<int>> got = ReadValueLists("(0-2), (0-3), (0,2), (0,1), (0,1)");
-    EXPECT_EQ((std::vector<std::set<int>>{{0, 1, 2}, {0, 1, 2, 3}, {0, 2}, {0, 1}, {0, 1}}), got);
-}
 TEST(ValueLists, QuotedNamesGiveEmptySets) {
     EXPECT_EQ((std::vector<std::set<int>>{{}, {1}}), ReadValueLists("(\"SM\",\"ME\"),(1)"));
 }
@@ -156,26 +152,10 @@ TEST(Listing, ALineWithoutItsPduIsAFault) {
     EXPECT_EQ("no PDU after its +CMGL: line", got[0].fault);
     EXPECT_EQ("", got[1].fault);
 }
-TEST(Listing, ReadsAStoredMessageWithItsIndexGiven) {
-    Answer a = Offer("+CMGR: 0,,28");
-    a.lines.push_back("07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37");
-    std::vector<StoredPdu> got = ReadListing(a, false, 7);
-    ASSERT_EQ(1u, got.size());
-    EXPECT_EQ(7, got[0].index);
-    EXPECT_EQ(kReceivedUnread, got[0].status);
-    EXPECT_EQ(28, got[0].length);
-}
-
 TEST(DeleteFlags, OfferedOrNot) {
     EXPECT_TRUE(OffersDeleteFlag(Offer("+CMGD: (1-20),(0-4)"), kDeleteRead));
     EXPECT_FALSE(OffersDeleteFlag(Offer("+CMGD: (1-20)"), kDeleteRead));
     EXPECT_FALSE(OffersDeleteFlag(Offer("+CMGD: (1-20),(0)"), kDeleteAll));
-}
-
-TEST(StatusNames, AsThePrintedListingShowsThem) {
-    EXPECT_EQ("received unread", StatusName(kReceivedUnread));
-    EXPECT_EQ("stored sent", StatusName(kStoredSent));
-    EXPECT_EQ("status 7", StatusName(7));
 }
 
 }  // namespace

@@ -135,8 +135,6 @@ TEST_P(SendTest, FollowsTheScript) {
 INSTANTIATE_TEST_SUITE_P(
     Modems, SendTest,
     ::testing::Values(
-        SendCase{"PromptWithSpace", {{"AT+CMGS=18\r", "\r\n> "}, {kPduSent, "\r\n+CMGS: 17\r\n" + OKL}},
-                 FinalResult::Ok, -1, "17"},
         // Some Wavecom and SIMCom firmware sends the prompt without its space.
         SendCase{"PromptWithoutSpace", {{"AT+CMGS=18\r", "\r\n>"}, {kPduSent, "\r\n+CMGS: 200\r\n" + OKL}},
                  FinalResult::Ok, -1, "200"},
