@@ -47,7 +47,7 @@ const char kModemHelp[] =
 namespace {
 
 const int kSendLimitMs = 60000;     // a part: the network's answer can take this long
-const int kListLimitMs = 120000;    // a listing: a full SIM at a low speed takes long to come
+const int kDeleteAllLimitMs = 60000;  // deleting a full storage at once takes a while on some SIMs
 const int kListenPollMs = 500;      // how often listen looks whether Ctrl-C was pressed
 
 volatile std::sig_atomic_t interrupted = 0;
@@ -254,12 +254,12 @@ int List(const std::vector<std::string>& args, FILE* out, Link* link) {
     if (int failed = Connect(link)) return failed;
     if (int failed = OpenStorage(link, &storage)) return failed;
     // 27.005 3.4.2: <stat> 4 is every message, 0 the received unread ones.
-    Answer listing = link->session->RunWhileBusy(unread ? "AT+CMGL=0" : "AT+CMGL=4", kListLimitMs);
+    Answer listing = link->session->RunWhileBusy(unread ? "AT+CMGL=0" : "AT+CMGL=4", link->start.timeoutMs,
+                                                 Session::FromLastLine);
     bool refused = false, ok = true;
-    // A listing cut off is printed as far as it came, whole messages only, and nothing is deleted from it.
+    // A listing cut off is printed as far as it came (a PDU line cut short fails its length), and nothing is deleted.
     bool whole = listing.Ok();
     std::vector<modem::StoredPdu> stored = modem::ReadListing(listing, true);
-    if (!whole && !stored.empty() && stored.back().fault.empty()) stored.pop_back();  // its PDU may be cut
     for (const modem::StoredPdu& s : stored)
         if (!Present(s, "+CMGL", storage, json, remove && whole, out, link, &refused)) {
             ok = false;
@@ -316,12 +316,12 @@ int Delete(const std::vector<std::string>& args, FILE* out, Link* link) {
         const char* which = flag == modem::kDeleteAll ? "every message" : "every read message";
         if (modem::OffersDeleteFlag(s.Run("AT+CMGD=?", link->start.timeoutMs), flag)) {
             // 27.005 3.5.4: with a <delflag> the index is ignored.
-            Answer a = s.RunWhileBusy("AT+CMGD=1," + std::to_string(flag), kListLimitMs);
+            Answer a = s.RunWhileBusy("AT+CMGD=1," + std::to_string(flag), kDeleteAllLimitMs);
             if (!a.Ok()) return link->Fail("deleting " + std::string(which), a.result);
             return Emit(out, std::string("deleted ") + which + " in " + storage + "\n") ? 0 : 1;
         }
         // No delete flags: the listing's indexes, one by one.
-        Answer listing = s.RunWhileBusy("AT+CMGL=4", kListLimitMs);
+        Answer listing = s.RunWhileBusy("AT+CMGL=4", link->start.timeoutMs, Session::FromLastLine);
         if (!listing.Ok()) return link->Fail("listing the messages to delete (AT+CMGL)", listing.result);
         words.clear();
         for (const modem::StoredPdu& p : modem::ReadListing(listing, true))

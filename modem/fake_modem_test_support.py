@@ -26,6 +26,7 @@ class Personality:
         self.csms_service = 0
         self.silent = False           # answers nothing at all
         self.arrivals = []            # unsolicited lines sent once new-message indications are set
+        self.cut_listing = 0          # the +CMGL answer stops this many characters before its end
         for k, v in habits.items():
             if not hasattr(self, k):
                 raise ValueError("no habit " + k)
@@ -86,8 +87,10 @@ class FakeModem:
     def _out(self, *lines):
         os.write(self.master, b"".join(b"\r\n" + l.encode() + b"\r\n" for l in lines))
 
-    def _final(self, lines, result="OK"):
-        self._out(*(list(lines) + list(self.p.noise) + [result]))
+    def _final(self, lines, result="OK", cut=0):
+        lines = list(lines) + list(self.p.noise) + [result]
+        data = b"".join(b"\r\n" + l.encode() + b"\r\n" for l in lines)
+        os.write(self.master, data[:len(data) - cut])
 
     def _cme(self, code):
         if self.cmee == 2 or self.p.verbose_errors:
@@ -204,7 +207,7 @@ class FakeModem:
                 lines += self._stored_lines(i, True)
                 if self.store[i][0] == 0:
                     self.store[i][0] = 1
-        self._final(lines)
+        self._final(lines, cut=self.p.cut_listing)
 
     def _cmgr(self, index):
         i = int(index)

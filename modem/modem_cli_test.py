@@ -109,6 +109,11 @@ CASES = [
      ["list", "--delete"], {}, 1, stored(3, "received read", HOW_TEXT) + stored(7, "received unread", HELLO_TEXT),
      "smspdu: DEV: message 5: octet 27: user data length 10 needs 9 octets, 4 are left; it was not deleted\n",
      [("deleted", [3, 7])]),
+    # The listing stops in the middle of the last PDU line: what came whole is printed, nothing deleted.
+    ("listing cut off", {"cut_listing": 40}, [(3, 1, HOW), (7, 0, HELLO)], ["list", "--delete", "--timeout", "2"], {},
+     1, stored(3, "received read", HOW_TEXT), "smspdu: DEV: message 7: no PDU after its +CMGL: line; it was not "
+     "deleted\nsmspdu: DEV: the listing (AT+CMGL) stopped: no answer to AT+CMGL=4 within 2 s; nothing was deleted\n",
+     [("deleted", [])]),
     ("read", {}, [(4, 0, HELLO)], ["read", "4"], {}, 0, stored(4, "received unread", HELLO_TEXT), "", []),
     ("read an empty index", {}, [(4, 0, HELLO)], ["read", "9"], {}, 1, "",
      "smspdu: DEV: no message at index 9 in storage SM\n", []),

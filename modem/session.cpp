@@ -106,7 +106,7 @@ void Session::Idle(int ms) {
         if (out.kind == ModemOutput::Line && FindUnsolicited(out.text)) SetAside(out.text, deadline);
 }
 
-Answer Session::Run(const std::string& command, int limitMs, bool secret) {
+Answer Session::Run(const std::string& command, int limitMs, bool secret, Limit limit) {
     Answer answer;
     std::string shown = command;
     size_t quote = command.find('"');
@@ -129,6 +129,7 @@ Answer Session::Run(const std::string& command, int limitMs, bool secret) {
             answer.result.text = "no answer to " + shown + " within " + Seconds(limitMs);
             return answer;
         }
+        if (limit == FromLastLine) deadline = port_->NowMs() + limitMs;
         if (out.kind == ModemOutput::Prompt) continue;  // not asked for: a PDU command's prompt comes to RunWithPdu
         // A modem that keeps echoing after ATE0 (or echoes before it) repeats the command first.
         if (out.text == command) continue;
@@ -143,11 +144,11 @@ Answer Session::Run(const std::string& command, int limitMs, bool secret) {
     }
 }
 
-Answer Session::RunWhileBusy(const std::string& command, int limitMs) {
-    Answer answer = Run(command, limitMs);
+Answer Session::RunWhileBusy(const std::string& command, int limitMs, Limit limit) {
+    Answer answer = Run(command, limitMs, false, limit);
     for (int tries = 1; SimBusy(answer.result) && tries < busyTries; ++tries) {
         Idle(busyPauseMs);
-        answer = Run(command, limitMs);
+        answer = Run(command, limitMs, false, limit);
     }
     return answer;
 }

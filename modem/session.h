@@ -45,12 +45,15 @@ public:
     // False with one line for a person in *why when the modem cannot be used.
     bool Start(const StartOptions& options, std::string* why);
 
+    // How a command's time limit counts: from the command, or from the last
+    // line that came (a listing as long as the storage is full keeps coming).
+    enum Limit { FromCommand, FromLastLine };
     // Sends `command` and reads its answer within `limitMs`. A `secret`
     // command's quoted value shows as **** in the trace.
-    Answer Run(const std::string& command, int limitMs, bool secret = false);
+    Answer Run(const std::string& command, int limitMs, bool secret = false, Limit limit = FromCommand);
     // Run, and again after a pause while the SIM is busy (+CME ERROR: 14,
     // 515; +CMS ERROR: 314), a few times.
-    Answer RunWhileBusy(const std::string& command, int limitMs);
+    Answer RunWhileBusy(const std::string& command, int limitMs, Limit limit = FromCommand);
     // A command that takes a PDU after the prompt (27.005 3.5.1 AT+CMGS,
     // 3.5.3 AT+CMGW): the command, the prompt within `promptLimitMs`, the PDU
     // hex and Ctrl-Z, the answer within `answerLimitMs`.
