@@ -10,6 +10,7 @@
 #include "modem/serial_port.h"
 #include "modem/session.h"
 #include "modem/storage.h"
+#include "modem/ussd.h"
 #include "sms/modem.h"
 
 using modem::Answer;
@@ -22,7 +23,8 @@ const char kModemUsageLines[] =
     "       smspdu read --device DEV [--storage MEM] [--json] INDEX\n"
     "       smspdu delete --device DEV [--storage MEM] (INDEX... | --read | --all)\n"
     "       smspdu listen --device DEV [--json] [--delete] [--count N]\n"
-    "       smspdu modem --device DEV [--smsc NUMBER]\n";
+    "       smspdu modem --device DEV [--smsc NUMBER]\n"
+    "       smspdu ussd --device DEV [--packed] [--reply TEXT]... CODE\n";
 
 const char kModemHelp[] =
     "send    sends TEXT through the modem, one line per part: part 1/2 sent, reference 17\n"
@@ -30,6 +32,7 @@ const char kModemHelp[] =
     "read    prints the stored message at INDEX; delete removes messages\n"
     "listen  prints new messages and status reports as they arrive, until Ctrl-C\n"
     "modem   prints the modem's make, SIM, signal, network, SMSC and storage\n"
+    "ussd    sends a USSD CODE (*100#) and prints the answer; --reply answers a menu\n"
     "\n"
     "  --device DEV    the modem's AT port (/dev/ttyUSB0, COM3); or SMSPDU_DEVICE\n"
     "  --baud N        the port's speed (default 115200); 8 data bits, no parity, 1 stop bit\n"
@@ -42,13 +45,16 @@ const char kModemHelp[] =
     "  --delete        (list, listen) delete each message once it has been printed\n"
     "  --read, --all   (delete) every read message, every message\n"
     "  --count N       (listen) stop after N messages\n"
-    "  --smsc NUMBER   (modem) set the service centre number\n";
+    "  --smsc NUMBER   (modem) set the service centre number\n"
+    "  --packed        (ussd) the code as packed 7-bit hex, as Huawei modems want it\n"
+    "  --reply TEXT    (ussd) the answer to a menu, in the same session; again for the next\n";
 
 namespace {
 
 const int kSendLimitMs = 60000;     // a part: the network's answer can take this long
 const int kDeleteAllLimitMs = 60000;  // deleting a full storage at once takes a while on some SIMs
 const int kListenPollMs = 500;      // how often listen looks whether Ctrl-C was pressed
+const int kUssdLimitMs = 30000;     // the network's answer to a USSD request
 
 volatile std::sig_atomic_t interrupted = 0;
 void OnInterrupt(int) { interrupted = 1; }
@@ -515,6 +521,55 @@ int Listen(const std::vector<std::string>& args, FILE* out, Link* link) {
     return 0;
 }
 
+// 27.007 7.15: AT+CUSD=1,<str>,<dcs>, the answer as +CUSD: <m>,<str>,<dcs> (before or after the OK).
+int Ussd(const std::vector<std::string>& args, FILE* out, Link* link) {
+    bool packed = false;
+    std::vector<std::string> words, replies;
+    int usage = ReadOptions(args, link, &words, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
+                                                    std::string* bad) {
+        if (a[*i] == "--packed") return packed = true;
+        std::string value;
+        if (!TakeValue(a, i, "--reply", &value, missing)) return false;
+        if (!*missing && value.empty()) *bad = "--reply: give the menu choice";
+        replies.push_back(value);
+        return true;
+    });
+    if (usage >= 0) return usage;
+    if (words.size() != 1) return UsageError("ussd takes one CODE, such as *100#", link->err);
+    std::vector<std::string> requests = {words[0]};
+    requests.insert(requests.end(), replies.begin(), replies.end());
+    std::vector<std::string> sent;
+    for (const std::string& r : requests) {
+        std::string hex = r, why;
+        if (packed && !modem::PackUssd(r, &hex, &why)) return UsageError(why, link->err);
+        if (!packed && r.find('"') != std::string::npos) return UsageError("a USSD string has no '\"'", link->err);
+        sent.push_back(hex);
+    }
+    if (int failed = Connect(link)) return failed;
+    Session& s = *link->session;
+    modem::UssdAnswer answer;
+    for (size_t k = 0; k < sent.size(); ++k) {
+        Answer a = s.Run("AT+CUSD=1,\"" + sent[k] + "\"," + std::to_string(modem::kUssdDcs), kUssdLimitMs);
+        if (!a.Ok()) return link->Fail("USSD " + requests[k] + " (AT+CUSD)", a.result);
+        std::string line = a.Field("+CUSD:");
+        modem::Unsolicited u;
+        FinalResult failed;
+        while (line.empty() && s.NextUnsolicited(kUssdLimitMs, &u, &failed))
+            if (u.line.compare(0, 6, "+CUSD:") == 0) line = u.line;
+        if (line.empty())
+            return link->Fail("no answer to USSD " + requests[k] +
+                              (failed.kind == FinalResult::PortFailed ? ": " + failed.text : " within 30 s"));
+        if (line.compare(0, 6, "+CUSD:") != 0) line = "+CUSD: " + line;
+        modem::ReadUssdAnswer(line, packed, &answer);
+        if (!answer.text.empty() && !Emit(out, answer.text + "\n")) return link->Fail("cannot write to standard output");
+        if (answer.status != 1) break;
+    }
+    // A menu left open is closed (<n> 2 cancels the session), so the next request starts afresh.
+    if (answer.status == 1) s.Run("AT+CUSD=2", link->start.timeoutMs);
+    if (answer.status >= 2) return link->Fail("USSD " + requests[0] + ": " + modem::UssdStatusName(answer.status));
+    return 0;
+}
+
 struct Command {
     const char* name;
     int (*run)(const std::vector<std::string>& args, FILE* in, FILE* out, Link* link);
@@ -527,6 +582,7 @@ const Command kCommands[] = {
     {"delete", [](const std::vector<std::string>& a, FILE*, FILE* out, Link* l) { return Delete(a, out, l); }},
     {"listen", [](const std::vector<std::string>& a, FILE*, FILE* out, Link* l) { return Listen(a, out, l); }},
     {"modem", [](const std::vector<std::string>& a, FILE*, FILE* out, Link* l) { return ModemInfo(a, out, l); }},
+    {"ussd", [](const std::vector<std::string>& a, FILE*, FILE* out, Link* l) { return Ussd(a, out, l); }},
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "modem/indications.h"
 #include "modem/line_reader.h"
 #include "modem/storage.h"
+#include "modem/ussd.h"
 #include "modem/value_list.h"
 
 namespace modem {
@@ -157,6 +158,42 @@ TEST(DeleteFlags, OfferedOrNot) {
     EXPECT_FALSE(OffersDeleteFlag(Offer("+CMGD: (1-20)"), kDeleteRead));
     EXPECT_FALSE(OffersDeleteFlag(Offer("+CMGD: (1-20),(0)"), kDeleteAll));
 }
+
+struct PackCase {
+    const char* text;
+    const char* hex;
+};
+class UssdPackTest : public ::testing::TestWithParam<PackCase> {};
+TEST_P(UssdPackTest, Packs) {
+    std::string hex, why;
+    ASSERT_TRUE(PackUssd(GetParam().text, &hex, &why));
+    EXPECT_EQ(GetParam().hex, hex);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Codes, UssdPackTest,
+    ::testing::Values(PackCase{"*100#", "AA180C3602"},            // as Huawei modems' manuals give it
+                      PackCase{"1234567", "31D98C56B3DD1A"},      // seven spare bits: CR, not '@' (23.038 6.1.2.3.1)
+                      PackCase{"1234567\r", "31D98C56B3DD1A0D"}));  // a wanted CR on the boundary: a second one
+
+struct AnswerCase {
+    const char* line;
+    bool hex;
+    int status;
+    const char* text;
+};
+class UssdAnswerTest : public ::testing::TestWithParam<AnswerCase> {};
+TEST_P(UssdAnswerTest, Reads) {
+    UssdAnswer a;
+    ASSERT_TRUE(ReadUssdAnswer(GetParam().line, GetParam().hex, &a));
+    EXPECT_EQ(GetParam().status, a.status);
+    EXPECT_EQ(GetParam().text, a.text);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Answers, UssdAnswerTest,
+    ::testing::Values(AnswerCase{"+CUSD: 0,\"Guthaben: 5,00 EUR\",15", false, 0, "Guthaben: 5,00 EUR"},
+                      AnswerCase{"+CUSD: 1,\"31D98C56B3DD1A\",15", true, 1, "1234567"},
+                      AnswerCase{"+CUSD: 0,\"0414043B0443\",72", false, 0, "Длу"},
+                      AnswerCase{"+CUSD: 4", false, 4, ""}));
 
 }  // namespace
 }  // namespace modem

@@ -10,6 +10,24 @@ import tty
 CTRL_Z, ESC = b"\x1a", b"\x1b"
 
 
+def pack7(text):  # ASCII that the GSM alphabet shares, packed as 23.038 6.1.2.3 says, CR in seven spare bits
+    septets = [ord(c) for c in text] + ([13] if len(text) % 8 == 7 else [])
+    bits = n = 0
+    out = bytearray()
+    for s in septets:
+        bits, n = bits | s << n, n + 7
+        while n >= 8:
+            out.append(bits & 0xFF)
+            bits, n = bits >> 8, n - 8
+    return (out + (bytes([bits]) if n else b"")).hex().upper()
+
+
+def unpack7(hex_text):
+    value, count = int.from_bytes(bytes.fromhex(hex_text), "little"), len(hex_text) // 2 * 8 // 7
+    text = "".join(chr(value >> (7 * i) & 0x7F) for i in range(count))
+    return text[:-1] if count % 8 == 0 and text.endswith("\r") else text
+
+
 class Personality:
     def __init__(self, **habits):
         self.echo_after_ate0 = False  # keeps echoing after ATE0
@@ -27,6 +45,7 @@ class Personality:
         self.silent = False           # answers nothing at all
         self.arrivals = []            # unsolicited lines sent once new-message indications are set
         self.cut_listing = 0          # the +CMGL answer stops this many characters before its end
+        self.ussd_packed = False      # USSD strings as packed 7-bit hex both ways (Huawei)
         for k, v in habits.items():
             if not hasattr(self, k):
                 raise ValueError("no habit " + k)
@@ -252,6 +271,17 @@ class FakeModem:
         self.smsc = number
         self._final([])
 
+    USSD = {"*100#": (1, "1 Balance, 2 Offers"), "1": (0, "Balance: 5.00 EUR")}
+
+    def _cusd(self, text):
+        if self.p.ussd_packed:
+            text = unpack7(text)
+        status, answer = self.USSD.get(text, (4, ""))
+        self._final([])
+        if not answer:
+            return self._out("+CUSD: %d" % status)
+        self._out('+CUSD: %d,"%s",15' % (status, pack7(answer) if self.p.ussd_packed else answer))
+
     COMMANDS = [
         (r"AT", lambda s: s._final([])),
         (r"ATE([01])", _ate),
@@ -286,4 +316,6 @@ class FakeModem:
         (r"AT\+CNMI=\?", lambda s: s._final([s.p.cnmi_test])),
         (r"AT\+CNMI=[\d,]+", lambda s: (s._final([]), s._out(*s.p.arrivals))),
         (r"AT\+CNMA", lambda s: s._final([])),
+        (r'AT\+CUSD=1,"([^"]*)",15', _cusd),
+        (r"AT\+CUSD=2", lambda s: s._final([])),
     ]

@@ -136,6 +136,14 @@ CASES = [
     ("listen", {"csms_service": 1, "arrivals": ['+CMTI: "SM",4', "+CMT: ,30", HOW, "+CDS: 25", REPORT]},
      [(4, 0, HELLO)], ["listen", "--count", "3"], {}, 0, stored(4, "received unread", HELLO_TEXT) + HOW_TEXT +
      REPORT_TEXT, "", [("acknowledged", 2)]),
+    # A menu left open is closed; Huawei sticks take and give the strings as packed 7-bit hex.
+    ("ussd", {}, [], ["ussd", "*100#"], {}, 0, "1 Balance, 2 Offers\n", "",
+     [("ussd_sent", ['AT+CUSD=1,"*100#",15', "AT+CUSD=2"])]),
+    ("ussd packed, a menu answered", {"ussd_packed": True}, [], ["ussd", "--packed", "--reply", "1", "*100#"], {}, 0,
+     "1 Balance, 2 Offers\nBalance: 5.00 EUR\n", "", [("ussd_sent", ['AT+CUSD=1,"AA180C3602",15',
+                                                                     'AT+CUSD=1,"31",15'])]),
+    ("ussd not offered", {}, [], ["ussd", "*999#"], {}, 1, "", "smspdu: DEV: USSD *999#: operation not supported\n",
+     []),
     ("no answer", {"silent": True}, [], ["modem", "--timeout", "2"], {}, 1, "",
      "smspdu: DEV: no answer to AT within 2 s: is it the modem's AT port, is the modem on, is the speed (--baud) "
      "right?\n", []),
@@ -145,6 +153,8 @@ CASES = [
 def state(fake, name):
     if name == "acknowledged":
         return fake.received.count("AT+CNMA")
+    if name == "ussd_sent":
+        return [line for line in fake.received if line.startswith("AT+CUSD")]
     return getattr(fake, name)
 
 
