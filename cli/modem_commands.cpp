@@ -150,6 +150,17 @@ int ReadOptions(const std::vector<std::string>& args, Link* link, std::vector<st
     return -1;
 }
 
+// ReadOptions for a command that takes no words, then Connect: -1 when connected, else the exit code.
+int OpenWithoutWords(const char* name, const std::vector<std::string>& args, Link* link,
+                     const std::function<bool(const std::vector<std::string>&, size_t*, bool*, std::string*)>& own) {
+    std::vector<std::string> words;
+    int usage = ReadOptions(args, link, &words, own);
+    if (usage >= 0) return usage;
+    if (!words.empty()) return UsageError(std::string(name) + " takes no words: '" + words[0] + "'", link->err);
+    if (int failed = Connect(link)) return failed;
+    return -1;
+}
+
 // "+CPMS: "SM",3,30,..." to "SM": the storage messages are read from.
 std::string ReadStorage(const Answer& cpms) {
     std::string field = cpms.Field("+CPMS:");
@@ -247,17 +258,14 @@ int OpenStorage(Link* link, std::string* storage) {
 int List(const std::vector<std::string>& args, FILE* out, Link* link) {
     std::string storage;
     bool unread = false, json = false, remove = false;
-    std::vector<std::string> words;
-    int usage = ReadOptions(args, link, &words, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
+    int opened = OpenWithoutWords("list", args, link, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
                                                     std::string* bad) {
         if (a[*i] == "--unread") return unread = true;
         if (a[*i] == "--json") return json = true;
         if (a[*i] == "--delete") return remove = true;
         return TakeStorage(a, i, missing, bad, &storage);
     });
-    if (usage >= 0) return usage;
-    if (!words.empty()) return UsageError("list takes no words: '" + words[0] + "'", link->err);
-    if (int failed = Connect(link)) return failed;
+    if (opened >= 0) return opened;
     if (int failed = OpenStorage(link, &storage)) return failed;
     // 27.005 3.4.2: <stat> 4 is every message, 0 the received unread ones.
     Answer listing = link->session->RunWhileBusy(unread ? "AT+CMGL=0" : "AT+CMGL=4", link->start.timeoutMs,
@@ -381,8 +389,7 @@ std::string Quoted(const std::string& field) {
 
 int ModemInfo(const std::vector<std::string>& args, FILE* out, Link* link) {
     std::string smsc;
-    std::vector<std::string> words;
-    int usage = ReadOptions(args, link, &words, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
+    int opened = OpenWithoutWords("modem", args, link, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
                                                     std::string* bad) {
         if (!TakeValue(a, i, "--smsc", &smsc, missing)) return false;
         if (!*missing && (smsc.empty() || smsc.find_first_not_of("+0123456789", 0) != std::string::npos ||
@@ -390,9 +397,7 @@ int ModemInfo(const std::vector<std::string>& args, FILE* out, Link* link) {
             *bad = "--smsc '" + smsc + "': give a number such as +491710760000";
         return true;
     });
-    if (usage >= 0) return usage;
-    if (!words.empty()) return UsageError("modem takes no words: '" + words[0] + "'", link->err);
-    if (int failed = Connect(link)) return failed;
+    if (opened >= 0) return opened;
     Session& s = *link->session;
     int limit = link->start.timeoutMs;
     if (!smsc.empty()) {
@@ -447,8 +452,7 @@ bool Announced(const std::string& line, std::string* storage, std::string* index
 int Listen(const std::vector<std::string>& args, FILE* out, Link* link) {
     bool json = false, remove = false;
     long count = -1;
-    std::vector<std::string> words;
-    int usage = ReadOptions(args, link, &words, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
+    int opened = OpenWithoutWords("listen", args, link, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
                                                     std::string* bad) {
         if (a[*i] == "--json") return json = true;
         if (a[*i] == "--delete") return remove = true;
@@ -457,9 +461,7 @@ int Listen(const std::vector<std::string>& args, FILE* out, Link* link) {
         if (!*missing && !ReadInt(value, 1, 1000000, &count)) *bad = "--count '" + value + "': give a number from 1";
         return true;
     });
-    if (usage >= 0) return usage;
-    if (!words.empty()) return UsageError("listen takes no words: '" + words[0] + "'", link->err);
-    if (int failed = Connect(link)) return failed;
+    if (opened >= 0) return opened;
     Session& s = *link->session;
     int limit = link->start.timeoutMs;
     modem::IndicationSetting setting;

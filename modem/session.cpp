@@ -106,42 +106,46 @@ void Session::Idle(int ms) {
         if (out.kind == ModemOutput::Line && FindUnsolicited(out.text)) SetAside(out.text, deadline);
 }
 
-Answer Session::Run(const std::string& command, int limitMs, bool secret, Limit limit) {
-    Answer answer;
-    std::string shown = command;
-    size_t quote = command.find('"');
-    if (secret && quote != std::string::npos) shown = command.substr(0, quote) + "\"****\"";
-    if (!Send(command + "\r", shown)) {
-        answer.result = PortFailure();
-        return answer;
-    }
-    std::string prefix = AnswerPrefix(command);
+bool Session::Collect(const Reading& r, int limitMs, Answer* answer) {
     int64_t deadline = port_->NowMs() + limitMs;
     ModemOutput out;
     for (;;) {
         Got got = NextOutput(deadline, &out);
         if (got == Failed) {
-            answer.result = PortFailure();
-            return answer;
+            answer->result = PortFailure();
+            return false;
         }
         if (got == TimedOut) {
-            answer.result.kind = FinalResult::Timeout;
-            answer.result.text = "no answer to " + shown + " within " + Seconds(limitMs);
-            return answer;
+            answer->result.kind = FinalResult::Timeout;
+            answer->result.text = "no " + r.what + " within " + Seconds(limitMs);
+            return false;
         }
-        if (limit == FromLastLine) deadline = port_->NowMs() + limitMs;
-        if (out.kind == ModemOutput::Prompt) continue;  // not asked for: a PDU command's prompt comes to RunWithPdu
+        if (r.limit == FromLastLine) deadline = port_->NowMs() + limitMs;
+        if (out.kind == ModemOutput::Prompt) {
+            if (r.untilPrompt) return true;
+            continue;  // not asked for: a PDU command's prompt comes to RunWithPdu
+        }
         // A modem that keeps echoing after ATE0 (or echoes before it) repeats the command first.
-        if (out.text == command) continue;
-        FinalResult r = ReadFinalResult(out.text);
-        if (r.kind != FinalResult::None) {
-            answer.result = r;
-            return answer;
+        if (out.text == r.echo) continue;
+        FinalResult final = ReadFinalResult(out.text);
+        if (final.kind != FinalResult::None) {
+            answer->result = final;
+            return false;
         }
-        bool ours = !prefix.empty() && out.text.compare(0, prefix.size(), prefix) == 0;
-        if (!ours && FindUnsolicited(out.text)) SetAside(out.text, deadline);
-        else answer.lines.push_back(out.text);
+        bool ours = !r.prefix.empty() && out.text.compare(0, r.prefix.size(), r.prefix) == 0;
+        if (ours || (r.keepOthers && !FindUnsolicited(out.text))) answer->lines.push_back(out.text);
+        else if (FindUnsolicited(out.text)) SetAside(out.text, deadline);
     }
+}
+
+Answer Session::Run(const std::string& command, int limitMs, bool secret, Limit limit) {
+    Answer answer;
+    std::string shown = command;
+    size_t quote = command.find('"');
+    if (secret && quote != std::string::npos) shown = command.substr(0, quote) + "\"****\"";
+    if (!Send(command + "\r", shown)) answer.result = PortFailure();
+    else Collect({command, AnswerPrefix(command), "answer to " + shown, true, false, limit}, limitMs, &answer);
+    return answer;
 }
 
 Answer Session::RunWhileBusy(const std::string& command, int limitMs, Limit limit) {
@@ -160,57 +164,16 @@ Answer Session::RunWithPdu(const std::string& command, const std::string& hex, i
         answer.result = PortFailure();
         return answer;
     }
-    int64_t deadline = port_->NowMs() + promptLimitMs;
-    ModemOutput out;
-    for (;;) {
-        Got got = NextOutput(deadline, &out);
-        if (got == Failed) {
-            answer.result = PortFailure();
-            return answer;
-        }
-        if (got == TimedOut) {
-            // ESC leaves the prompt without sending (27.005 3.5.1), should it come late.
-            Send(std::string(1, kEsc), std::string(1, kEsc));
-            answer.result.kind = FinalResult::Timeout;
-            answer.result.text = "no prompt after " + command + " within " + Seconds(promptLimitMs);
-            return answer;
-        }
-        if (out.kind == ModemOutput::Prompt) break;
-        if (out.text == command) continue;
-        FinalResult r = ReadFinalResult(out.text);
-        if (r.kind != FinalResult::None) {  // refused before the prompt, e.g. +CMS ERROR: 304
-            answer.result = r;
-            return answer;
-        }
-        if (FindUnsolicited(out.text)) SetAside(out.text, deadline);
-    }
-    if (!Send(hex + kCtrlZ, hex + kCtrlZ)) {
-        answer.result = PortFailure();
+    // Refused before the prompt (+CMS ERROR: 304), or no prompt: then ESC leaves the PDU state without sending
+    // (27.005 3.5.1), should the prompt come late.
+    if (!Collect({command, "", "prompt after " + command, false, true, FromCommand}, promptLimitMs, &answer)) {
+        if (answer.result.kind == FinalResult::Timeout) Send(std::string(1, kEsc), std::string(1, kEsc));
         return answer;
     }
     // The answer: +CMGS: or +CMGW:, then OK; an echoed PDU (modems that echo) is dropped with the other lines.
-    std::string prefix = AnswerPrefix(command);
-    deadline = port_->NowMs() + answerLimitMs;
-    for (;;) {
-        Got got = NextOutput(deadline, &out);
-        if (got == Failed) {
-            answer.result = PortFailure();
-            return answer;
-        }
-        if (got == TimedOut) {
-            answer.result.kind = FinalResult::Timeout;
-            answer.result.text = "no answer to the PDU within " + Seconds(answerLimitMs);
-            return answer;
-        }
-        if (out.kind == ModemOutput::Prompt) continue;
-        FinalResult r = ReadFinalResult(out.text);
-        if (r.kind != FinalResult::None) {
-            answer.result = r;
-            return answer;
-        }
-        if (out.text.compare(0, prefix.size(), prefix) == 0) answer.lines.push_back(out.text);
-        else if (FindUnsolicited(out.text)) SetAside(out.text, deadline);
-    }
+    if (!Send(hex + kCtrlZ, hex + kCtrlZ)) answer.result = PortFailure();
+    else Collect({"", AnswerPrefix(command), "answer to the PDU", false, false, FromCommand}, answerLimitMs, &answer);
+    return answer;
 }
 
 bool Session::NextUnsolicited(int limitMs, Unsolicited* out, FinalResult* failed) {

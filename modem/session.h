@@ -69,6 +69,16 @@ public:
 
 private:
     enum Got { Item, TimedOut, Failed };
+    // How an answer is read: the echo to drop, the prefix of its own lines, what it is (for a time-out's words),
+    // whether other lines count as its own too, and whether the prompt ends it.
+    struct Reading {
+        std::string echo, prefix, what;
+        bool keepOthers, untilPrompt;
+        Limit limit;
+    };
+    // Reads an answer into *answer: true at the prompt (when `untilPrompt`), else false with its final result,
+    // a time-out or the port's failure.
+    bool Collect(const Reading& reading, int limitMs, Answer* answer);
     Got NextOutput(int64_t deadline, ModemOutput* out);
     void SetAside(const std::string& line, int64_t deadline);
     // Reads for `ms`, setting unsolicited lines aside and dropping others.
