@@ -171,7 +171,7 @@ TEST_P(UssdPackTest, Packs) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Codes, UssdPackTest,
-    ::testing::Values(PackCase{"*100#", "AA180C3602"},            // as Huawei modems' manuals give it
+    ::testing::Values(PackCase{"*100#", "AA180C3602"},            // packed by hand, bit by bit
                       PackCase{"1234567", "31D98C56B3DD1A"},      // seven spare bits: CR, not '@' (23.038 6.1.2.3.1)
                       PackCase{"1234567\r", "31D98C56B3DD1A0D"}));  // a wanted CR on the boundary: a second one
 

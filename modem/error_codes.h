@@ -19,8 +19,10 @@ constexpr int kCmeSimPinRequired = 11;
 constexpr int kCmeSimPukRequired = 12;
 constexpr int kCmeSimBusy = 14;
 constexpr int kCmeIncorrectPassword = 16;
-// Not in 27.007: "please wait, init or command processing in progress", as
-// SIMCom, Quectel and Telit modems give it while the SIM is read after start.
+// Not in 27.007: a vendor's code, "please wait, init or command processing in
+// progress" as its meaning is usually quoted; Sierra Wireless (Wavecom)
+// modems give it while starting or busy (their forum's threads "CME Error
+// 536/515" and "Modem hangs with CME ERROR 515").
 constexpr int kCmeVendorPleaseWait = 515;
 constexpr int kCmsSimBusy = 314;
 constexpr int kCmsInvalidIndex = 321;

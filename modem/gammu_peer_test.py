@@ -10,7 +10,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from fake_modem_test_support import FakeModem  # noqa: E402
 
 GAMMU, SMSPDU = sys.argv[1], sys.argv[2]
-HOW = "07911326040000F0040B911346610089F60000208062917314080CC8F71D14969741F977FD07"  # "How are you?", 27.005's example
+HOW = "07911326040000F0040B911346610089F60000208062917314080CC8F71D14969741F977FD07"  # "How are you?", a tutorial's
 failures = []
 
 

@@ -12,8 +12,8 @@ EXE = sys.argv[1]
 WINE = sys.argv[sys.argv.index("--wine") + 1:] if "--wine" in sys.argv else []
 failures = []
 
-# Stored messages: the 27.005 examples' SMS-DELIVER ("How are you?"), a South African one from the PDU examples
-# that circulate with modem manuals ("hellohello"), a status report, and a line no parser takes.
+# Stored messages: two SMS-DELIVER PDUs that circulate in SMS PDU tutorials ("How are you?", "hellohello"), and a
+# status report built here for the reference the fake gives the first part.
 HOW = "07911326040000F0040B911346610089F60000208062917314080CC8F71D14969741F977FD07"
 HELLO = "07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37"
 REPORT = "0006110C91947110325476622180215000406221802150104000"

@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {{ESC, ""}, {"AT\r", OKL}, {"ATE0\r", OKL}, {"AT+CMEE=1\r", OKL},
                    {"AT+CPIN?\r", "\r\n+CPIN: SIM PUK\r\n" + OKL}},
                   "", false, "the SIM wants SIM PUK, not a PIN: unlock it in a phone first"},
-        // SIM busy right after start-up, twice, numeric then verbose (SIMCom, Quectel), then ready.
+        // SIM busy right after start-up, twice, numeric then verbose, then ready; then the vendors' 515.
         StartCase{"SimBusyTwice",
                   {{ESC, ""}, {"AT\r", OKL}, {"ATE0\r", OKL}, {"AT+CMEE=1\r", OKL},
                    {"AT+CPIN?\r", "\r\n+CME ERROR: 14\r\n"}, {"AT+CPIN?\r", "\r\n+CME ERROR: SIM busy\r\n"},
@@ -135,7 +135,7 @@ TEST_P(SendTest, FollowsTheScript) {
 INSTANTIATE_TEST_SUITE_P(
     Modems, SendTest,
     ::testing::Values(
-        // Some Wavecom and SIMCom firmware sends the prompt without its space.
+        // The prompt without its space, as some firmware sends it.
         SendCase{"PromptWithoutSpace", {{"AT+CMGS=18\r", "\r\n>"}, {kPduSent, "\r\n+CMGS: 200\r\n" + OKL}},
                  FinalResult::Ok, -1, "200"},
         // Echo on: the command and the PDU come back before the answer.
@@ -147,7 +147,11 @@ INSTANTIATE_TEST_SUITE_P(
                  ""},
         SendCase{"RefusedBeforePrompt", {{"AT+CMGS=18\r", "\r\n+CMS ERROR: 304\r\n"}}, FinalResult::CmsError, 304,
                  ""},
-        // A new message announced while the part goes out is set aside, not taken for the answer.
+        // A Sierra Wireless Fasttrak Supreme announced a message between AT+CMGS and its prompt (Sierra Wireless
+        // forum, "Modem hangs with CME ERROR 515"): set aside, as one announced while the part goes out.
+        SendCase{"AnnouncementBeforePrompt",
+                 {{"AT+CMGS=18\r", "\r\n+CMTI: \"SM\",1\r\n\r\n> "}, {kPduSent, "\r\n+CMGS: 9\r\n" + OKL}},
+                 FinalResult::Ok, -1, "9"},
         SendCase{"AnnouncementBetween",
                  {{"AT+CMGS=18\r", "\r\n> "}, {kPduSent, "\r\n+CMTI: \"SM\",4\r\n\r\n+CMGS: 9\r\n" + OKL}},
                  FinalResult::Ok, -1, "9"},
