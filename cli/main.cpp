@@ -24,6 +24,7 @@
 #endif
 
 #include "cli/cp1252.h"
+#include "cli/modem_commands.h"
 #include "cli/render.h"
 #include "cli/sms_commands.h"
 #include "codec/codec.h"
@@ -34,6 +35,7 @@ namespace {
 const char kUsage[] =
     "usage: smspdu encode [--raw] [TEXT]\n"
     "       smspdu decode [--raw] [--explain] [HEX]\n"
+    "%s"
     "%s"
     "\n"
     "encode  prints the PDU hex (GSM 7-bit default alphabet, packed) of TEXT\n"
@@ -48,6 +50,8 @@ const char kUsage[] =
     "  --help     show this help\n"
     "  --version  print the version and exit\n"
     "  --         end of options (for a TEXT that starts with '-')\n"
+    "\n"
+    "%s"
     "\n"
     "%s";
 
@@ -95,13 +99,14 @@ int main(int argc, char** argv) {
         }
     }
     if (args.empty()) return UsageError("missing command (encode or decode)");
-    if (args[0] == "submit" || args[0] == "parse" || args[0] == "count") {
+    if (args[0] == "submit" || args[0] == "parse" || args[0] == "count" || IsModemCommand(args[0])) {
         std::vector<std::string> rest(args.begin() + 1, args.end());
         for (const std::string& arg : rest)
             if (arg == "--help" || arg == "-h") {
-                printf(kUsage, kSmsUsageLines, SmsHelp().c_str());
+                printf(kUsage, kSmsUsageLines, kModemUsageLines, SmsHelp().c_str(), kModemHelp);
                 return 0;
             }
+        if (IsModemCommand(args[0])) return ModemCommand(args[0], rest, stdin, stdout, stderr);
         auto command = args[0] == "submit" ? SubmitCommand : args[0] == "parse" ? ParseCommand : CountCommand;
         return command(rest, stdin, stdout, stderr);
     }
@@ -111,7 +116,7 @@ int main(int argc, char** argv) {
     std::string input;
     for (const std::string& arg : args) {
         if (!endOfOptions && (arg == "--help" || arg == "-h")) {
-            printf(kUsage, kSmsUsageLines, SmsHelp().c_str());
+            printf(kUsage, kSmsUsageLines, kModemUsageLines, SmsHelp().c_str(), kModemHelp);
             return 0;
         }
         if (!endOfOptions && arg == "--") {

@@ -1,0 +1,610 @@
+#include "cli/modem_commands.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <memory>
+
+#include "cli/sms_commands.h"
+#include "modem/error_codes.h"
+#include "modem/indications.h"
+#include "modem/serial_port.h"
+#include "modem/session.h"
+#include "modem/storage.h"
+#include "modem/ussd.h"
+#include "sms/modem.h"
+
+using modem::Answer;
+using modem::FinalResult;
+using modem::Session;
+
+const char kModemUsageLines[] =
+    "       smspdu send --device DEV [submit's options] [TEXT | --data HEX]\n"
+    "       smspdu list --device DEV [--storage MEM] [--unread] [--json] [--delete]\n"
+    "       smspdu read --device DEV [--storage MEM] [--json] INDEX\n"
+    "       smspdu delete --device DEV [--storage MEM] (INDEX... | --read | --all)\n"
+    "       smspdu listen --device DEV [--json] [--delete] [--count N]\n"
+    "       smspdu modem --device DEV [--smsc NUMBER]\n"
+    "       smspdu ussd --device DEV [--packed] [--reply TEXT]... CODE\n";
+
+const char kModemHelp[] =
+    "send    sends TEXT through the modem, one line per part: part 1/2 sent, reference 17\n"
+    "list    prints the stored messages as parse does, with index, status and storage\n"
+    "read    prints the stored message at INDEX; delete removes messages\n"
+    "listen  prints new messages and status reports as they arrive, until Ctrl-C\n"
+    "modem   prints the modem's make, SIM, signal, network, SMSC and storage\n"
+    "ussd    sends a USSD CODE (*100#) and prints the answer; --reply answers a menu\n"
+    "\n"
+    "  --device DEV    the modem's AT port (/dev/ttyUSB0, COM3); or SMSPDU_DEVICE\n"
+    "  --baud N        the port's speed (default 115200); 8 data bits, no parity, 1 stop bit\n"
+    "  --rtscts        hardware flow control\n"
+    "  --timeout S     seconds to wait for each answer (default 10; a part being sent waits 60)\n"
+    "  --pin PIN       the SIM's PIN, if it asks; or SMSPDU_PIN (a refused PIN is never tried again)\n"
+    "  --trace         the whole dialogue on standard error: -> sent, <- received, with times\n"
+    "  --storage MEM   SM (SIM), ME (modem), MT (both) or SR (status reports)\n"
+    "  --unread        only messages not read yet\n"
+    "  --delete        (list, listen) delete each message once it has been printed\n"
+    "  --read, --all   (delete) every read message, every message\n"
+    "  --count N       (listen) stop after N messages\n"
+    "  --smsc NUMBER   (modem) set the service centre number\n"
+    "  --packed        (ussd) the code as packed 7-bit hex, as Huawei modems want it\n"
+    "  --reply TEXT    (ussd) the answer to a menu, in the same session; again for the next\n";
+
+namespace {
+
+const int kSendLimitMs = 60000;     // a part: the network's answer can take this long
+const int kDeleteAllLimitMs = 60000;  // deleting a full storage at once takes a while on some SIMs
+const int kListenPollMs = 500;      // how often listen looks whether Ctrl-C was pressed
+const int kUssdLimitMs = 30000;     // the network's answer to a USSD request
+
+volatile std::sig_atomic_t interrupted = 0;
+void OnInterrupt(int) { interrupted = 1; }
+
+// The options every modem command takes, and the open dialogue.
+struct Link {
+    modem::PortOptions port;
+    modem::StartOptions start;
+    bool trace = false;
+    std::unique_ptr<modem::ByteStream> stream;
+    std::unique_ptr<Session> session;
+    FILE* err = stderr;
+
+    // One line on standard error naming the device; exit code 1.
+    int Fail(const std::string& what) {
+        fprintf(err, "smspdu: %s: %s\n", port.device.c_str(), what.c_str());
+        return 1;
+    }
+    int Fail(const std::string& what, const FinalResult& r) { return Fail(what + ": " + r.Describe()); }
+};
+
+bool ReadInt(const std::string& s, long least, long most, long* out) {
+    if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos) return false;
+    *out = atol(s.c_str());
+    return *out >= least && *out <= most;
+}
+
+// Takes one of the link options at args[*i].
+bool TakeLinkOption(const std::vector<std::string>& args, size_t* i, bool* missing, std::string* bad, Link* link) {
+    std::string value;
+    long n = 0;
+    if (TakeValue(args, i, "--device", &link->port.device, missing)) return true;
+    if (TakeValue(args, i, "--pin", &link->start.pin, missing)) {
+        if (!*missing && !ReadInt(link->start.pin, 0, 99999999, &n)) *bad = "--pin: give the PIN's digits";
+        return true;
+    }
+    if (TakeValue(args, i, "--baud", &value, missing)) {
+        if (!*missing && !(ReadInt(value, 1, 99999999, &n) && modem::KnownBaud(static_cast<int>(n))))
+            *bad = "--baud '" + value + "': give a speed such as 9600, 57600, 115200 or 460800";
+        link->port.baud = static_cast<int>(n);
+        return true;
+    }
+    if (TakeValue(args, i, "--timeout", &value, missing)) {
+        if (!*missing && !ReadInt(value, 1, 3600, &n)) *bad = "--timeout '" + value + "': give seconds, 1 to 3600";
+        link->start.timeoutMs = static_cast<int>(n) * 1000;
+        return true;
+    }
+    if (args[*i] == "--trace") return link->trace = true;
+    if (args[*i] == "--rtscts") return link->port.rtscts = true;
+    return false;
+}
+
+// Opens the port and brings the modem to a known state; 0, or the exit code of a failure it reported.
+int Connect(Link* link) {
+    if (link->port.device.empty()) {
+        const char* env = getenv("SMSPDU_DEVICE");
+        if (!env || !*env) return UsageError("give the modem's port with --device DEV (or SMSPDU_DEVICE)", link->err);
+        link->port.device = env;
+    }
+    if (link->start.pin.empty() && getenv("SMSPDU_PIN")) link->start.pin = getenv("SMSPDU_PIN");
+    std::string why;
+    link->stream = modem::OpenSerialPort(link->port, &why);
+    if (!link->stream) {
+        fprintf(link->err, "smspdu: %s\n", why.c_str());
+        return 1;
+    }
+    link->session = std::make_unique<Session>(link->stream.get(), link->trace ? link->err : nullptr);
+    if (!link->session->Start(link->start, &why)) return link->Fail(why);
+    return 0;
+}
+
+// Writes `text` and flushes it: true only when all of it went out.
+bool Emit(FILE* out, const std::string& text) {
+    return fwrite(text.data(), 1, text.size(), out) == text.size() && fflush(out) == 0;
+}
+
+// The common options, then those of the command (`own`), then words; a usage error's exit code or -1.
+int ReadOptions(const std::vector<std::string>& args, Link* link, std::vector<std::string>* words,
+                const std::function<bool(const std::vector<std::string>&, size_t*, bool*, std::string*)>& own) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        bool missing = false;
+        std::string bad;
+        const std::string& a = args[i];
+        if (a.size() > 1 && a[0] == '-') {
+            if (!TakeLinkOption(args, &i, &missing, &bad, link) && !(own && own(args, &i, &missing, &bad)))
+                return UsageError("unknown option '" + a + "'", link->err);
+        } else {
+            words->push_back(a);
+        }
+        if (missing) return UsageError("option '" + a + "' needs a value", link->err);
+        if (!bad.empty()) return UsageError(bad, link->err);
+    }
+    return -1;
+}
+
+// ReadOptions for a command that takes no words, then Connect: -1 when connected, else the exit code.
+int OpenWithoutWords(const char* name, const std::vector<std::string>& args, Link* link,
+                     const std::function<bool(const std::vector<std::string>&, size_t*, bool*, std::string*)>& own) {
+    std::vector<std::string> words;
+    int usage = ReadOptions(args, link, &words, own);
+    if (usage >= 0) return usage;
+    if (!words.empty()) return UsageError(std::string(name) + " takes no words: '" + words[0] + "'", link->err);
+    if (int failed = Connect(link)) return failed;
+    return -1;
+}
+
+// "+CPMS: "SM",3,30,..." to "SM": the storage messages are read from.
+std::string ReadStorage(const Answer& cpms) {
+    std::string field = cpms.Field("+CPMS:");
+    size_t a = field.find('"'), b = a == std::string::npos ? a : field.find('"', a + 1);
+    return b == std::string::npos ? "" : field.substr(a + 1, b - a - 1);
+}
+
+// "which parts went out", for a send that stopped at part `failed` (1-based).
+std::string PartsSent(int failed) {
+    if (failed == 1) return "no part was sent";
+    if (failed == 2) return "part 1 was sent";
+    return "parts 1 to " + std::to_string(failed - 1) + " were sent";
+}
+
+int Send(const std::vector<std::string>& args, FILE* in, FILE* out, Link* link) {
+    sms::SubmitOptions options;
+    std::string text, error;
+    int usage = ReadSubmitArguments(args, in, link->err, &options, &text,
+                                    [link](const std::vector<std::string>& a, size_t* i, bool* missing,
+                                           std::string* bad) { return TakeLinkOption(a, i, missing, bad, link); });
+    if (usage >= 0) return usage;
+    std::vector<sms::SubmitPdu> parts;
+    if (!sms::BuildSubmit(text, options, &parts, &error)) {
+        fprintf(link->err, "smspdu: %s\n", error.c_str());
+        return 1;
+    }
+    if (int failed = Connect(link)) return failed;
+    int count = static_cast<int>(parts.size());
+    for (int k = 1; k <= count; ++k) {
+        std::string part = "part " + std::to_string(k) + "/" + std::to_string(count);
+        if (interrupted) return link->Fail(part + ": not sent: interrupted; " + PartsSent(k));
+        const sms::SubmitPdu& p = parts[k - 1];
+        Answer a = link->session->RunWithPdu("AT+CMGS=" + std::to_string(p.tpduLength), sms::Hex(p.octets),
+                                             link->start.timeoutMs, kSendLimitMs);
+        if (!a.Ok()) return link->Fail(part + ": " + a.result.Describe() + "; " + PartsSent(k));
+        std::string reference = a.Field("+CMGS:");
+        reference = reference.substr(0, reference.find(','));
+        if (!Emit(out, part + " sent, reference " + (reference.empty() ? "unknown" : reference) + "\n"))
+            return link->Fail("cannot write to standard output; " + PartsSent(k + 1));
+    }
+    return 0;
+}
+
+// Prints one stored PDU as parse does (and deletes it when `remove`); false when it could not be printed or
+// deleted, with the reason on standard error. A PDU the parser refuses is reported and kept.
+bool Present(const modem::StoredPdu& s, const std::string& command, const std::string& storage, bool json,
+             bool remove, FILE* out, Link* link, bool* refused) {
+    std::string where = "message " + std::to_string(s.index);
+    sms::Bytes octets;
+    sms::ParseError e;
+    sms::Message m;
+    if (!s.fault.empty()) {
+        link->Fail(where + ": " + s.fault + "; it was not deleted");
+        return *refused = true;
+    }
+    if (!sms::ParseHex(s.hex, &octets, &e) ||
+        !sms::ParseFramedPdu(octets, static_cast<size_t>(s.length), command, &m, &e)) {
+        link->Fail(where + ": octet " + std::to_string(e.offset + 1) + ": " + e.what + "; it was not deleted");
+        return *refused = true;
+    }
+    std::vector<ExtraField> extra = {{"index", "index", std::to_string(s.index), true},
+                                     {"status", "status", modem::StatusName(s.status), false}};
+    if (!storage.empty()) extra.push_back({"storage", "storage", storage, false});
+    if (!Emit(out, FormatMessage(m, json, extra))) {
+        link->Fail("cannot write to standard output; " + where + " was not deleted");
+        return false;
+    }
+    if (!remove) return true;
+    Answer d = link->session->RunWhileBusy("AT+CMGD=" + std::to_string(s.index), link->start.timeoutMs);
+    if (!d.Ok()) {
+        link->Fail(where + ": not deleted", d.result);
+        return false;
+    }
+    return true;
+}
+
+// --storage MEM, as the storage commands take it.
+bool TakeStorage(const std::vector<std::string>& args, size_t* i, bool* missing, std::string* bad,
+                 std::string* storage) {
+    if (!TakeValue(args, i, "--storage", storage, missing)) return false;
+    if (!*missing && *storage != "SM" && *storage != "ME" && *storage != "MT" && *storage != "SR" &&
+        *storage != "BM")
+        *bad = "--storage '" + *storage + "': give SM, ME, MT or SR";
+    return true;
+}
+
+// Selects --storage (when given) and learns which storage is read.
+int OpenStorage(Link* link, std::string* storage) {
+    Answer select = modem::SelectStorage(link->session.get(), *storage, link->start.timeoutMs);
+    if (!select.Ok()) return link->Fail("cannot use storage " + *storage + " (AT+CPMS)", select.result);
+    if (storage->empty()) *storage = ReadStorage(link->session->RunWhileBusy("AT+CPMS?", link->start.timeoutMs));
+    return 0;
+}
+
+int List(const std::vector<std::string>& args, FILE* out, Link* link) {
+    std::string storage;
+    bool unread = false, json = false, remove = false;
+    int opened = OpenWithoutWords("list", args, link, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
+                                                    std::string* bad) {
+        if (a[*i] == "--unread") return unread = true;
+        if (a[*i] == "--json") return json = true;
+        if (a[*i] == "--delete") return remove = true;
+        return TakeStorage(a, i, missing, bad, &storage);
+    });
+    if (opened >= 0) return opened;
+    if (int failed = OpenStorage(link, &storage)) return failed;
+    // 27.005 3.4.2: <stat> 4 is every message, 0 the received unread ones.
+    Answer listing = link->session->RunWhileBusy(unread ? "AT+CMGL=0" : "AT+CMGL=4", link->start.timeoutMs,
+                                                 Session::FromLastLine);
+    bool refused = false, ok = true;
+    // A listing cut off is printed as far as it came (a PDU line cut short fails its length), and nothing is deleted.
+    bool whole = listing.Ok();
+    std::vector<modem::StoredPdu> stored = modem::ReadListing(listing, true);
+    for (const modem::StoredPdu& s : stored)
+        if (!Present(s, "+CMGL", storage, json, remove && whole, out, link, &refused)) {
+            ok = false;
+            break;
+        }
+    if (!whole) return link->Fail("the listing (AT+CMGL) stopped: " + listing.result.Describe() +
+                                  (remove ? "; nothing was deleted" : ""));
+    return ok && !refused ? 0 : 1;
+}
+
+int Read(const std::vector<std::string>& args, FILE* out, Link* link) {
+    std::string storage;
+    bool json = false;
+    std::vector<std::string> words;
+    int usage = ReadOptions(args, link, &words, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
+                                                    std::string* bad) {
+        if (a[*i] == "--json") return json = true;
+        return TakeStorage(a, i, missing, bad, &storage);
+    });
+    if (usage >= 0) return usage;
+    long index = 0;
+    if (words.size() != 1 || !ReadInt(words[0], 0, 65535, &index)) return UsageError("read takes one INDEX", link->err);
+    if (int failed = Connect(link)) return failed;
+    if (int failed = OpenStorage(link, &storage)) return failed;
+    Answer a = link->session->RunWhileBusy("AT+CMGR=" + words[0], link->start.timeoutMs);
+    std::vector<modem::StoredPdu> stored = modem::ReadListing(a, false, static_cast<int>(index));
+    bool none = stored.empty() || (a.result.kind == FinalResult::CmsError && a.result.code == modem::kCmsInvalidIndex);
+    if (!a.Ok() && !none) return link->Fail("reading message " + words[0] + " (AT+CMGR)", a.result);
+    if (none) return link->Fail("no message at index " + words[0] + " in storage " + storage);
+    bool refused = false;
+    return Present(stored[0], "+CMGR", storage, json, false, out, link, &refused) && !refused ? 0 : 1;
+}
+
+int Delete(const std::vector<std::string>& args, FILE* out, Link* link) {
+    std::string storage;
+    int flag = modem::kDeleteOne;
+    std::vector<std::string> words;
+    int usage = ReadOptions(args, link, &words, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
+                                                    std::string* bad) {
+        if (a[*i] == "--read") return (flag = modem::kDeleteRead), true;
+        if (a[*i] == "--all") return (flag = modem::kDeleteAll), true;
+        return TakeStorage(a, i, missing, bad, &storage);
+    });
+    if (usage >= 0) return usage;
+    long index = 0;
+    for (const std::string& w : words)
+        if (!ReadInt(w, 0, 65535, &index)) return UsageError("delete: '" + w + "' is not an INDEX", link->err);
+    if (words.empty() == (flag == modem::kDeleteOne))
+        return UsageError("delete takes INDEX..., or one of --read and --all", link->err);
+    if (int failed = Connect(link)) return failed;
+    if (int failed = OpenStorage(link, &storage)) return failed;
+    Session& s = *link->session;
+    if (flag != modem::kDeleteOne) {
+        const char* which = flag == modem::kDeleteAll ? "every message" : "every read message";
+        if (modem::OffersDeleteFlag(s.Run("AT+CMGD=?", link->start.timeoutMs), flag)) {
+            // 27.005 3.5.4: with a <delflag> the index is ignored.
+            Answer a = s.RunWhileBusy("AT+CMGD=1," + std::to_string(flag), kDeleteAllLimitMs);
+            if (!a.Ok()) return link->Fail("deleting " + std::string(which), a.result);
+            return Emit(out, std::string("deleted ") + which + " in " + storage + "\n") ? 0 : 1;
+        }
+        // No delete flags: the listing's indexes, one by one.
+        Answer listing = s.RunWhileBusy("AT+CMGL=4", link->start.timeoutMs, Session::FromLastLine);
+        if (!listing.Ok()) return link->Fail("listing the messages to delete (AT+CMGL)", listing.result);
+        words.clear();
+        for (const modem::StoredPdu& p : modem::ReadListing(listing, true))
+            if (p.index >= 0 && (flag == modem::kDeleteAll || p.status == modem::kReceivedRead))
+                words.push_back(std::to_string(p.index));
+    }
+    for (const std::string& w : words) {
+        Answer a = s.RunWhileBusy("AT+CMGD=" + w, link->start.timeoutMs);
+        if (!a.Ok()) return link->Fail("message " + w + ": not deleted", a.result);
+        if (!Emit(out, "deleted " + w + "\n")) return 1;
+    }
+    return 0;
+}
+
+// The first answer line of a query, its prefix taken off when it has one ("+CGMI: huawei" and "huawei" alike).
+std::string Info(Session& s, const std::string& command, const std::string& prefix, int limitMs) {
+    Answer a = s.RunWhileBusy(command, limitMs);
+    if (!a.Ok() || a.lines.empty()) return "unknown";
+    std::string line = a.Field(prefix);
+    return line.empty() ? a.lines[0] : line;
+}
+
+// 27.007 8.5: <rssi> 0 to 31 in 2 dB steps from -113 dBm, 99 unknown.
+std::string Signal(const std::string& csq) {
+    long rssi = 0;
+    if (!ReadInt(csq.substr(0, csq.find(',')), 0, 99, &rssi) || rssi > 31) return "unknown";
+    std::string dbm = std::to_string(-113 + 2 * rssi) + " dBm";
+    if (rssi == 0) dbm += " or less";
+    if (rssi == 31) dbm += " or more";
+    return dbm + " (CSQ " + std::to_string(rssi) + ")";
+}
+
+// 27.007 7.2 <stat> of +CREG?.
+std::string Registration(const std::string& creg) {
+    static const char* const kStates[] = {"not registered, not searching", "registered, home network",
+                                          "not registered, searching", "registration denied", "unknown",
+                                          "registered, roaming"};
+    size_t comma = creg.find(',');
+    long stat = 0;
+    if (comma == std::string::npos || !ReadInt(creg.substr(comma + 1, creg.find(',', comma + 1) - comma - 1), 0, 5,
+                                               &stat))
+        return "unknown";
+    return kStates[stat];
+}
+
+// The quoted text of a field ("+COPS: 0,0,"Telekom.de",7" gives Telekom.de), or "unknown".
+std::string Quoted(const std::string& field) {
+    size_t a = field.find('"'), b = a == std::string::npos ? a : field.find('"', a + 1);
+    return b == std::string::npos ? "unknown" : field.substr(a + 1, b - a - 1);
+}
+
+int ModemInfo(const std::vector<std::string>& args, FILE* out, Link* link) {
+    std::string smsc;
+    int opened = OpenWithoutWords("modem", args, link, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
+                                                    std::string* bad) {
+        if (!TakeValue(a, i, "--smsc", &smsc, missing)) return false;
+        if (!*missing && (smsc.empty() || smsc.find_first_not_of("+0123456789", 0) != std::string::npos ||
+                          smsc.find('+', 1) != std::string::npos))
+            *bad = "--smsc '" + smsc + "': give a number such as +491710760000";
+        return true;
+    });
+    if (opened >= 0) return opened;
+    Session& s = *link->session;
+    int limit = link->start.timeoutMs;
+    if (!smsc.empty()) {
+        // 27.005 3.3.1: the number and its type of address, 145 international, 129 otherwise.
+        Answer a = s.RunWhileBusy("AT+CSCA=\"" + smsc + "\"," + (smsc[0] == '+' ? "145" : "129"), limit);
+        if (!a.Ok()) return link->Fail("setting the SMSC (AT+CSCA)", a.result);
+    }
+    Answer cpms = s.RunWhileBusy("AT+CPMS?", limit);
+    std::string use = cpms.Field("+CPMS:"), storage = "unknown";
+    std::vector<std::string> f;
+    for (size_t a = 0, b; a <= use.size(); a = b + 1) {
+        b = use.find(',', a);
+        if (b == std::string::npos) b = use.size();
+        f.push_back(use.substr(a, b - a));
+    }
+    if (f.size() >= 3) storage = Quoted(f[0]) + ", " + f[1] + " of " + f[2] + " used";
+    // 27.007 5.1 to 5.4 (make, model, revision, IMEI), 8.3 (SIM), 8.5 (signal), 7.2 (registration), 7.3
+    // (operator); 27.005 3.3.1 (SMSC).
+    struct Row {
+        const char* label;
+        const char* command;
+        const char* prefix;
+        std::string (*shown)(const std::string& answer);
+    };
+    static const Row kRows[] = {
+        {"manufacturer", "AT+CGMI", "+CGMI:", nullptr},     {"model", "AT+CGMM", "+CGMM:", nullptr},
+        {"revision", "AT+CGMR", "+CGMR:", nullptr},         {"imei", "AT+CGSN", "+CGSN:", nullptr},
+        {"sim", "AT+CPIN?", "+CPIN:", nullptr},             {"signal", "AT+CSQ", "+CSQ:", Signal},
+        {"registration", "AT+CREG?", "+CREG:", Registration}, {"operator", "AT+COPS?", "+COPS:", Quoted},
+        {"smsc", "AT+CSCA?", "+CSCA:", Quoted},
+    };
+    std::string text;
+    for (const Row& row : kRows) {
+        std::string answer = Info(s, row.command, row.prefix, limit);
+        text += std::string(row.label) + ": " + (row.shown && answer != "unknown" ? row.shown(answer) : answer) + "\n";
+    }
+    text += "storage: " + storage + "\n";
+    return Emit(out, text) ? 0 : link->Fail("cannot write to standard output");
+}
+
+// A +CMTI:/+CDSI: line's storage and index ("+CMTI: "SM",5").
+bool Announced(const std::string& line, std::string* storage, std::string* index) {
+    size_t comma = line.rfind(',');
+    if (comma == std::string::npos) return false;
+    *storage = Quoted(line.substr(0, comma));
+    *index = line.substr(comma + 1);
+    while (!index->empty() && index->front() == ' ') index->erase(0, 1);
+    long n = 0;
+    return ReadInt(*index, 0, 65535, &n);
+}
+
+int Listen(const std::vector<std::string>& args, FILE* out, Link* link) {
+    bool json = false, remove = false;
+    long count = -1;
+    int opened = OpenWithoutWords("listen", args, link, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
+                                                    std::string* bad) {
+        if (a[*i] == "--json") return json = true;
+        if (a[*i] == "--delete") return remove = true;
+        std::string value;
+        if (!TakeValue(a, i, "--count", &value, missing)) return false;
+        if (!*missing && !ReadInt(value, 1, 1000000, &count)) *bad = "--count '" + value + "': give a number from 1";
+        return true;
+    });
+    if (opened >= 0) return opened;
+    Session& s = *link->session;
+    int limit = link->start.timeoutMs;
+    modem::IndicationSetting setting;
+    if (!modem::ChooseIndications(s.Run("AT+CNMI=?", limit), &setting))
+        return link->Fail("the modem offers no way to announce new messages (AT+CNMI=?)");
+    bool acknowledge = modem::NeedsAcknowledgement(s.Run("AT+CSMS?", limit));
+    Answer set = s.RunWhileBusy(setting.Command(), limit);
+    if (!set.Ok()) return link->Fail("cannot have new messages announced (" + setting.Command() + ")", set.result);
+    std::string current = "";
+    for (long seen = 0; count < 0 || seen < count;) {
+        if (interrupted) return 0;
+        modem::Unsolicited u;
+        FinalResult failed;
+        if (!s.NextUnsolicited(kListenPollMs, &u, &failed)) {
+            if (failed.kind == FinalResult::PortFailed) return link->Fail(failed.text);
+            continue;
+        }
+        bool refused = false, delivered = u.line.compare(0, 5, "+CMT:") == 0 || u.line.compare(0, 5, "+CDS:") == 0;
+        if (delivered) {
+            // 27.005 3.4.1: +CMT: [<alpha>],<length> and +CDS: <length>, the PDU on the next line.
+            modem::StoredPdu p;
+            p.index = -1;
+            p.hex = u.pdu;
+            sms::ModemLine framing = sms::ReadModemLine(u.line);
+            p.length = framing.kind == sms::ModemLine::Length ? framing.length : -1;
+            sms::Bytes octets;
+            sms::ParseError e;
+            sms::Message m;
+            bool read = p.length >= 0 && sms::ParseHex(p.hex, &octets, &e) &&
+                        sms::ParseFramedPdu(octets, static_cast<size_t>(p.length), u.line.substr(0, 4), &m, &e);
+            // Acknowledged even when unreadable: the network would send it again and again (27.005 3.4.4).
+            if (acknowledge) s.Run("AT+CNMA", limit);
+            if (!read) {
+                link->Fail("a delivered message that cannot be read: " + (p.length < 0 ? u.line : e.what));
+                continue;
+            }
+            if (!Emit(out, FormatMessage(m, json))) return link->Fail("cannot write to standard output");
+            ++seen;
+            continue;
+        }
+        std::string storage, index;
+        if ((u.line.compare(0, 6, "+CMTI:") != 0 && u.line.compare(0, 6, "+CDSI:") != 0) ||
+            !Announced(u.line, &storage, &index))
+            continue;
+        if (storage != current && !storage.empty() && storage != "unknown") {
+            if (!modem::SelectStorage(&s, storage, limit).Ok()) continue;
+            current = storage;
+        }
+        Answer a = s.RunWhileBusy("AT+CMGR=" + index, limit);
+        if (a.result.kind == FinalResult::PortFailed) return link->Fail(a.result.text);
+        std::vector<modem::StoredPdu> stored = modem::ReadListing(a, false, atoi(index.c_str()));
+        if (!a.Ok() || stored.empty()) {
+            link->Fail("message " + index + " was announced but cannot be read", a.result);
+            continue;
+        }
+        if (!Present(stored[0], "+CMGR", storage, json, remove, out, link, &refused) && !refused) return 1;
+        if (!refused) ++seen;
+    }
+    return 0;
+}
+
+// 27.007 7.15: AT+CUSD=1,<str>,<dcs>, the answer as +CUSD: <m>,<str>,<dcs> (before or after the OK).
+int Ussd(const std::vector<std::string>& args, FILE* out, Link* link) {
+    bool packed = false;
+    std::vector<std::string> words, replies;
+    int usage = ReadOptions(args, link, &words, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
+                                                    std::string* bad) {
+        if (a[*i] == "--packed") return packed = true;
+        std::string value;
+        if (!TakeValue(a, i, "--reply", &value, missing)) return false;
+        if (!*missing && value.empty()) *bad = "--reply: give the menu choice";
+        replies.push_back(value);
+        return true;
+    });
+    if (usage >= 0) return usage;
+    if (words.size() != 1) return UsageError("ussd takes one CODE, such as *100#", link->err);
+    std::vector<std::string> requests = {words[0]};
+    requests.insert(requests.end(), replies.begin(), replies.end());
+    std::vector<std::string> sent;
+    for (const std::string& r : requests) {
+        std::string hex = r, why;
+        if (packed && !modem::PackUssd(r, &hex, &why)) return UsageError(why, link->err);
+        if (!packed && r.find('"') != std::string::npos) return UsageError("a USSD string has no '\"'", link->err);
+        sent.push_back(hex);
+    }
+    if (int failed = Connect(link)) return failed;
+    Session& s = *link->session;
+    modem::UssdAnswer answer;
+    for (size_t k = 0; k < sent.size(); ++k) {
+        Answer a = s.Run("AT+CUSD=1,\"" + sent[k] + "\"," + std::to_string(modem::kUssdDcs), kUssdLimitMs);
+        if (!a.Ok()) return link->Fail("USSD " + requests[k] + " (AT+CUSD)", a.result);
+        std::string line = a.Field("+CUSD:");
+        modem::Unsolicited u;
+        FinalResult failed;
+        while (line.empty() && s.NextUnsolicited(kUssdLimitMs, &u, &failed))
+            if (u.line.compare(0, 6, "+CUSD:") == 0) line = u.line;
+        if (line.empty())
+            return link->Fail("no answer to USSD " + requests[k] +
+                              (failed.kind == FinalResult::PortFailed ? ": " + failed.text : " within 30 s"));
+        if (line.compare(0, 6, "+CUSD:") != 0) line = "+CUSD: " + line;
+        modem::ReadUssdAnswer(line, packed, &answer);
+        if (!answer.text.empty() && !Emit(out, answer.text + "\n")) return link->Fail("cannot write to standard output");
+        if (answer.status != 1) break;
+    }
+    // A menu left open is closed (<n> 2 cancels the session), so the next request starts afresh.
+    if (answer.status == 1) s.Run("AT+CUSD=2", link->start.timeoutMs);
+    if (answer.status >= 2) return link->Fail("USSD " + requests[0] + ": " + modem::UssdStatusName(answer.status));
+    return 0;
+}
+
+struct Command {
+    const char* name;
+    int (*run)(const std::vector<std::string>& args, FILE* in, FILE* out, Link* link);
+};
+
+const Command kCommands[] = {
+    {"send", Send},
+    {"list", [](const std::vector<std::string>& a, FILE*, FILE* out, Link* l) { return List(a, out, l); }},
+    {"read", [](const std::vector<std::string>& a, FILE*, FILE* out, Link* l) { return Read(a, out, l); }},
+    {"delete", [](const std::vector<std::string>& a, FILE*, FILE* out, Link* l) { return Delete(a, out, l); }},
+    {"listen", [](const std::vector<std::string>& a, FILE*, FILE* out, Link* l) { return Listen(a, out, l); }},
+    {"modem", [](const std::vector<std::string>& a, FILE*, FILE* out, Link* l) { return ModemInfo(a, out, l); }},
+    {"ussd", [](const std::vector<std::string>& a, FILE*, FILE* out, Link* l) { return Ussd(a, out, l); }},
+};
+
+}  // namespace
+
+bool IsModemCommand(const std::string& name) {
+    for (const Command& c : kCommands)
+        if (name == c.name) return true;
+    return false;
+}
+
+int ModemCommand(const std::string& name, const std::vector<std::string>& args, FILE* in, FILE* out, FILE* err) {
+    // Ctrl-C stops between parts and between messages, never inside a command the modem is carrying out.
+    std::signal(SIGINT, OnInterrupt);
+#ifdef SIGPIPE
+    // A closed pipe on standard output is a failed write, reported, and nothing after it is deleted.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    Link link;
+    link.err = err;
+    for (const Command& c : kCommands)
+        if (name == c.name) return c.run(args, in, out, &link);
+    return UsageError("unknown command '" + name + "'", err);
+}
