@@ -166,7 +166,7 @@ private:
         size_t arrival;
         std::map<int, Read> parts;
     };
-    static const int kCbsGroup = -1;  // the type of a group of Cell Broadcast pages
+    static constexpr int kCbsGroup = -1;  // the type of a group of Cell Broadcast pages
     void PrintJoined(const Group& g) {
         std::vector<const Message*> parts;
         std::vector<const sms::CbsMessage*> pages;
