@@ -86,6 +86,30 @@ TEST_F(Arrays, EveryBlockGoesBackWhenTheArraysGo) {
     EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, std::get<1>(before_));
 }
 
+// The array operations themselves, as a program without the typed variables
+// calls them: releasing a string array, or dimensioning it again, gives back
+// the block of every element's string.
+struct GivingBack {
+    const char* name;
+    void (*release)(void** variable);
+};
+const GivingBack kGivingBack[] = {
+    {"ReleaseArray", [](void** v) { ReleaseArray(*v); }},
+    {"DimArray again", [](void** v) { DimArray(sizeof(Str), 1, ARRAY_TYPE_STRING, kStringElementFields, v); }},
+};
+
+TEST_F(Arrays, ReleasingAStringArrayReleasesItsElementsStrings) {
+    for (const GivingBack& way : kGivingBack) {
+        void* variable = nullptr;
+        DimArray(sizeof(Str), 40, ARRAY_TYPE_STRING, kStringElementFields, &variable);
+        Str* elements = static_cast<Str*>(variable);
+        elements[0] = "a string too long for the word", elements[39] = "another string too long for it";
+        way.release(&variable);
+        EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, std::get<1>(before_)) << way.name;
+        ReleaseArray(variable);
+    }
+}
+
 // A short text with code 0 at either end, written into an array that holds
 // no block yet, is kept whole.
 TEST_F(Arrays, AnElementKeepsCodeZeroAtEitherEnd) {
