@@ -31,7 +31,8 @@ TEST_F(Arrays, UpperBoundGivesOneMoreElementAllZero) {
     for (size_t i = 0; i < 6; ++i) numbers[i] = 7, strings[i] = "a string too long for the word";
     numbers.Dim(5), strings.Dim(5);
     EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, std::get<1>(before_));  // the old strings are gone
-    for (size_t i = 0; i < 6; ++i) EXPECT_TRUE(numbers[i] == 0 && !strings[i].IsSet()) << i;
+    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(numbers[i], 0) << "number " << i;
+    for (size_t i = 0; i < 6; ++i) EXPECT_FALSE(strings[i].IsSet()) << "string " << i;
     EXPECT_EQ(HeaderOf(one.Elements()), (Header{1, 1, ARRAY_TYPE_INT16, {}}));
     EXPECT_EQ(HeaderOf(numbers.Elements()), (Header{1, 6, ARRAY_TYPE_INT16, {}}));
     EXPECT_EQ(HeaderOf(strings.Elements()), (Header{1, 6, ARRAY_TYPE_STRING, kOneString}));
