@@ -216,7 +216,7 @@ public:
     size_t Count() const { return elements_ ? static_cast<size_t>(ArrayHeaderOf(elements_)->count) : 0; }
     intptr_t Stride(int d) const { return stride_[d]; }
     typename ArrayElement<T>::Ref operator()(size_t i, size_t j) {
-        size_t at = i * static_cast<size_t>(stride_[0]) + j;  // the last dimension's stride is 1
+        size_t at = i * static_cast<size_t>(stride_[0]) + j * static_cast<size_t>(stride_[1]);
         assert(elements_ && j < static_cast<size_t>(stride_[0]) && at < Count());
         return ArrayElement<T>::At(elements_ + at, blocks_);
     }

@@ -38,9 +38,6 @@ Heap* StringHeap() { return gStringHeap; }
 // --- Str --------------------------------------------------------------------
 
 namespace {
-// From this length on a text's block doubles when it grows.
-constexpr size_t kDoubling = 64 * 1024;
-
 Str::Block* NewBlock(size_t front, size_t len, size_t capacity) {
     auto* block = static_cast<Str::Block*>(HeapTake(gStringHeap, offsetof(Str::Block, data) + capacity));
     block->len = len;
@@ -67,10 +64,9 @@ Str::Block* Str::Reserve(uintptr_t w, size_t front, size_t back) {
     // Grow by at least half again on the side that is asked for, and keep
     // the room the other side has: a string built piece by piece, at either
     // end or at both in turn, is then copied a logarithmic number of times.
-    // A long text doubles: its copies are what building it costs most.
     size_t roomFront = block ? block->front : 0;
     size_t roomBack = block ? block->capacity - block->front - len - 1 : 0;
-    size_t grow = len >= kDoubling ? len : len / 2;
+    size_t grow = len / 2;
     size_t growFront = front ? front + grow + 16 : roomFront;
     size_t growBack = back ? back + grow + 16 : roomBack;
     size_t capacity = growFront + len + 1;  // at most three quarters of the range
@@ -88,16 +84,9 @@ uintptr_t Str::Assigned(uintptr_t old, const char* text, size_t len) {
     if (len <= kShortMax) return WithChars(old, Load(text, len), len);
     Block* block = BlockOf(old);
     if (block && text >= block->data && text < block->data + block->capacity) {
-        // A piece of the variable's own text stays where it is.
-        block->front = static_cast<size_t>(text - block->data);
-        block->len = len;
-        block->data[block->front + len] = '\0';
-        return reinterpret_cast<uintptr_t>(block);
+        memmove(block->data, text, len);  // a piece of the variable's own text
     } else if (!block || block->capacity <= len || block->capacity > 2 * len + 64) {
-        // A long text gets room to double in: a long text assigned is
-        // mostly one about to be built on (the encoder's bit string).
-        bool roomy = len >= kDoubling && len <= SIZE_MAX / 4;
-        Block* fresh = NewBlock(0, len, roomy ? 2 * len + 1 : len + 1);
+        Block* fresh = NewBlock(0, len, len + 1);
         memcpy(fresh->data, text, len);
         Free(old);
         block = fresh;
@@ -157,23 +146,7 @@ SMS_INLINE void FreeInline(uintptr_t w) {
 }  // namespace
 
 void Str::ReleaseAll(Str* strings, size_t count) {
-    size_t i = 0;
-#if defined(__SSE2__) && UINTPTR_MAX > 0xFFFFFFFFu
-    // A word is a block's address exactly when the word less 2 has a zero
-    // top byte (unset and empty wrap around to 0xFF..). The least of the
-    // top bytes over eight words tells whether any of them needs a look.
-    const __m128i two = _mm_set1_epi64x(2), zero = _mm_setzero_si128();
-    for (; i + 8 <= count; i += 8) {
-        const __m128i* at = reinterpret_cast<const __m128i*>(strings + i);
-        __m128i least = _mm_min_epu8(_mm_min_epu8(_mm_sub_epi64(_mm_loadu_si128(at), two),
-                                                  _mm_sub_epi64(_mm_loadu_si128(at + 1), two)),
-                                     _mm_min_epu8(_mm_sub_epi64(_mm_loadu_si128(at + 2), two),
-                                                  _mm_sub_epi64(_mm_loadu_si128(at + 3), two)));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) & 0x8080)
-            for (size_t j = i; j < i + 8; ++j) FreeInline(strings[j].word_);
-    }
-#endif
-    for (; i < count; ++i) FreeInline(strings[i].word_);
+    for (size_t i = 0; i < count; ++i) FreeInline(strings[i].word_);
 }
 
 Placed strings_internal::ConcatLong(uint64_t aData, size_t aLen, unsigned aKind, uint64_t bData, size_t bLen,
@@ -215,20 +188,12 @@ Placed strings_internal::PadLong(uint64_t data, size_t len, unsigned kind, size_
     return Finish(at, want, want);
 }
 
-// Eight characters at a time, byte-swapped, from the end of the text.
 Placed strings_internal::ReverseLong(uint64_t data, size_t len, unsigned kind) {
     StrArg s(data, len, StrArg::kNoBase, kind);
     char* dst;
     size_t at = ReserveAtEnd(len, &dst);
     const char* src = s.Ptr();
-    size_t i = 0;
-    for (; i + 8 <= len; i += 8) {
-        uint64_t chunk;
-        memcpy(&chunk, src + len - i - 8, 8);
-        chunk = __builtin_bswap64(chunk);
-        memcpy(dst + i, &chunk, 8);
-    }
-    for (; i < len; ++i) dst[i] = src[len - 1 - i];
+    for (size_t i = 0; i < len; ++i) dst[i] = src[len - 1 - i];
     return Finish(at, len, len);
 }
 

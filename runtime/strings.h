@@ -45,9 +45,6 @@ namespace strings_internal {
 constexpr size_t kShortMax = 8;
 // The offset of a temporary that is held as a value, not in the buffer.
 constexpr size_t kShortOff = SIZE_MAX;
-// The offset of a temporary that is a piece of a text outside the buffer (a
-// variable's, a literal's), left where it is: its address is in `chars`.
-constexpr size_t kViewOff = SIZE_MAX - 1;
 
 // The low `k` bytes (k at most 8) set.
 constexpr uint64_t kMasks[9] = {0, 0xFF, 0xFFFF, 0xFFFFFF, 0xFFFFFFFF, 0xFFFFFFFFFFull, 0xFFFFFFFFFFFFull,
@@ -100,8 +97,7 @@ char* GrowTemp(size_t amount, size_t position);
 }  // namespace strings_internal
 
 // A temporary: `len` characters at offset `off` of the temporary string
-// buffer, or, when `off` is kShortOff, the characters of `chars`, or, when
-// `off` is kViewOff, the characters at the address in `chars`. `base` is the
+// buffer, or, when `off` is kShortOff, the characters of `chars`. `base` is the
 // buffer's end when the statement that made it began.
 struct Tmp {
     size_t base;
@@ -119,8 +115,7 @@ public:
     }
     SMS_FORCE StrArg(Tmp tmp) : len_(tmp.len), base_(tmp.base) {  // NOLINT
         if (tmp.off == strings_internal::kShortOff) kind_ = kShort, data_ = tmp.chars;
-        else if (SMS_LIKELY(tmp.off != strings_internal::kViewOff)) kind_ = kBuffer, data_ = tmp.off;
-        else kind_ = kPlain, data_ = tmp.chars;
+        else kind_ = kBuffer, data_ = tmp.off;
     }
     SMS_FORCE StrArg(const char* text, size_t len) : data_(Bits(text)), len_(len) {}
 
@@ -169,9 +164,6 @@ public:
         : data_(data), len_(len), base_(base), kind_(static_cast<Kind>(kind)) {}
     // The address of a text longer than eight characters (never a value).
     SMS_FORCE const char* LongPtr() const { return Place(); }
-    // Whether the text lies outside the buffer and is not a value: a
-    // variable's, a literal's or one passed with its length.
-    SMS_FORCE bool IsPlain() const { return kind_ == kPlain; }
 
 private:
     // Where the text is, by kind: its address (plain, and "" when unset), its
@@ -197,61 +189,16 @@ private:
 // text of up to kMax characters is kept in the word itself; any other text
 // lives in a block of the string heap and the word is the block's address.
 namespace str_word {
-#if UINTPTR_MAX > 0xFFFFFFFFu
-// A text of one to eight characters fills the word's top bytes, its last
-// character in the top byte and zero bytes below its first, whose place
-// gives the length. A user-space address has a zero top byte, so it never
-// looks like a text; a text whose first or last character is code 0 (which
-// the converter never makes) takes a block, as its length or its kind would
-// not read back. The empty text is the word 1: blocks lie at even addresses.
-constexpr size_t kMax = 8;
-constexpr uintptr_t kEmpty = 1;
-SMS_INLINE bool IsShort(uintptr_t w) { return (w >> 56) != 0; }
-SMS_INLINE bool IsBlock(uintptr_t w) { return w - 2 < (uintptr_t(1) << 56) - 2; }
-// Of a short word: the zero bits below the text, a whole number of bytes.
-SMS_INLINE unsigned Below(uintptr_t w) { return static_cast<unsigned>(__builtin_ctzll(w)) & 56u; }
-SMS_INLINE size_t ShortLength(uintptr_t w) { return 8 - (Below(w) >> 3); }
-SMS_INLINE uint64_t ShortChars(uintptr_t w) { return w >> Below(w); }
-SMS_INLINE uintptr_t Pack(uint64_t chars, size_t len) { return len ? chars << (64 - 8 * len) : kEmpty; }
-// The last character is tested in the word Pack makes, by the same shift:
-// with a shift of its own, writing short texts into string array elements
-// took 3% longer (decoding 1,000,000 characters: 78.2 ms, not 75.6 ms).
-SMS_INLINE bool Fits(uint64_t chars, size_t len) { return !len || ((chars & 0xFF) && (chars << (64 - 8 * len)) >> 56); }
-// The word with the piece `chars` (`add` characters, 1 to 8) joined in front
-// or at the end, where the joined text fits in the word: the piece slots in
-// below the text, or the text slides down. 0 when it does not fit, or when
-// the joined text would begin or end with code 0 (its length would not read
-// back), and for a block's address.
-SMS_INLINE uintptr_t Prepended(uintptr_t w, uint64_t chars, size_t add) {
-    if (!(chars & 0xFF)) return 0;
-    if (IsShort(w)) {
-        // The bytes below a text are zero and so are those of `chars` past
-        // the piece: one shift puts it in place; the last character stays.
-        unsigned below = Below(w);
-        return 8 * add <= below ? w | chars << (below - 8 * add) : 0;
-    }
-    return w < 2 && chars >> (8 * add - 8) ? chars << (64 - 8 * add) : 0;
-}
-SMS_INLINE uintptr_t Appended(uintptr_t w, uint64_t chars, size_t add) {
-    if (!(chars >> (8 * add - 8))) return 0;
-    if (IsShort(w)) {
-        unsigned below = Below(w);
-        return 8 * add <= below ? w >> (8 * add) | chars << (64 - 8 * add) : 0;
-    }
-    return w < 2 && (chars & 0xFF) ? chars << (64 - 8 * add) : 0;
-}
-#else
 // An address may use all four bytes, so a short text is tagged: bit 0 set,
 // the length in bits 1 to 7, up to three characters above (the empty text is
 // the word 1). Blocks lie at even addresses.
-constexpr size_t kMax = 3;
+constexpr size_t kMax = sizeof(uintptr_t) - 1;
 constexpr uintptr_t kEmpty = 1;
 SMS_INLINE bool IsShort(uintptr_t w) { return (w & 1) != 0; }
 SMS_INLINE bool IsBlock(uintptr_t w) { return w != 0 && (w & 1) == 0; }
 SMS_INLINE size_t ShortLength(uintptr_t w) { return (w >> 1) & 0x7F; }
 SMS_INLINE uint64_t ShortChars(uintptr_t w) { return w >> 8; }
 SMS_INLINE uintptr_t Pack(uint64_t chars, size_t len) { return static_cast<uintptr_t>(chars << 8 | len << 1 | 1); }
-SMS_INLINE bool Fits(uint64_t, size_t) { return true; }
 // The bits free in the word above its text: none for a block's address.
 SMS_INLINE unsigned Space(uintptr_t w) {
     if (IsShort(w)) return static_cast<unsigned>(8 * (kMax - ShortLength(w)));
@@ -265,7 +212,6 @@ SMS_INLINE uintptr_t Appended(uintptr_t w, uint64_t chars, size_t add) {
     if (8 * add > Space(w)) return 0;
     return Pack(ShortChars(w) | chars << (8 * ShortLength(w)), ShortLength(w) + add);
 }
-#endif
 }  // namespace str_word
 
 // A string variable: one pointer-sized word (see str_word). Short texts are
@@ -465,15 +411,6 @@ SMS_INLINE size_t Clamp(int64_t n, size_t len) {
 
 SMS_INLINE Tmp Short(uint64_t chars, size_t len, size_t base) { return Tmp{base, kShortOff, len, chars}; }
 
-// Short copies are the common case: a plain loop beats a call to the library.
-SMS_INLINE void Copy(char* dst, const char* src, size_t n) {
-    if (n <= 16) {
-        for (size_t i = 0; i < n; ++i) dst[i] = src[i];
-    } else {
-        memmove(dst, src, n);
-    }
-}
-
 // Reserves `amount` at the end; returns the start offset of the reservation.
 SMS_INLINE size_t ReserveAtEnd(size_t amount, char** dst) {
     size_t start = gTemp.end;
@@ -516,15 +453,9 @@ __attribute__((noinline, cold))
 #endif
 float PowFAny(float base, float exponent);
 
-// A longer piece of a text outside the buffer is left where it is: a
-// temporary lives for its statement, and the text with it. (A variable
-// assigned, or joined to, a piece of its own text finds it in its block.)
+// A piece: a value when short, else copied to the buffer.
 SMS_INLINE Tmp Sub(const StrArg& s, size_t skip, size_t k) {
     if (k <= kShortMax) return Short(s.CharsAt(skip, k), k, s.Base());
-    if (s.IsPlain()) {
-        uintptr_t at = reinterpret_cast<uintptr_t>(s.LongPtr() + skip);
-        return Tmp{s.Base(), kViewOff, k, static_cast<uint64_t>(at)};
-    }
     return FromBuffer(CopyLong(s.PartData(), s.Length(), s.PartKind(), skip, k), s.Base());
 }
 
@@ -600,8 +531,9 @@ SMS_INLINE Tmp StrReverse(StrArg s) {
     size_t len = s.Length();
     if (len > strings_internal::kShortMax)
         return strings_internal::FromBuffer(strings_internal::ReverseLong(s.PartData(), len, s.PartKind()), s.Base());
-    uint64_t chars = len ? __builtin_bswap64(s.Chars()) >> (8 * (8 - len)) : 0;
-    return strings_internal::Short(chars, len, s.Base());
+    uint64_t chars = s.Chars(), reversed = 0;
+    for (size_t i = 0; i < len; ++i) reversed |= (chars >> (8 * i) & 0xFF) << (8 * (len - 1 - i));
+    return strings_internal::Short(reversed, len, s.Base());
 }
 
 SMS_INLINE Tmp operator+(StrArg a, StrArg b) {
@@ -662,12 +594,7 @@ SMS_INLINE double RoundedToInt16(double x) {
 // saturates to the nearest bound, and NaN gives 0: the codec never passes
 // such values, and saturating keeps every caller's arithmetic defined.
 SMS_INLINE int32_t TruncToInt(double x) {
-#if defined(__SSE2__)
-    // The processor's conversion gives INT32_MIN for anything out of range
-    // and for NaN; only that answer needs the careful path.
-    int32_t fast = _mm_cvttsd_si32(_mm_set_sd(x));
-    if (fast != INT32_MIN) return fast;
-#elif defined(__i386__)
+#if defined(__i386__) && !defined(__SSE2__)
     // The x87 unit truncates only after its rounding mode is switched, which
     // costs more than the halving it serves: round in the current mode, then
     // step back by one toward zero where the rounded value lies beyond x.
@@ -689,14 +616,10 @@ SMS_INLINE Tmp IntToDec(int64_t v) {
     return strings_internal::Short(static_cast<uint64_t>('0' + v), 1, StrArg::kNoBase);
 }
 
-// One hex digit is the common case (the converter's nibbles). Digits and
-// letters come at random: a letter's distance from its digit is added
-// masked, which the compiler cannot make a branch of (written as a choice,
-// it did in some programs and not in others).
+// One hex digit is the common case (the converter's nibbles).
 SMS_INLINE Tmp IntToHex(int64_t v) {
     if (v < 0 || v > 15) return strings_internal::FromBuffer(strings_internal::IntToHexAny(v), StrArg::kNoBase);
-    uint64_t letter = static_cast<uint64_t>((9 - v) >> 63);  // all ones from 10 on
-    return strings_internal::Short(static_cast<uint64_t>('0' + v) + (letter & ('A' - '0' - 10)), 1, StrArg::kNoBase);
+    return strings_internal::Short(static_cast<uint64_t>(v < 10 ? '0' + v : 'A' + v - 10), 1, StrArg::kNoBase);
 }
 
 // --- Inline parts of the string model ----------------------------------------
@@ -735,14 +658,13 @@ SMS_INLINE bool Str::WroteInWord(StrArg value) {
     size_t len = value.Length();
     if (len - 1 >= kInline) return false;
     uint64_t chars = value.Chars();
-    if (!str_word::Fits(chars, len)) return false;
     word_ = str_word::Pack(chars, len);
     TempConsume(value);
     return true;
 }
 
 SMS_INLINE uintptr_t Str::WithChars(uintptr_t old, uint64_t chars, size_t len) {
-    if (len <= kInline && str_word::Fits(chars, len)) {
+    if (len <= kInline) {
         Free(old);
         return str_word::Pack(chars, len);
     }
@@ -784,12 +706,9 @@ SMS_INLINE void Str::Append(StrArg piece) {
         size_t room = block->capacity - block->front - block->len - 1;
         if (add <= strings_internal::kShortMax && room >= add) {
             // Into room at the end; a piece of this text itself is read first.
-            // With eight bytes of room, one store writes the piece (and the code
-            // 0 after it but for eight characters: the value is zero past them).
             uint64_t chars = piece.Chars();
             char* end = block->data + block->front + block->len;
-            if (room >= 8) memcpy(end, &chars, 8);
-            else strings_internal::Store(end, chars, add);
+            strings_internal::Store(end, chars, add);
             end[add] = '\0';
             block->len += add;
             TempConsume(piece);
@@ -807,14 +726,7 @@ SMS_INLINE void Str::Prepend(StrArg piece) {
     size_t add = piece.Length();
     Block* block = BlockOf(w);
     if (block && add <= strings_internal::kShortMax && block->front >= add) {
-        // With eight bytes of room in front, one store ending at the text.
-        uint64_t chars = piece.Chars();
-        if (block->front >= 8 && add) {
-            chars <<= 64 - 8 * add;
-            memcpy(block->data + block->front - 8, &chars, 8);
-        } else {
-            strings_internal::Store(block->data + block->front - add, chars, add);
-        }
+        strings_internal::Store(block->data + block->front - add, piece.Chars(), add);
         block->front -= add;
         block->len += add;
         TempConsume(piece);
