@@ -61,6 +61,8 @@ struct TakingABlock {
 };
 const TakingABlock kTakingABlock[] = {
     {"a long text", [](Array<Str>& s, size_t at) { s[at] = "a string too long for the word"; }},
+    {"code 0 at the end", [](Array<Str>& s, size_t at) { s[at] = StrArg("ab\0", 3); }},
+    {"code 0 at the start", [](Array<Str>& s, size_t at) { s[at] = StrArg("\0ab", 3); }},
     {"a short text read out", [](Array<Str>& s, size_t at) { s[at] = "ab", s[at].Text(); }},
     {"a copy of the element", [](Array<Str>& s, size_t at) { StrElement e = s[at]; e = "a string too long for the word"; }},
     {"the bare elements", [](Array<Str>& s, size_t at) { s.Elements()[at] = "a string too long for the word"; }},

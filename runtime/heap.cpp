@@ -199,6 +199,17 @@ void* HeapResize(Heap* heap, void* block, size_t bytes) {
     return moved;
 }
 
+// The spare slot a block given back may take: an empty one, else the one
+// holding the smallest spare.
+static size_t SlotToKeepIn(const Heap* heap) {
+    for (size_t i = 0; i < kSpares; ++i)
+        if (!heap->spares[i]) return i;
+    size_t smallest = 0;
+    for (size_t i = 1; i < kSpares; ++i)
+        if (heap->spareSize[i] < heap->spareSize[smallest]) smallest = i;
+    return smallest;
+}
+
 // A block of the platform's; small blocks go back to their list inline.
 void heap_internal::GiveSlow(Heap* heap, void* block) {
     size_t size = static_cast<size_t>(HeaderOf(block) >> 8);
@@ -208,9 +219,7 @@ void heap_internal::GiveSlow(Heap* heap, void* block) {
     if (size >= kSpareMin) {
         size = RawSize(heap, raw) - kHeader;
         // Kept in place of the smallest spare, which goes back instead.
-        size_t slot = 0;
-        for (size_t i = 1; i < kSpares; ++i)
-            if (!heap->spares[slot] ? false : !heap->spares[i] || heap->spareSize[i] < heap->spareSize[slot]) slot = i;
+        size_t slot = SlotToKeepIn(heap);
         if (!heap->spares[slot] || heap->spareSize[slot] < size) {
             std::swap(raw, *reinterpret_cast<char**>(&heap->spares[slot]));
             std::swap(size, heap->spareSize[slot]);

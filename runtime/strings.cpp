@@ -38,6 +38,9 @@ Heap* StringHeap() { return gStringHeap; }
 // --- Str --------------------------------------------------------------------
 
 namespace {
+// From this length on a text's block doubles when it grows.
+constexpr size_t kDoubling = 64 * 1024;
+
 Str::Block* NewBlock(size_t front, size_t len, size_t capacity) {
     auto* block = static_cast<Str::Block*>(HeapTake(gStringHeap, offsetof(Str::Block, data) + capacity));
     block->len = len;
@@ -64,9 +67,10 @@ Str::Block* Str::Reserve(uintptr_t w, size_t front, size_t back) {
     // Grow by at least half again on the side that is asked for, and keep
     // the room the other side has: a string built piece by piece, at either
     // end or at both in turn, is then copied a logarithmic number of times.
+    // A long text doubles: its copies are what building it costs most.
     size_t roomFront = block ? block->front : 0;
     size_t roomBack = block ? block->capacity - block->front - len - 1 : 0;
-    size_t grow = len / 2;
+    size_t grow = len >= kDoubling ? len : len / 2;
     size_t growFront = front ? front + grow + 16 : roomFront;
     size_t growBack = back ? back + grow + 16 : roomBack;
     size_t capacity = growFront + len + 1;  // at most three quarters of the range
@@ -109,8 +113,9 @@ size_t OffsetIn(const Str::Block* block, const StrArg& piece) {
 }
 }  // namespace
 
-uintptr_t Str::AppendSlow(uintptr_t w, uint64_t data, size_t add, size_t base, unsigned kind) {
-    StrArg piece(data, add, base, kind);
+uintptr_t Str::AppendSlow(uintptr_t w, StrParts parts) {
+    StrArg piece(parts);
+    size_t add = piece.Length();
     size_t len = LengthOf(w);
     if (!add) return TempConsume(piece), w ? w : str_word::kEmpty;  // an unset variable becomes set
     size_t selfOff = OffsetIn(BlockOf(w), piece);
@@ -123,8 +128,9 @@ uintptr_t Str::AppendSlow(uintptr_t w, uint64_t data, size_t add, size_t base, u
     return reinterpret_cast<uintptr_t>(block);
 }
 
-uintptr_t Str::PrependSlow(uintptr_t w, uint64_t data, size_t add, size_t base, unsigned kind) {
-    StrArg piece(data, add, base, kind);
+uintptr_t Str::PrependSlow(uintptr_t w, StrParts parts) {
+    StrArg piece(parts);
+    size_t add = piece.Length();
     if (!add) return TempConsume(piece), w ? w : str_word::kEmpty;
     size_t selfOff = OffsetIn(BlockOf(w), piece);
     Block* block = Reserve(w, add, 0);
@@ -149,9 +155,8 @@ void Str::ReleaseAll(Str* strings, size_t count) {
     for (size_t i = 0; i < count; ++i) FreeInline(strings[i].word_);
 }
 
-Placed strings_internal::ConcatLong(uint64_t aData, size_t aLen, unsigned aKind, uint64_t bData, size_t bLen,
-                                    unsigned bKind) {
-    StrArg a(aData, aLen, StrArg::kNoBase, aKind), b(bData, bLen, StrArg::kNoBase, bKind);
+Placed strings_internal::ConcatLong(StrParts aParts, StrParts bParts) {
+    StrArg a(aParts), b(bParts);
     char* dst;
     // A left piece that already ends the buffer stays where it is.
     if (a.InBuffer() && a.Ptr() + a.Length() == gTemp.data + gTemp.end) {
@@ -170,16 +175,16 @@ Placed strings_internal::ConcatLong(uint64_t aData, size_t aLen, unsigned aKind,
 
 // --- Primitives -------------------------------------------------------------
 
-Placed strings_internal::CopyLong(uint64_t data, size_t len, unsigned kind, size_t skip, size_t k) {
-    StrArg s(data, len, StrArg::kNoBase, kind);
+Placed strings_internal::CopyLong(StrParts parts, size_t skip, size_t k) {
+    StrArg s(parts);
     char* dst;
     size_t start = ReserveAtEnd(k, &dst);
     memcpy(dst, s.Ptr() + skip, k);
     return Finish(start, k, k);
 }
 
-Placed strings_internal::PadLong(uint64_t data, size_t len, unsigned kind, size_t want, char fill) {
-    StrArg s(data, len, StrArg::kNoBase, kind);
+Placed strings_internal::PadLong(StrParts parts, size_t want, char fill) {
+    StrArg s(parts);
     size_t k = Min(s.Length(), want);
     char* dst;
     size_t at = ReserveAtEnd(want, &dst);
@@ -188,12 +193,21 @@ Placed strings_internal::PadLong(uint64_t data, size_t len, unsigned kind, size_
     return Finish(at, want, want);
 }
 
-Placed strings_internal::ReverseLong(uint64_t data, size_t len, unsigned kind) {
-    StrArg s(data, len, StrArg::kNoBase, kind);
+Placed strings_internal::ReverseLong(StrParts parts) {
+    StrArg s(parts);
+    size_t len = s.Length();
     char* dst;
     size_t at = ReserveAtEnd(len, &dst);
     const char* src = s.Ptr();
-    for (size_t i = 0; i < len; ++i) dst[i] = src[len - 1 - i];
+    // Eight characters at a time, byte-swapped, from the end of the text.
+    size_t i = 0;
+    for (; i + 8 <= len; i += 8) {
+        uint64_t chunk;
+        memcpy(&chunk, src + len - i - 8, 8);
+        chunk = __builtin_bswap64(chunk);
+        memcpy(dst + i, &chunk, 8);
+    }
+    for (; i < len; ++i) dst[i] = src[len - 1 - i];
     return Finish(at, len, len);
 }
 
@@ -232,8 +246,8 @@ Placed strings_internal::IntToHexAny(int64_t v) {
     return Finish(at, 16, w);
 }
 
-int64_t strings_internal::DecToIntAny(uint64_t data, size_t len, size_t tempBase, unsigned kind) {
-    StrArg s(data, len, tempBase, kind);
+int64_t strings_internal::DecToIntAny(StrParts parts) {
+    StrArg s(parts);
     const char* p = s.Ptr();
     const char* end = p + s.Length();
     while (p < end && (*p == ' ' || *p == '\t')) ++p;
