@@ -241,17 +241,6 @@ SMS_INLINE double RoundedToInt16(double x) {
 // saturates to the nearest bound, and NaN gives 0: the codec never passes
 // such values, and saturating keeps every caller's arithmetic defined.
 SMS_INLINE int32_t TruncToInt(double x) {
-#if defined(__i386__) && !defined(__SSE2__)
-    // The x87 unit truncates only after its rounding mode is switched, which
-    // costs more than the halving it serves: round in the current mode, then
-    // step back by one toward zero where the rounded value lies beyond x.
-    if (x > -2147483648.0 && x < 2147483647.0) {
-        int32_t r = RoundToInt(x);
-        if (x >= 0 && r > x) return r - 1;
-        if (x < 0 && r < x) return r + 1;
-        return r;
-    }
-#endif
     if (x > -2147483649.0 && x < 2147483648.0) return static_cast<int32_t>(x);
     if (std::isnan(x)) return 0;
     return x > 0 ? INT32_MAX : INT32_MIN;
