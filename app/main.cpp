@@ -3,6 +3,7 @@
 // conversion for each click on "Text to PDU" or "PDU to Text".
 #include <windows.h>
 
+#include "app/main_window.h"
 #include "codec/codec.h"
 #include "runtime/runtime.h"
 #include "toolkit/event_fetch.h"
@@ -12,19 +13,6 @@
 #include "toolkit/window.h"
 
 namespace {
-
-constexpr WindowNumber MainWindow = 0;
-
-enum Gadget : GadgetNumber {
-    LABEL_TEXT = 0,
-    FIELD_TEXT = 1,      // the message
-    LABEL_PDU = 2,
-    FIELD_PDU = 3,       // its PDU hex
-    LABEL_DECODED = 4,
-    FIELD_DECODED = 5,   // the text decoded from field 3
-    BUTTON_TO_PDU = 6,
-    BUTTON_TO_TEXT = 7,
-};
 
 // Process-wide values; the program heap itself is kept by runtime/heap.
 HINSTANCE Instance;
@@ -42,17 +30,6 @@ void ReadInto(Str& variable, GadgetNumber gadget) {
 // Shows a converter's result; the copy leaves the temporary buffer as it was.
 void Show(GadgetNumber gadget, Tmp result) {
     WriteGadgetText(gadget, Str(result).Text());
-}
-
-void CreateGadgets() {
-    CreateLabelGadget(LABEL_TEXT, 30, 20, 60, 20, "SMS Text", 0);
-    CreateEditGadget(FIELD_TEXT, 30, 40, 230, 30, SmsText.Text(), 0);
-    CreateLabelGadget(LABEL_PDU, 30, 80, 60, 20, "Text to PDU", 0);
-    CreateEditGadget(FIELD_PDU, 30, 100, 230, 30, PduText.Text(), 0);
-    CreateLabelGadget(LABEL_DECODED, 30, 140, 60, 20, "PDU to Text", 0);
-    CreateEditGadget(FIELD_DECODED, 30, 160, 230, 30, "", 0);
-    CreateButtonGadget(BUTTON_TO_PDU, 290, 100, 160, 30, "Text to PDU", 0);
-    CreateButtonGadget(BUTTON_TO_TEXT, 290, 160, 160, 30, "PDU to Text", 0);
 }
 
 void RunConversion(intptr_t gadget) {
@@ -76,9 +53,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     RuntimeInit();
     ToolkitInit();
 
-    // A caption, a close box and a sizing frame, no minimize or maximize box.
-    const uint32_t style = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
-    if (!OpenToolkitWindow(MainWindow, 287, 33, 600, 300, "SMS (Korvanel)", style)) {
+    if (!OpenMainWindow()) {
         // Without its window the program could never be closed: end now,
         // and report the failure in the exit code.
         ToolkitEnd();
@@ -86,7 +61,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         ExitProcess(1);
     }
     SmsText = "Hallo, ich bins!";
-    CreateGadgets();
+    CreateMainWindowGadgets(SmsText.Text(), PduText.Text());
 
     for (;;) {
         // An idle program waits for its next message instead of polling, and

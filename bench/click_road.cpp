@@ -1,7 +1,7 @@
 // Where the time of a click on "Text to PDU" and on "PDU to Text" goes, on
 // Windows or under Wine, with 32,767 characters in the message field (or any
-// other count). The window and its fields are built with the toolkit as the
-// program builds them, and each step of the road is timed in place: reading
+// other count). The window and its gadgets are the program's own
+// (app/main_window.h), and each step of the road is timed in place: reading
 // the source field, the converter, the copy of its result, writing the
 // target field (the edit control's own work and its notifications to the
 // window procedure), and painting. Then the whole click: BM_CLICK posted to
@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_window.h"
 #include "codec/codec.h"
 #include "runtime/arrays.h"
 #include "runtime/heap.h"
@@ -78,17 +79,6 @@ void Settle(HWND window) {
     while (NextEvent(0) != 0) {
     }
     RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-}
-
-enum Field : GadgetNumber { FIELD_TEXT = 1, FIELD_PDU = 3, FIELD_DECODED = 5, BUTTON_TO_PDU = 6, BUTTON_TO_TEXT = 7 };
-
-// The program's three fields and two buttons, where the program puts them.
-void CreateFields() {
-    CreateEditGadget(FIELD_TEXT, 30, 40, 230, 30, "", 0);
-    CreateEditGadget(FIELD_PDU, 30, 100, 230, 30, "", 0);
-    CreateEditGadget(FIELD_DECODED, 30, 160, 230, 30, "", 0);
-    CreateButtonGadget(BUTTON_TO_PDU, 290, 100, 160, 30, "Text to PDU", 0);
-    CreateButtonGadget(BUTTON_TO_TEXT, 290, 160, 160, 30, "PDU to Text", 0);
 }
 
 HWND Control(GadgetNumber number) { return FindGadgetRecord(number)->control; }
@@ -196,9 +186,9 @@ int main(int argc, char** argv) {
     ArrayRuntimeInit();
     if (converterOnly) return TimeConverter(chars, rounds);
     ToolkitInit();
-    if (!OpenToolkitWindow(0, 287, 33, 600, 300, "SMS (Korvanel)", 0)) return fprintf(stderr, "no window\n"), 1;
-    CreateFields();
-    HWND window = FindWindowRecord(0)->window;
+    if (!OpenMainWindow()) return fprintf(stderr, "no window\n"), 1;
+    CreateMainWindowGadgets("", "");
+    HWND window = FindWindowRecord(MAIN_WINDOW)->window;
 
     const std::string message = Message(chars);
     const std::string pdu = Str(TextToPdu(StrArg(message.data(), message.size()))).Text();

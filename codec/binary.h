@@ -1,5 +1,11 @@
 // The binary digits of a code and back, inline: the converters call them
 // for every character, and a call costs as much as a step.
+//
+// A rule of this header: the seven-digit sum is written into its caller only
+// where the compiler is told to inline (SMS_FORCED_INLINING, runtime/heap.h).
+// Where it is not (64-bit MinGW) it stays a call, which there was faster than
+// the compiler's own choice to write it into the decoder's loop; the string
+// arrays switch on the same condition (runtime/arrays.h, rule 2).
 #pragma once
 #include <cstdint>
 
@@ -16,9 +22,8 @@ namespace binary_internal {
 // '0' put in front up to `width` digits. The quotients and remainders are
 // kept in arrays of `upperBound` + 1 elements; a value needing more steps
 // than they hold (outside the callers' range) still gets all its digits, the
-// extra steps are just not recorded. Nothing reads the arrays back: they are
-// the halving's working storage as the converter has always kept it, so its
-// allocations and cost stay those the benchmarks compare.
+// extra steps are just not recorded. Nothing reads the arrays back (see
+// codec/codec.h).
 template <int64_t width, size_t upperBound>
 SMS_INLINE Tmp ToBinary(int16_t value) {
     Str digits;
@@ -73,9 +78,7 @@ SMS_INLINE Tmp ToBinary7(int16_t value) { return binary_internal::ToBinary<7, 8>
 // decoder's loop it made the loop slower.
 inline Tmp ToBinary4(int16_t value) { return binary_internal::ToBinary<4, 5>(value); }
 SMS_INLINE int16_t Binary4ToInt(StrArg bits) { return binary_internal::FromBinary<4>(bits); }
-// Written into the decoder's loop, but kept a call where the compiler is not
-// told to inline (64-bit MinGW): its own choice to inline it there made the
-// loop slower than the call.
+// Kept a call where the compiler is not told to inline (the rule above).
 #if defined(__GNUC__) && !SMS_FORCED_INLINING
 __attribute__((noinline))
 #endif

@@ -7,6 +7,13 @@
 //
 // Everything is built on the string runtime: results are temporaries (see
 // runtime/strings.h) and intermediate values live in dynamic arrays.
+//
+// The converter's premise: it keeps the intermediate values its design
+// gives (the characters taken apart, the groups of binary digits, the
+// quotients and remainders of every halving, the code values) in arrays,
+// written and never read back, so that its allocations and its cost stay
+// those of that design, which the benchmarks compare with libGammu. An
+// array that nothing reads is not a fault to tidy away here.
 #pragma once
 #include <cstdint>
 

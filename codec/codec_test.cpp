@@ -34,7 +34,8 @@ TEST_F(Codec, TemporaryArgumentsWhileTheBufferGrows) {
     EXPECT_EQ(Std(TextToPdu(StrLeft(held, static_cast<int64_t>(n)))), ref::Encode(text));
     size_t between = TempCapacity();
     EXPECT_EQ(Std(PduToText(StrPad(pdu, static_cast<int64_t>(between - 6), " "))), ref::Mapped(text));
-    EXPECT_TRUE(before < between && between < TempCapacity());
+    EXPECT_LT(before, between) << "the encoder's buffer did not grow";
+    EXPECT_LT(between, TempCapacity()) << "the decoder's buffer did not grow";
     EXPECT_EQ(Std(PduToText(TextToPdu(StrMid(held, 2, static_cast<int64_t>(n))))), ref::Mapped(text.substr(1)));
 }
 

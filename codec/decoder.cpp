@@ -1,25 +1,16 @@
 #include "codec/codec.h"
 #include "runtime/arrays.h"
 
-#include <cstring>
-
 namespace {
 
 bool IsWhiteSpace(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Whether `text` may hold white space: a byte below '!' (the white space
-// characters are all such bytes; hex digits are none), looked for eight at
-// a time. Most PDUs have none and are then used as they are given.
+// characters are all such bytes; hex digits are none). Most PDUs have none
+// and are then used as they are given, not copied.
 bool MayHoldWhiteSpace(const StrArg& text) {
-    constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
     const char* p = text.Ptr();
-    size_t n = text.Length(), i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t w;
-        memcpy(&w, p + i, 8);
-        if ((w - kOnes * '!') & ~w & kHighs) return true;  // a byte below '!' sets its high bit
-    }
-    for (; i < n; ++i)
+    for (size_t i = 0; i < text.Length(); ++i)
         if (static_cast<unsigned char>(p[i]) < '!') return true;
     return false;
 }

@@ -19,7 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         int64_t n = in.Count(), m = in.Count();
         int op = in.Byte() % model::kOps;
         StrArg arg = temporary ? StrArg(StrLeft(a, INT64_MAX)) : StrArg(a);
-        FUZZ_CHECK(model::PrimitiveIsRight(op, arg, sa, n, m, b, sb) && TempEnd() == mark);
+        const model::Outcome o = model::Run(op, arg, sa, n, m, b, sb);
+        if (o.actual != o.expected) fprintf(stderr, "%s: expected %s, got %s\n", o.call.c_str(), o.expected.c_str(), o.actual.c_str());
+        FUZZ_CHECK(o.actual == o.expected);
+        FUZZ_CHECK(TempEnd() == mark);
         TempSetEnd(0);
         if (op == model::kConcat) a = StrRight(a + b, in.Byte() % 48), sa = model::Std(a);  // vary the text
     }

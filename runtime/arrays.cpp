@@ -7,7 +7,9 @@
 const intptr_t kStringElementFields[] = {0, -1};
 
 namespace {
-// Operations a managed-field list entry for a nested container would use.
+// Operations a managed-field list entry for a nested container would use:
+// registered at start-up as the array design has it; no list of this
+// program has such an entry, so nothing reads them.
 struct ContainerOps {
     void (*dim)(size_t, size_t, intptr_t, const intptr_t*, void**);
     void (*release)(void*);
@@ -54,4 +56,11 @@ void arrays_internal::ReleaseFields(ArrayHeader* header) {
     for (intptr_t i = 0; i < header->count; ++i, element += header->elementSize) {
         for (const intptr_t* f = header->managedFields; *f >= 0; ++f) reinterpret_cast<Str*>(element + *f)->Release();
     }
+}
+
+bool arrays_internal::NoneHoldsABlock(const ArrayHeader* header) {
+    const Str* elements = reinterpret_cast<const Str*>(header + 1);
+    for (intptr_t i = 0; i < header->count; ++i)
+        if (elements[i].HoldsBlock()) return false;
+    return true;
 }

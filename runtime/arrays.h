@@ -4,6 +4,21 @@
 // an unset string). Header and elements are one block in the program heap:
 // a header of six pointer-sized fields, then the elements. A two-dimensional
 // variable keeps one stride per dimension, counted in elements.
+//
+// Rules a caller holds to (the sanitizer build asserts the first):
+// 1. A typed string array (Array<Str>, Array2<Str>) keeps a flag saying
+//    whether any element may hold a block of the string heap; while it says
+//    none, an element is written without its old word being read and the
+//    array is released without looking at its elements. The flag is right
+//    only while every write goes through the array: its element handle
+//    (StrElement, from operator[] or operator()), or the bare elements after
+//    Elements(), which sets the flag. Asserted: an array released with the
+//    flag clear holds no block.
+// 2. The flag is kept only on 64-bit builds whose compiler is told to
+//    inline (SMS_FORCED_INLINING, runtime/heap.h): on 32-bit, four
+//    characters already take a block, and where the element handle is left
+//    a call its bookkeeping costs more than it saves. Elsewhere the flag
+//    always says "may", and every array is looked through.
 #pragma once
 #include <cassert>
 #include <cstddef>
@@ -15,13 +30,14 @@
 
 enum ArrayTypeCode : intptr_t { ARRAY_TYPE_INT16 = 3, ARRAY_TYPE_STRING = 8 };
 
+// The six fields the array design gives every array, in its order.
 struct ArrayHeader {
-    intptr_t dimensions;
+    intptr_t dimensions;            // set, read by no code of the program
     intptr_t elementSize;
     const intptr_t* managedFields;  // byte offsets of owned strings, ended by -1
     void** owner;                   // the array variable that holds the array
     intptr_t count;                 // all elements, the product of the sizes
-    intptr_t typeCode;
+    intptr_t typeCode;              // ArrayTypeCode; set, read by no code of the program
 };
 
 // The managed-field list of a string element: one string at offset 0.
@@ -51,18 +67,13 @@ inline const ArrayHeader* ArrayHeaderOf(const void* elements) {
 namespace arrays_internal {
 void* TakeLarge(size_t elementSize, size_t count);
 void ReleaseFields(ArrayHeader* header);
-// Releasing a string array looks at every element for a block to free,
-// which for a long array means reading all its memory once more; assigning
-// an element reads its old word first, for a block to free, and in a long
-// array freshly zeroed that read waits on memory. A typed string array
-// knows instead, on 64-bit, whether any of its elements has taken a block:
-// they are assigned through StrElement, which notes each one that takes a
-// block. Until one has, a text that fits the word is written without the
-// old word being read (decoding 1,000,000 characters: 79.8 ms, then
-// 76.6 ms), and the array is released without the look. On 32-bit, where
-// texts of four characters take blocks, every array is read and looked
-// through as before, and so where the compiler is not told to inline
-// (64-bit MinGW).
+// Whether no element of a string array holds a block (for the assertion of
+// rule 1).
+bool NoneHoldsABlock(const ArrayHeader* header);
+// Whether typed string arrays keep the block flag (rule 2 above): the look
+// for blocks at release reads all of a long array's memory once more, and
+// reading an element's old word before writing it waits on memory in a long
+// array freshly zeroed.
 #if UINTPTR_MAX > 0xFFFFFFFFu && SMS_FORCED_INLINING
 constexpr bool kNoteBlocks = true;
 #else
@@ -156,6 +167,10 @@ template <> struct ArrayElement<Str> {
 template <class T> SMS_INLINE void ReleaseTyped(T*& elements, bool blocks) {
     if (!elements) return;
     ArrayHeader* header = reinterpret_cast<ArrayHeader*>(elements) - 1;
+#ifndef NDEBUG
+    // Rule 1: a flag that says no block is right.
+    if (ArrayElement<T>::Fields() && !blocks) assert(arrays_internal::NoneHoldsABlock(header) && "a string array element written past its handle");
+#endif
     if (ArrayElement<T>::Fields() && blocks) arrays_internal::ReleaseFields(header);
     elements = nullptr;
     HeapGive(ProgramHeap(), header);
@@ -216,7 +231,7 @@ public:
     size_t Count() const { return elements_ ? static_cast<size_t>(ArrayHeaderOf(elements_)->count) : 0; }
     intptr_t Stride(int d) const { return stride_[d]; }
     typename ArrayElement<T>::Ref operator()(size_t i, size_t j) {
-        size_t at = i * static_cast<size_t>(stride_[0]) + j;  // the last dimension's stride is 1
+        size_t at = i * static_cast<size_t>(stride_[0]) + j * static_cast<size_t>(stride_[1]);
         assert(elements_ && j < static_cast<size_t>(stride_[0]) && at < Count());
         return ArrayElement<T>::At(elements_ + at, blocks_);
     }

@@ -31,7 +31,8 @@ TEST_F(Arrays, UpperBoundGivesOneMoreElementAllZero) {
     for (size_t i = 0; i < 6; ++i) numbers[i] = 7, strings[i] = "a string too long for the word";
     numbers.Dim(5), strings.Dim(5);
     EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, std::get<1>(before_));  // the old strings are gone
-    for (size_t i = 0; i < 6; ++i) EXPECT_TRUE(numbers[i] == 0 && !strings[i].IsSet()) << i;
+    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(numbers[i], 0) << "number " << i;
+    for (size_t i = 0; i < 6; ++i) EXPECT_FALSE(strings[i].IsSet()) << "string " << i;
     EXPECT_EQ(HeaderOf(one.Elements()), (Header{1, 1, ARRAY_TYPE_INT16, {}}));
     EXPECT_EQ(HeaderOf(numbers.Elements()), (Header{1, 6, ARRAY_TYPE_INT16, {}}));
     EXPECT_EQ(HeaderOf(strings.Elements()), (Header{1, 6, ARRAY_TYPE_STRING, kOneString}));
@@ -84,6 +85,30 @@ TEST_F(Arrays, EveryBlockGoesBackWhenTheArraysGo) {
     }
     arrays.clear();
     EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, std::get<1>(before_));
+}
+
+// The array operations themselves, as a program without the typed variables
+// calls them: releasing a string array, or dimensioning it again, gives back
+// the block of every element's string.
+struct GivingBack {
+    const char* name;
+    void (*release)(void** variable);
+};
+const GivingBack kGivingBack[] = {
+    {"ReleaseArray", [](void** v) { ReleaseArray(*v); }},
+    {"DimArray again", [](void** v) { DimArray(sizeof(Str), 1, ARRAY_TYPE_STRING, kStringElementFields, v); }},
+};
+
+TEST_F(Arrays, ReleasingAStringArrayReleasesItsElementsStrings) {
+    for (const GivingBack& way : kGivingBack) {
+        void* variable = nullptr;
+        DimArray(sizeof(Str), 40, ARRAY_TYPE_STRING, kStringElementFields, &variable);
+        Str* elements = static_cast<Str*>(variable);
+        elements[0] = "a string too long for the word", elements[39] = "another string too long for it";
+        way.release(&variable);
+        EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, std::get<1>(before_)) << way.name;
+        ReleaseArray(variable);
+    }
 }
 
 // A short text with code 0 at either end, written into an array that holds

@@ -5,9 +5,6 @@
 #include <cstring>
 #include <algorithm>
 #include <utility>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <vector>
 
 #ifdef _WIN32
@@ -28,7 +25,6 @@ constexpr size_t kChunk = 64 * 1024;
 // allocator maps fresh pages for them or hands its free top back to the
 // system, and each page then costs a fault again.
 constexpr size_t kSpareMin = 64 * 1024;
-constexpr size_t kBypassMin = 6 * 1024 * 1024;
 
 #ifdef _WIN32
 HANDLE HandleOf(Heap* heap) { return static_cast<HANDLE>(heap->handle); }
@@ -132,34 +128,6 @@ static void NewChunk(Heap* heap) {
     heap->bumpEnd = chunk + kChunk;
 }
 
-// Zeroes a kept block for reuse. A block of many megabytes is zeroed with
-// stores that bypass the caches: it is far larger than they are, and
-// zeroing it through them pushed out what the converter was working on
-// (encoding 1,000,000 characters, whose two-dimensional arrays take 32 MB
-// each: 77.1 ms, then 74.2 ms). From 6 MiB on, the decoder's 8 MB arrays
-// of 1,000,000 characters are zeroed so too (80.1 ms, then 79.5 ms).
-static void Clear(char* p, size_t bytes) {
-#if defined(__SSE2__)
-    if (bytes >= kBypassMin) {
-        char* end = p + bytes;
-        char* a = reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(p) + 63) & ~uintptr_t(63));
-        char* b = reinterpret_cast<char*>(reinterpret_cast<uintptr_t>(end) & ~uintptr_t(63));
-        memset(p, 0, static_cast<size_t>(a - p));
-        const __m128i zero = _mm_setzero_si128();
-        for (char* q = a; q < b; q += 64) {
-            _mm_stream_si128(reinterpret_cast<__m128i*>(q), zero);
-            _mm_stream_si128(reinterpret_cast<__m128i*>(q + 16), zero);
-            _mm_stream_si128(reinterpret_cast<__m128i*>(q + 32), zero);
-            _mm_stream_si128(reinterpret_cast<__m128i*>(q + 48), zero);
-        }
-        _mm_sfence();
-        memset(b, 0, static_cast<size_t>(end - b));
-        return;
-    }
-#endif
-    memset(p, 0, bytes);
-}
-
 // The smallest kept large block that fits `bytes` without wasting more
 // than half of it, or null: a larger one stays for the larger request that
 // gave it back.
@@ -174,7 +142,7 @@ static char* TakeSpare(Heap* heap, size_t bytes, bool zero) {
     if (best == kSpares) return nullptr;
     char* raw = static_cast<char*>(heap->spares[best]);
     heap->spares[best] = nullptr;
-    if (zero) Clear(raw + kHeader, bytes);
+    if (zero) memset(raw + kHeader, 0, bytes);
     return raw;
 }
 
@@ -231,6 +199,17 @@ void* HeapResize(Heap* heap, void* block, size_t bytes) {
     return moved;
 }
 
+// The spare slot a block given back may take: an empty one, else the one
+// holding the smallest spare.
+static size_t SlotToKeepIn(const Heap* heap) {
+    for (size_t i = 0; i < kSpares; ++i)
+        if (!heap->spares[i]) return i;
+    size_t smallest = 0;
+    for (size_t i = 1; i < kSpares; ++i)
+        if (heap->spareSize[i] < heap->spareSize[smallest]) smallest = i;
+    return smallest;
+}
+
 // A block of the platform's; small blocks go back to their list inline.
 void heap_internal::GiveSlow(Heap* heap, void* block) {
     size_t size = static_cast<size_t>(HeaderOf(block) >> 8);
@@ -240,9 +219,7 @@ void heap_internal::GiveSlow(Heap* heap, void* block) {
     if (size >= kSpareMin) {
         size = RawSize(heap, raw) - kHeader;
         // Kept in place of the smallest spare, which goes back instead.
-        size_t slot = 0;
-        for (size_t i = 1; i < kSpares; ++i)
-            if (!heap->spares[slot] ? false : !heap->spares[i] || heap->spareSize[i] < heap->spareSize[slot]) slot = i;
+        size_t slot = SlotToKeepIn(heap);
         if (!heap->spares[slot] || heap->spareSize[slot] < size) {
             std::swap(raw, *reinterpret_cast<char**>(&heap->spares[slot]));
             std::swap(size, heap->spareSize[slot]);

@@ -88,16 +88,9 @@ uintptr_t Str::Assigned(uintptr_t old, const char* text, size_t len) {
     if (len <= kShortMax) return WithChars(old, Load(text, len), len);
     Block* block = BlockOf(old);
     if (block && text >= block->data && text < block->data + block->capacity) {
-        // A piece of the variable's own text stays where it is.
-        block->front = static_cast<size_t>(text - block->data);
-        block->len = len;
-        block->data[block->front + len] = '\0';
-        return reinterpret_cast<uintptr_t>(block);
+        memmove(block->data, text, len);  // a piece of the variable's own text
     } else if (!block || block->capacity <= len || block->capacity > 2 * len + 64) {
-        // A long text gets room to double in: a long text assigned is
-        // mostly one about to be built on (the encoder's bit string).
-        bool roomy = len >= kDoubling && len <= SIZE_MAX / 4;
-        Block* fresh = NewBlock(0, len, roomy ? 2 * len + 1 : len + 1);
+        Block* fresh = NewBlock(0, len, len + 1);
         memcpy(fresh->data, text, len);
         Free(old);
         block = fresh;
@@ -120,8 +113,9 @@ size_t OffsetIn(const Str::Block* block, const StrArg& piece) {
 }
 }  // namespace
 
-uintptr_t Str::AppendSlow(uintptr_t w, uint64_t data, size_t add, size_t base, unsigned kind) {
-    StrArg piece(data, add, base, kind);
+uintptr_t Str::AppendSlow(uintptr_t w, StrParts parts) {
+    StrArg piece(parts);
+    size_t add = piece.Length();
     size_t len = LengthOf(w);
     if (!add) return TempConsume(piece), w ? w : str_word::kEmpty;  // an unset variable becomes set
     size_t selfOff = OffsetIn(BlockOf(w), piece);
@@ -134,8 +128,9 @@ uintptr_t Str::AppendSlow(uintptr_t w, uint64_t data, size_t add, size_t base, u
     return reinterpret_cast<uintptr_t>(block);
 }
 
-uintptr_t Str::PrependSlow(uintptr_t w, uint64_t data, size_t add, size_t base, unsigned kind) {
-    StrArg piece(data, add, base, kind);
+uintptr_t Str::PrependSlow(uintptr_t w, StrParts parts) {
+    StrArg piece(parts);
+    size_t add = piece.Length();
     if (!add) return TempConsume(piece), w ? w : str_word::kEmpty;
     size_t selfOff = OffsetIn(BlockOf(w), piece);
     Block* block = Reserve(w, add, 0);
@@ -157,28 +152,11 @@ SMS_INLINE void FreeInline(uintptr_t w) {
 }  // namespace
 
 void Str::ReleaseAll(Str* strings, size_t count) {
-    size_t i = 0;
-#if defined(__SSE2__) && UINTPTR_MAX > 0xFFFFFFFFu
-    // A word is a block's address exactly when the word less 2 has a zero
-    // top byte (unset and empty wrap around to 0xFF..). The least of the
-    // top bytes over eight words tells whether any of them needs a look.
-    const __m128i two = _mm_set1_epi64x(2), zero = _mm_setzero_si128();
-    for (; i + 8 <= count; i += 8) {
-        const __m128i* at = reinterpret_cast<const __m128i*>(strings + i);
-        __m128i least = _mm_min_epu8(_mm_min_epu8(_mm_sub_epi64(_mm_loadu_si128(at), two),
-                                                  _mm_sub_epi64(_mm_loadu_si128(at + 1), two)),
-                                     _mm_min_epu8(_mm_sub_epi64(_mm_loadu_si128(at + 2), two),
-                                                  _mm_sub_epi64(_mm_loadu_si128(at + 3), two)));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) & 0x8080)
-            for (size_t j = i; j < i + 8; ++j) FreeInline(strings[j].word_);
-    }
-#endif
-    for (; i < count; ++i) FreeInline(strings[i].word_);
+    for (size_t i = 0; i < count; ++i) FreeInline(strings[i].word_);
 }
 
-Placed strings_internal::ConcatLong(uint64_t aData, size_t aLen, unsigned aKind, uint64_t bData, size_t bLen,
-                                    unsigned bKind) {
-    StrArg a(aData, aLen, StrArg::kNoBase, aKind), b(bData, bLen, StrArg::kNoBase, bKind);
+Placed strings_internal::ConcatLong(StrParts aParts, StrParts bParts) {
+    StrArg a(aParts), b(bParts);
     char* dst;
     // A left piece that already ends the buffer stays where it is.
     if (a.InBuffer() && a.Ptr() + a.Length() == gTemp.data + gTemp.end) {
@@ -197,16 +175,16 @@ Placed strings_internal::ConcatLong(uint64_t aData, size_t aLen, unsigned aKind,
 
 // --- Primitives -------------------------------------------------------------
 
-Placed strings_internal::CopyLong(uint64_t data, size_t len, unsigned kind, size_t skip, size_t k) {
-    StrArg s(data, len, StrArg::kNoBase, kind);
+Placed strings_internal::CopyLong(StrParts parts, size_t skip, size_t k) {
+    StrArg s(parts);
     char* dst;
     size_t start = ReserveAtEnd(k, &dst);
     memcpy(dst, s.Ptr() + skip, k);
     return Finish(start, k, k);
 }
 
-Placed strings_internal::PadLong(uint64_t data, size_t len, unsigned kind, size_t want, char fill) {
-    StrArg s(data, len, StrArg::kNoBase, kind);
+Placed strings_internal::PadLong(StrParts parts, size_t want, char fill) {
+    StrArg s(parts);
     size_t k = Min(s.Length(), want);
     char* dst;
     size_t at = ReserveAtEnd(want, &dst);
@@ -215,12 +193,13 @@ Placed strings_internal::PadLong(uint64_t data, size_t len, unsigned kind, size_
     return Finish(at, want, want);
 }
 
-// Eight characters at a time, byte-swapped, from the end of the text.
-Placed strings_internal::ReverseLong(uint64_t data, size_t len, unsigned kind) {
-    StrArg s(data, len, StrArg::kNoBase, kind);
+Placed strings_internal::ReverseLong(StrParts parts) {
+    StrArg s(parts);
+    size_t len = s.Length();
     char* dst;
     size_t at = ReserveAtEnd(len, &dst);
     const char* src = s.Ptr();
+    // Eight characters at a time, byte-swapped, from the end of the text.
     size_t i = 0;
     for (; i + 8 <= len; i += 8) {
         uint64_t chunk;
@@ -267,8 +246,8 @@ Placed strings_internal::IntToHexAny(int64_t v) {
     return Finish(at, 16, w);
 }
 
-int64_t strings_internal::DecToIntAny(uint64_t data, size_t len, size_t tempBase, unsigned kind) {
-    StrArg s(data, len, tempBase, kind);
+int64_t strings_internal::DecToIntAny(StrParts parts) {
+    StrArg s(parts);
     const char* p = s.Ptr();
     const char* end = p + s.Length();
     while (p < end && (*p == ' ' || *p == '\t')) ++p;

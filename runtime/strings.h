@@ -1,40 +1,51 @@
 // The string runtime: string variables, temporaries in the process-wide
 // temporary string buffer, and the string and number primitives.
 //
-// Model. A `Str` variable owns its text (8-bit characters, code 0 ends it) in
-// the string heap; a variable never assigned is unset and reads as "". Every
-// primitive that yields a string writes it at the current end of the one
-// temporary string buffer and hands back a `Tmp`: a place in that buffer, not
-// a pointer, because the buffer may grow and move while a later primitive of
-// the same statement reserves room. A `Tmp` lives only for the statement that
-// made it: it is assigned to a variable, passed to another primitive, or
-// joined with `+`. Whoever consumes it sets the buffer's end back to where the
-// statement began (`Tmp::base`), so no temporary outlives its statement.
+// The model. A `Str` variable owns its text (8-bit characters; code 0 ends
+// it when it is read as a C string) in the string heap; a variable never
+// assigned is unset and reads as "". Every primitive that yields a string
+// writes it at the current end of the one temporary string buffer and hands
+// back a `Tmp`: a place in that buffer, not a pointer, because the buffer may
+// grow and move while a later primitive of the same statement reserves room.
+// A text of up to eight characters travels inside the `Tmp` as a value and
+// leaves the buffer alone. Arguments are taken as `StrArg`, which a
+// variable, a literal, a text with its length or a `Tmp` converts to.
 //
-// Arguments are taken as `StrArg`, which a variable, a literal or a `Tmp`
-// converts to. A primitive resolves a `Tmp` argument to an address only after
-// it has reserved room for its own result, so a move never leaves it reading
-// freed memory.
-//
-// Texts of up to eight characters (binary digits, hex digits, single
-// characters: most of what the converter handles) travel as a value instead:
-// a primitive whose result is that short hands it back inside the `Tmp` and
-// leaves the buffer alone, and a `StrArg` of a short variable carries its
-// characters with it. Both forms read alike through `StrArg`.
+// Rules a caller holds to (the sanitizer build asserts each where it can be
+// seen):
+// 1. A `Tmp` lives for the statement that made it: it is assigned to a
+//    variable, passed to one primitive or procedure, or joined with `+`, and
+//    then it is used up. Whoever consumes it sets the buffer's end back to
+//    where the statement began (`Tmp::base`). Asserted: a temporary of the
+//    buffer is read only while it lies below the buffer's end.
+// 2. A primitive resolves a `Tmp` argument to an address only after it has
+//    reserved room for its own result, so a move of the buffer never leaves
+//    it reading freed memory.
+// 3. A procedure hands its string result back as a temporary, through
+//    `ReturnString` or a primitive's result, never pointing into its own
+//    variables: every temporary is a value or lies in the buffer, so the
+//    procedure's variables may go before its caller reads the result.
+//    Asserted: a temporary handed back with `TempKeep` is a value or lies in
+//    the buffer.
+// 4. A procedure keeps its `StrArg` arguments for its whole run with
+//    `Pinned()` and gives their temporaries back with its result
+//    (`ReturnString(result, argument)` or `TempKeep`).
 //
 // Lengths, counts and starts are 64-bit, so nothing wraps for any text that
-// fits in memory; 32-bit arguments widen without change.
+// fits in memory; 32-bit arguments widen without change. No primitive fails:
+// counts and starts are clamped as each one says.
+//
+// The word a variable keeps its text in is described in runtime/str_word.h;
+// the inline fast paths of everything declared here are in
+// runtime/strings_inline.h, included at the end.
 #pragma once
-#include <cfloat>
+#include <cassert>
 #include <cstddef>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "runtime/heap.h"
+#include "runtime/str_word.h"
 
 class Str;
 
@@ -45,48 +56,13 @@ namespace strings_internal {
 constexpr size_t kShortMax = 8;
 // The offset of a temporary that is held as a value, not in the buffer.
 constexpr size_t kShortOff = SIZE_MAX;
-// The offset of a temporary that is a piece of a text outside the buffer (a
-// variable's, a literal's), left where it is: its address is in `chars`.
-constexpr size_t kViewOff = SIZE_MAX - 1;
 
 // The low `k` bytes (k at most 8) set.
-constexpr uint64_t kMasks[9] = {0, 0xFF, 0xFFFF, 0xFFFFFF, 0xFFFFFFFF, 0xFFFFFFFFFFull, 0xFFFFFFFFFFFFull,
-                                0xFFFFFFFFFFFFFFull, ~uint64_t(0)};
-SMS_INLINE uint64_t Mask(size_t k) { return kMasks[k]; }
-
-// Reads exactly `k` (at most 8) bytes: two overlapping loads of a power-of-
-// two width, never a byte past the text.
-SMS_INLINE uint64_t Load(const char* p, size_t k) {
-    if (k == 1) return static_cast<unsigned char>(p[0]);  // the common case
-    if (k >= 4) {
-        uint32_t lo, hi;
-        memcpy(&lo, p, 4);
-        memcpy(&hi, p + k - 4, 4);
-        return lo | static_cast<uint64_t>(hi) << (8 * (k - 4));
-    }
-    if (k >= 2) {
-        uint16_t lo, hi;
-        memcpy(&lo, p, 2);
-        memcpy(&hi, p + k - 2, 2);
-        return lo | static_cast<uint64_t>(hi) << (8 * (k - 2));
-    }
-    return k ? static_cast<unsigned char>(p[0]) : 0;
-}
-
+inline uint64_t Mask(size_t k);
+// Reads exactly `k` (at most 8) bytes, never one past the text.
+inline uint64_t Load(const char* p, size_t k);
 // Writes exactly `k` (at most 8) bytes of `chars`.
-SMS_INLINE void Store(char* p, uint64_t chars, size_t k) {
-    if (k >= 4) {
-        uint32_t lo = static_cast<uint32_t>(chars), hi = static_cast<uint32_t>(chars >> (8 * (k - 4)));
-        memcpy(p + k - 4, &hi, 4);
-        memcpy(p, &lo, 4);
-    } else if (k >= 2) {
-        uint16_t lo = static_cast<uint16_t>(chars), hi = static_cast<uint16_t>(chars >> (8 * (k - 2)));
-        memcpy(p + k - 2, &hi, 2);
-        memcpy(p, &lo, 2);
-    } else if (k) {
-        p[0] = static_cast<char>(chars);
-    }
-}
+inline void Store(char* p, uint64_t chars, size_t k);
 
 struct TempBuffer {
     char* data;
@@ -100,14 +76,23 @@ char* GrowTemp(size_t amount, size_t position);
 }  // namespace strings_internal
 
 // A temporary: `len` characters at offset `off` of the temporary string
-// buffer, or, when `off` is kShortOff, the characters of `chars`, or, when
-// `off` is kViewOff, the characters at the address in `chars`. `base` is the
+// buffer, or, when `off` is kShortOff, the characters of `chars`. `base` is the
 // buffer's end when the statement that made it began.
 struct Tmp {
     size_t base;
     size_t off;
     size_t len;
     uint64_t chars;
+};
+
+// An argument's text as plain fields, the form the out-of-line slow paths
+// take it in: built only where such a path is called, it leaves the
+// argument itself free to stay in registers on the fast path.
+struct StrParts {
+    uint64_t data;  // see StrArg::Kind
+    size_t len;
+    size_t base;    // StrArg::Base()
+    uint8_t kind;
 };
 
 class StrArg {
@@ -118,9 +103,13 @@ public:
         else data_ = Bits(literal), len_ = strlen(literal);
     }
     SMS_FORCE StrArg(Tmp tmp) : len_(tmp.len), base_(tmp.base) {  // NOLINT
-        if (tmp.off == strings_internal::kShortOff) kind_ = kShort, data_ = tmp.chars;
-        else if (SMS_LIKELY(tmp.off != strings_internal::kViewOff)) kind_ = kBuffer, data_ = tmp.off;
-        else kind_ = kPlain, data_ = tmp.chars;
+        if (tmp.off == strings_internal::kShortOff) {
+            kind_ = kShort, data_ = tmp.chars;
+        } else {
+            // Rule 1: a temporary of the buffer not yet used up.
+            assert(tmp.off + tmp.len <= strings_internal::gTemp.end && "a temporary read after its statement");
+            kind_ = kBuffer, data_ = tmp.off;
+        }
     }
     SMS_FORCE StrArg(const char* text, size_t len) : data_(Bits(text)), len_(len) {}
 
@@ -160,18 +149,12 @@ public:
     size_t Base() const { return base_; }
     static constexpr size_t kNoBase = SIZE_MAX;
 
-    // The argument as plain numbers, and back. Slow paths called out of line
-    // take these: an argument passed whole has to be stored to memory, and
-    // the compiler does that on the fast path too.
-    SMS_FORCE uint64_t PartData() const { return data_; }
-    SMS_FORCE unsigned PartKind() const { return kind_; }
-    SMS_FORCE StrArg(uint64_t data, size_t len, size_t base, unsigned kind)
-        : data_(data), len_(len), base_(base), kind_(static_cast<Kind>(kind)) {}
+    // The argument as plain fields, and back (see StrParts).
+    SMS_FORCE StrParts Parts() const { return StrParts{data_, len_, base_, kind_}; }
+    SMS_FORCE explicit StrArg(const StrParts& p)
+        : data_(p.data), len_(p.len), base_(p.base), kind_(static_cast<Kind>(p.kind)) {}
     // The address of a text longer than eight characters (never a value).
     SMS_FORCE const char* LongPtr() const { return Place(); }
-    // Whether the text lies outside the buffer and is not a value: a
-    // variable's, a literal's or one passed with its length.
-    SMS_FORCE bool IsPlain() const { return kind_ == kPlain; }
 
 private:
     // Where the text is, by kind: its address (plain, and "" when unset), its
@@ -192,86 +175,10 @@ private:
     Kind kind_ = kPlain;
 };
 
-// How a string variable's word holds its text. Zero is unset (so a
-// zero-filled `Str` is an unset one, which string arrays rely on); a short
-// text of up to kMax characters is kept in the word itself; any other text
-// lives in a block of the string heap and the word is the block's address.
-namespace str_word {
-#if UINTPTR_MAX > 0xFFFFFFFFu
-// A text of one to eight characters fills the word's top bytes, its last
-// character in the top byte and zero bytes below its first, whose place
-// gives the length. A user-space address has a zero top byte, so it never
-// looks like a text; a text whose first or last character is code 0 (which
-// the converter never makes) takes a block, as its length or its kind would
-// not read back. The empty text is the word 1: blocks lie at even addresses.
-constexpr size_t kMax = 8;
-constexpr uintptr_t kEmpty = 1;
-SMS_INLINE bool IsShort(uintptr_t w) { return (w >> 56) != 0; }
-SMS_INLINE bool IsBlock(uintptr_t w) { return w - 2 < (uintptr_t(1) << 56) - 2; }
-// Of a short word: the zero bits below the text, a whole number of bytes.
-SMS_INLINE unsigned Below(uintptr_t w) { return static_cast<unsigned>(__builtin_ctzll(w)) & 56u; }
-SMS_INLINE size_t ShortLength(uintptr_t w) { return 8 - (Below(w) >> 3); }
-SMS_INLINE uint64_t ShortChars(uintptr_t w) { return w >> Below(w); }
-SMS_INLINE uintptr_t Pack(uint64_t chars, size_t len) { return len ? chars << (64 - 8 * len) : kEmpty; }
-// The last character is tested in the word Pack makes, by the same shift:
-// with a shift of its own, writing short texts into string array elements
-// took 3% longer (decoding 1,000,000 characters: 78.2 ms, not 75.6 ms).
-SMS_INLINE bool Fits(uint64_t chars, size_t len) { return !len || ((chars & 0xFF) && (chars << (64 - 8 * len)) >> 56); }
-// The word with the piece `chars` (`add` characters, 1 to 8) joined in front
-// or at the end, where the joined text fits in the word: the piece slots in
-// below the text, or the text slides down. 0 when it does not fit, or when
-// the joined text would begin or end with code 0 (its length would not read
-// back), and for a block's address.
-SMS_INLINE uintptr_t Prepended(uintptr_t w, uint64_t chars, size_t add) {
-    if (!(chars & 0xFF)) return 0;
-    if (IsShort(w)) {
-        // The bytes below a text are zero and so are those of `chars` past
-        // the piece: one shift puts it in place; the last character stays.
-        unsigned below = Below(w);
-        return 8 * add <= below ? w | chars << (below - 8 * add) : 0;
-    }
-    return w < 2 && chars >> (8 * add - 8) ? chars << (64 - 8 * add) : 0;
-}
-SMS_INLINE uintptr_t Appended(uintptr_t w, uint64_t chars, size_t add) {
-    if (!(chars >> (8 * add - 8))) return 0;
-    if (IsShort(w)) {
-        unsigned below = Below(w);
-        return 8 * add <= below ? w >> (8 * add) | chars << (64 - 8 * add) : 0;
-    }
-    return w < 2 && (chars & 0xFF) ? chars << (64 - 8 * add) : 0;
-}
-#else
-// An address may use all four bytes, so a short text is tagged: bit 0 set,
-// the length in bits 1 to 7, up to three characters above (the empty text is
-// the word 1). Blocks lie at even addresses.
-constexpr size_t kMax = 3;
-constexpr uintptr_t kEmpty = 1;
-SMS_INLINE bool IsShort(uintptr_t w) { return (w & 1) != 0; }
-SMS_INLINE bool IsBlock(uintptr_t w) { return w != 0 && (w & 1) == 0; }
-SMS_INLINE size_t ShortLength(uintptr_t w) { return (w >> 1) & 0x7F; }
-SMS_INLINE uint64_t ShortChars(uintptr_t w) { return w >> 8; }
-SMS_INLINE uintptr_t Pack(uint64_t chars, size_t len) { return static_cast<uintptr_t>(chars << 8 | len << 1 | 1); }
-SMS_INLINE bool Fits(uint64_t, size_t) { return true; }
-// The bits free in the word above its text: none for a block's address.
-SMS_INLINE unsigned Space(uintptr_t w) {
-    if (IsShort(w)) return static_cast<unsigned>(8 * (kMax - ShortLength(w)));
-    return w ? 0 : 8 * kMax;
-}
-SMS_INLINE uintptr_t Prepended(uintptr_t w, uint64_t chars, size_t add) {
-    if (8 * add > Space(w)) return 0;
-    return Pack(chars | ShortChars(w) << (8 * add), ShortLength(w) + add);
-}
-SMS_INLINE uintptr_t Appended(uintptr_t w, uint64_t chars, size_t add) {
-    if (8 * add > Space(w)) return 0;
-    return Pack(ShortChars(w) | chars << (8 * ShortLength(w)), ShortLength(w) + add);
-}
-#endif
-}  // namespace str_word
-
-// A string variable: one pointer-sized word (see str_word). Short texts are
-// the common case in the converter (binary digits, hex digits, single
-// characters, groups of eight digits on 64-bit), and they need no heap
-// block. The word has no room for a short text's final code 0: `Text()`
+// A string variable: one pointer-sized word (runtime/str_word.h). Short
+// texts are the common case in the converter (binary digits, hex digits,
+// single characters, groups of eight digits on 64-bit), and they need no
+// heap block. The word has no room for a short text's final code 0: `Text()`
 // moves the text to a block the first time it is asked for (outside the
 // converter's work, which reads texts through `StrArg`).
 class Str {
@@ -296,9 +203,10 @@ public:
     Str& operator=(StrArg value);
     SMS_FORCE Str& operator=(Tmp value) { return *this = StrArg(value); }
     Str& operator=(const char* value) { return *this = StrArg(value); }
-    // For a variable that holds no block: a text of one to eight characters
-    // that fits the word is written there without the old word being read.
-    // False, the variable left as it was, for any other text.
+    // For a variable that holds no block: a text of 1 to kInline characters
+    // is written in the word without the old word being read, and the
+    // argument consumed. False, the variable and the argument left as they
+    // were, for any other text.
     bool WroteInWord(StrArg value);
     SMS_FORCE ~Str() { Release(); }
 
@@ -320,8 +228,7 @@ public:
     size_t Length() const { return LengthOf(word_); }
     // Frees the texts of `count` variables in a row whose storage goes away
     // with them (a string array's elements); their words are left as they
-    // are. Most of them hold their text in the word: the words are looked at
-    // several at a time for any that may be a block's address.
+    // are, so the variables must not be used again.
     static void ReleaseAll(Str* strings, size_t count);
     // "" when unset or empty; valid until the next change.
     const char* Text() const {
@@ -360,25 +267,21 @@ private:
     template <uintptr_t (*Join)(uintptr_t, uint64_t, size_t)>
     bool JoinedInWord(const StrArg& piece);
     static uintptr_t Assigned(uintptr_t old, const char* text, size_t len);
-    // The piece is passed as its parts (see StrArg).
-    static uintptr_t AppendSlow(uintptr_t w, uint64_t data, size_t len, size_t base, unsigned kind);
-    static uintptr_t PrependSlow(uintptr_t w, uint64_t data, size_t len, size_t base, unsigned kind);
+    static uintptr_t AppendSlow(uintptr_t w, StrParts piece);
+    static uintptr_t PrependSlow(uintptr_t w, StrParts piece);
     // Makes room for `front` more bytes before and `back` more after the
     // text, moving a text held in the word into a block.
     static Block* Reserve(uintptr_t w, size_t front, size_t back);
 };
 static_assert(sizeof(Str) == sizeof(void*), "a string element is one reference");
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
-#error "short texts keep their first character in the low byte"
-#endif
 
-// Concatenation: the pieces are placed one after the other in the buffer
-// (or joined as a value when together they are short).
+// Concatenation: the pieces one after the other (a value when together
+// they are short). Both arguments are consumed.
 inline Tmp operator+(StrArg a, StrArg b);
 
-// A procedure hands its result back as a temporary, like a primitive: a copy
-// of `value`, which keeps the temporary of `argument` (the procedure's own
-// argument, if it was one) alive until the caller is done.
+// A procedure's string result (rule 3): a temporary copy of `value`, which
+// also keeps the temporary of `argument` (the procedure's own argument, if it
+// was one) until the caller is done with the result.
 inline Tmp ReturnString(StrArg value, const StrArg& argument = StrArg(nullptr, 0));
 
 // --- Set-up and the temporary string buffer ---------------------------------
@@ -423,428 +326,68 @@ SMS_INLINE Tmp TempSpan(size_t start, size_t end) {
 SMS_INLINE void TempConsume(const StrArg& arg) {
     if (arg.Base() != StrArg::kNoBase) TempSetEnd(arg.Base());
 }
-// `t` made to keep `arg`'s temporary alive too (its base lowered to arg's).
-// Not for a long piece of a procedure's own variable, which is left in the
-// variable's block and goes with it: such a result goes back through
-// ReturnString, which copies it.
+// `t` made to keep `arg`'s temporary alive too (its base lowered to arg's):
+// how a procedure hands back a primitive's result built from its argument.
 SMS_INLINE Tmp TempKeep(Tmp t, const StrArg& arg) {
+    // Rule 3: a value, or a temporary of the buffer.
+    assert((t.off == strings_internal::kShortOff || t.off + t.len <= strings_internal::gTemp.end) &&
+           "a procedure's result must be a value or lie in the buffer");
     if (arg.Base() < t.base) t.base = arg.Base();
     return t;
 }
 
 // --- Primitives ------------------------------------------------------------
+//
+// Each takes its string arguments as `StrArg` and consumes them: an argument
+// that is a temporary is used up by the call (its buffer room is given back
+// with the result's), a variable or literal is left as it was. A result is a
+// new temporary (rule 1). Positions count from 1.
 
+// The number of characters; an unset text has 0.
 inline int64_t StrLen(StrArg s);
-inline int StrAsc(StrArg s);                  // 0 to 255; 0 for ""
-inline Tmp StrChr(int64_t code);              // low 8 bits; "" when they are 0
+// The code of the first character, 0 to 255; 0 for "".
+inline int StrAsc(StrArg s);
+// The one character of code `code`'s low 8 bits; "" when they are 0 (so
+// joining the result to a text leaves the text as it was).
+inline Tmp StrChr(int64_t code);
+// The first `n` characters. Clamps: n below 0 gives "", n past the end
+// gives the whole text.
 inline Tmp StrLeft(StrArg s, int64_t n);
+// The last `n` characters, clamped as StrLeft.
 inline Tmp StrRight(StrArg s, int64_t n);
+// `count` characters from position `start`. Clamps: a start of 1 or less
+// means the first character, a start past the end gives "", a count below 1
+// gives "", a count past the end stops there. Reserves at most what can be
+// copied, so a huge count on a short text reserves nothing extra.
 inline Tmp StrMid(StrArg s, int64_t start, int64_t count);
+// `s` fitted to exactly `length` characters: cut, or filled at the end with
+// the first character of `fill` (a space when `fill` is unset or set but
+// empty). A length of 0 or less gives "".
 inline Tmp StrPad(StrArg s, int64_t length, StrArg fill);
+// The characters of `s` in reverse order.
 inline Tmp StrReverse(StrArg s);
+// The decimal digits of `v`, '-' in front of a negative one; no padding.
 inline Tmp IntToDec(int64_t v);
+// The upper-case hex digits of `v`'s 64-bit two's-complement pattern, no
+// leading zeros (0 gives '0'), no sign.
 inline Tmp IntToHex(int64_t v);
+// The number at the start of `s`: blanks and tabs skipped, one sign, '$'
+// for hex or '%' for binary, then digits up to the first that is not one of
+// the base's; wraps modulo 2^64. A text without digits gives 0.
 inline int64_t DecToInt(StrArg s);
+// base ** exponent, rounded to a float; exact for powers of two.
 inline float PowF(float base, float exponent);
+// `x` truncated toward zero. Outside the signed 32-bit range the result
+// saturates to the nearest bound, and NaN gives 0.
 inline int32_t TruncToInt(double x);
-// x rounded to the nearest integer in the current rounding mode (ties to
+// `x` rounded to the nearest integer in the current rounding mode (ties to
 // even by default), as storing a float in an integer variable rounds; for x
 // within the signed 32-bit range.
 inline int32_t RoundToInt(double x);
+// What a 16-bit integer variable holds after the rounding store of `x`
+// (wrapping outside its range, 0 for NaN), as a double: a sum built in
+// steps that are each such a store stays a double between them.
+inline double RoundedToInt16(double x);
 
-
-namespace strings_internal {
-
-SMS_INLINE size_t Min(size_t a, size_t b) { return a < b ? a : b; }
-
-// A count argument clamped to what a text of `len` characters can give.
-SMS_INLINE size_t Clamp(int64_t n, size_t len) {
-    if (n <= 0) return 0;
-    return static_cast<uint64_t>(n) < len ? static_cast<size_t>(n) : len;
-}
-
-SMS_INLINE Tmp Short(uint64_t chars, size_t len, size_t base) { return Tmp{base, kShortOff, len, chars}; }
-
-// Short copies are the common case: a plain loop beats a call to the library.
-SMS_INLINE void Copy(char* dst, const char* src, size_t n) {
-    if (n <= 16) {
-        for (size_t i = 0; i < n; ++i) dst[i] = src[i];
-    } else {
-        memmove(dst, src, n);
-    }
-}
-
-// Reserves `amount` at the end; returns the start offset of the reservation.
-SMS_INLINE size_t ReserveAtEnd(size_t amount, char** dst) {
-    size_t start = gTemp.end;
-    *dst = TempReserve(amount, start);
-    return start;
-}
-
-// Where a longer result was built: its offset in the buffer and its length.
-// Two words, which the functions building it hand back in registers; the
-// temporary itself is made inline, where it can stay in registers too.
-struct Placed {
-    size_t off;
-    size_t len;
-};
-// The temporary of a result placed in the buffer that keeps the temporaries
-// of its arguments (the lowest of their bases) alive with it.
-SMS_INLINE Tmp FromBuffer(Placed p, size_t base) { return Tmp{Min(base, p.off), p.off, p.len, 0}; }
-
-// Finishes a result of `written` bytes reserved as `reserved` at `start`.
-SMS_INLINE Placed Finish(size_t start, size_t reserved, size_t written) {
-    gTemp.data[start + written] = '\0';
-    TempGiveBack(reserved - written);
-    return Placed{start, written};
-}
-
-// The longer results, built in the buffer.
-// Their arguments come as parts (see StrArg).
-Placed CopyLong(uint64_t data, size_t len, unsigned kind, size_t skip, size_t k);
-Placed ConcatLong(uint64_t aData, size_t aLen, unsigned aKind, uint64_t bData, size_t bLen, unsigned bKind);
-Placed PadLong(uint64_t data, size_t len, unsigned kind, size_t want, char fill);
-Placed ReverseLong(uint64_t data, size_t len, unsigned kind);
-Placed IntToDecAny(int64_t v);
-Placed IntToHexAny(int64_t v);
-#if defined(__GNUC__)
-__attribute__((noinline))
-#endif
-int64_t DecToIntAny(uint64_t data, size_t len, size_t base, unsigned kind);
-#if defined(__GNUC__)
-__attribute__((noinline, cold))
-#endif
-float PowFAny(float base, float exponent);
-
-// A longer piece of a text outside the buffer is left where it is: a
-// temporary lives for its statement, and the text with it. (A variable
-// assigned, or joined to, a piece of its own text finds it in its block.)
-SMS_INLINE Tmp Sub(const StrArg& s, size_t skip, size_t k) {
-    if (k <= kShortMax) return Short(s.CharsAt(skip, k), k, s.Base());
-    if (s.IsPlain()) {
-        uintptr_t at = reinterpret_cast<uintptr_t>(s.LongPtr() + skip);
-        return Tmp{s.Base(), kViewOff, k, static_cast<uint64_t>(at)};
-    }
-    return FromBuffer(CopyLong(s.PartData(), s.Length(), s.PartKind(), skip, k), s.Base());
-}
-
-}  // namespace strings_internal
-
-SMS_INLINE int64_t StrLen(StrArg s) {
-    TempConsume(s);
-    return static_cast<int64_t>(s.Length());
-}
-
-SMS_INLINE int StrAsc(StrArg s) {
-    int code = static_cast<int>(s.CharsAt(0, s.Length() ? 1 : 0));
-    TempConsume(s);
-    return code;
-}
-
-SMS_INLINE Tmp StrChr(int64_t code) {
-    uint64_t c = static_cast<uint64_t>(code) & 0xFF;
-    return strings_internal::Short(c, c ? 1 : 0, StrArg::kNoBase);
-}
-
-// The converter cuts every piece from inside its text. Such a cut needs no
-// clamping, and on that path a caller's constant count stays a constant: the
-// piece is then taken with fixed shifts and masks, and whoever receives it
-// knows its length. Other cuts are clamped as described.
-namespace strings_internal {
-// Whether `count` characters from position `skip` (counted from 0) lie
-// within a text of `len` characters.
-SMS_INLINE bool Inside(uint64_t skip, int64_t count, size_t len) {
-    return count >= 0 && static_cast<uint64_t>(count) <= len && skip <= len - static_cast<uint64_t>(count);
-}
-}  // namespace strings_internal
-
-SMS_INLINE Tmp StrLeft(StrArg s, int64_t n) {
-    if (SMS_LIKELY(strings_internal::Inside(0, n, s.Length()))) return strings_internal::Sub(s, 0, static_cast<size_t>(n));
-    return strings_internal::Sub(s, 0, strings_internal::Clamp(n, s.Length()));
-}
-
-SMS_INLINE Tmp StrRight(StrArg s, int64_t n) {
-    if (SMS_LIKELY(strings_internal::Inside(0, n, s.Length())))
-        return strings_internal::Sub(s, s.Length() - static_cast<size_t>(n), static_cast<size_t>(n));
-    size_t k = strings_internal::Clamp(n, s.Length());
-    return strings_internal::Sub(s, s.Length() - k, k);
-}
-
-// A start of 1 or less means the first character; a start past the end gives
-// "". The reservation is the most that can be copied, not the raw count, so a
-// huge count on a short text reserves nothing extra.
-SMS_INLINE Tmp StrMid(StrArg s, int64_t start, int64_t count) {
-    size_t len = s.Length();
-    if (SMS_LIKELY(start >= 1 && strings_internal::Inside(static_cast<uint64_t>(start - 1), count, len)))
-        return strings_internal::Sub(s, static_cast<size_t>(start - 1), static_cast<size_t>(count));
-    size_t skip = start <= 1 ? 0 : strings_internal::Clamp(start - 1, len);
-    return strings_internal::Sub(s, skip, strings_internal::Clamp(count, len - skip));
-}
-
-// The fill character is the first of `fill`, a space when `fill` is unset.
-// A set but empty fill also pads with spaces: the result is then still
-// exactly `length` characters long, as for every other fill.
-SMS_INLINE Tmp StrPad(StrArg s, int64_t length, StrArg fill) {
-    using namespace strings_internal;
-    size_t want = length <= 0 ? 0 : static_cast<size_t>(length);
-    uint64_t f = fill.Length() ? fill.CharsAt(0, 1) : ' ';
-    if (want > kShortMax)
-        return FromBuffer(PadLong(s.PartData(), s.Length(), s.PartKind(), want, static_cast<char>(f)),
-                          Min(s.Base(), fill.Base()));
-    size_t k = Min(s.Length(), want);
-    uint64_t chars = s.CharsAt(0, k) | (f * 0x0101010101010101ull & Mask(want) & ~Mask(k));
-    return Short(chars, want, Min(s.Base(), fill.Base()));
-}
-
-SMS_INLINE Tmp StrReverse(StrArg s) {
-    size_t len = s.Length();
-    if (len > strings_internal::kShortMax)
-        return strings_internal::FromBuffer(strings_internal::ReverseLong(s.PartData(), len, s.PartKind()), s.Base());
-    uint64_t chars = len ? __builtin_bswap64(s.Chars()) >> (8 * (8 - len)) : 0;
-    return strings_internal::Short(chars, len, s.Base());
-}
-
-SMS_INLINE Tmp operator+(StrArg a, StrArg b) {
-    using namespace strings_internal;
-    size_t la = a.Length(), lb = b.Length();
-    if (la + lb > kShortMax)
-        return FromBuffer(ConcatLong(a.PartData(), la, a.PartKind(), b.PartData(), lb, b.PartKind()),
-                          Min(a.Base(), b.Base()));
-    uint64_t chars = a.Chars();
-    if (lb) chars |= b.Chars() << (8 * la);
-    return Short(chars, la + lb, Min(a.Base(), b.Base()));
-}
-
-SMS_INLINE Tmp ReturnString(StrArg value, const StrArg& argument) {
-    Tmp t = StrArg("") + value;
-    if (argument.Base() < t.base) t.base = argument.Base();
-    return t;
-}
-
-// On x87 (the 32-bit build) the one instruction that rounds: where the
-// compiler proves a value whole, it replaces a rounding function by a
-// truncation, which on x87 switches the rounding mode there and back.
-SMS_INLINE int32_t RoundToInt(double x) {
-#if defined(__SSE2__)
-    return _mm_cvtsd_si32(_mm_set_sd(x));
-#elif defined(__GNUC__) && defined(__i386__)
-    int32_t r;
-    __asm__("fistpl %0" : "=m"(r) : "t"(x) : "st");
-    return r;
-#else
-    return static_cast<int32_t>(std::lrint(x));
-#endif
-}
-
-// What a 16-bit integer variable holds after the rounding store of `x`,
-// given back as a double, for a sum built in steps whose every step is such
-// a store: between the steps the sum stays in the floating-point unit. In
-// the variable's range, rounding to the nearest (a half to the even one) is
-// the addition and subtraction of 1.5 x 2^52, which leave no fraction
-// behind; outside it (the store wraps) and for NaN the store is made
-// through an integer. Not where doubles are computed wider (x87, the
-// 32-bit build): there every store goes through an integer.
-SMS_INLINE double RoundedToInt16(double x) {
-#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
-    if (SMS_LIKELY(x >= -32768.5 && x < 32767.5)) {
-        constexpr double kNoFraction = 6755399441055744.0;
-        double rounded = (x + kNoFraction) - kNoFraction;
-        // A whole number rounds to itself: then the sum goes on from `x`,
-        // and the next step does not wait for the rounding to finish.
-        if (SMS_LIKELY(rounded == x)) return x;
-        return rounded;
-    }
-#endif
-    return static_cast<int16_t>(RoundToInt(x));
-}
-
-// Truncation toward zero. Outside the signed 32-bit range the result
-// saturates to the nearest bound, and NaN gives 0: the codec never passes
-// such values, and saturating keeps every caller's arithmetic defined.
-SMS_INLINE int32_t TruncToInt(double x) {
-#if defined(__SSE2__)
-    // The processor's conversion gives INT32_MIN for anything out of range
-    // and for NaN; only that answer needs the careful path.
-    int32_t fast = _mm_cvttsd_si32(_mm_set_sd(x));
-    if (fast != INT32_MIN) return fast;
-#elif defined(__i386__)
-    // The x87 unit truncates only after its rounding mode is switched, which
-    // costs more than the halving it serves: round in the current mode, then
-    // step back by one toward zero where the rounded value lies beyond x.
-    if (x > -2147483648.0 && x < 2147483647.0) {
-        int32_t r = RoundToInt(x);
-        if (x >= 0 && r > x) return r - 1;
-        if (x < 0 && r < x) return r + 1;
-        return r;
-    }
-#endif
-    if (x > -2147483649.0 && x < 2147483648.0) return static_cast<int32_t>(x);
-    if (std::isnan(x)) return 0;
-    return x > 0 ? INT32_MAX : INT32_MIN;
-}
-
-// One decimal digit is the common case (the converter's binary digits).
-SMS_INLINE Tmp IntToDec(int64_t v) {
-    if (v < 0 || v > 9) return strings_internal::FromBuffer(strings_internal::IntToDecAny(v), StrArg::kNoBase);
-    return strings_internal::Short(static_cast<uint64_t>('0' + v), 1, StrArg::kNoBase);
-}
-
-// One hex digit is the common case (the converter's nibbles). Digits and
-// letters come at random: a letter's distance from its digit is added
-// masked, which the compiler cannot make a branch of (written as a choice,
-// it did in some programs and not in others).
-SMS_INLINE Tmp IntToHex(int64_t v) {
-    if (v < 0 || v > 15) return strings_internal::FromBuffer(strings_internal::IntToHexAny(v), StrArg::kNoBase);
-    uint64_t letter = static_cast<uint64_t>((9 - v) >> 63);  // all ones from 10 on
-    return strings_internal::Short(static_cast<uint64_t>('0' + v) + (letter & ('A' - '0' - 10)), 1, StrArg::kNoBase);
-}
-
-// --- Inline parts of the string model ----------------------------------------
-// Short texts are the converter's daily bread; their assignments, appends and
-// prepends work on the word alone.
-
-SMS_INLINE StrArg::StrArg(const Str& var) {
-    uintptr_t w = var.word_;
-    if (str_word::IsShort(w)) {
-        kind_ = kShort;
-        data_ = str_word::ShortChars(w);
-        len_ = str_word::ShortLength(w);
-    } else if (str_word::IsBlock(w)) {
-        const Str::Block* block = reinterpret_cast<const Str::Block*>(w);
-        data_ = Bits(block->data + block->front);
-        len_ = block->len;
-    } else {
-        kind_ = kUnset;
-    }
-}
-
-SMS_INLINE Str& Str::operator=(StrArg value) {
-    size_t len = value.Length();
-    if (value.IsUnset()) {
-        Release();
-    } else if (len <= strings_internal::kShortMax) {
-        word_ = WithChars(word_, value.Chars(), len);  // read before the old text goes
-    } else {
-        word_ = Assigned(word_, value.LongPtr(), len);
-    }
-    TempConsume(value);
-    return *this;
-}
-
-SMS_INLINE bool Str::WroteInWord(StrArg value) {
-    size_t len = value.Length();
-    if (len - 1 >= kInline) return false;
-    uint64_t chars = value.Chars();
-    if (!str_word::Fits(chars, len)) return false;
-    word_ = str_word::Pack(chars, len);
-    TempConsume(value);
-    return true;
-}
-
-SMS_INLINE uintptr_t Str::WithChars(uintptr_t old, uint64_t chars, size_t len) {
-    if (len <= kInline && str_word::Fits(chars, len)) {
-        Free(old);
-        return str_word::Pack(chars, len);
-    }
-    // A text the word cannot hold (on 32-bit). A block much larger than the
-    // text is not kept for it.
-    Block* block = BlockOf(old);
-    if (!block || block->capacity <= len || block->capacity > 2 * len + 64) {
-        Free(old);
-        block = static_cast<Block*>(HeapTake(strings_internal::gStringHeap, offsetof(Block, data) + len + 1));
-        block->capacity = len + 1;
-    }
-    block->len = len;
-    block->front = 0;
-    strings_internal::Store(block->data, chars, len);
-    block->data[len] = '\0';
-    return reinterpret_cast<uintptr_t>(block);
-}
-
-// A piece joined to a text held in the word stays there while the two fit;
-// a short piece goes into the room a block keeps at either end. Anything
-// else, an empty piece included, takes the slow path.
-template <uintptr_t (*Join)(uintptr_t, uint64_t, size_t)>
-SMS_INLINE bool Str::JoinedInWord(const StrArg& piece) {
-    size_t add = piece.Length();
-    if (add - 1 >= kInline) return false;
-    uintptr_t joined = Join(word_, piece.Chars(), add);
-    if (!joined) return false;
-    word_ = joined;
-    TempConsume(piece);
-    return true;
-}
-
-// Texts built by appending are long (the converter's bit strings and
-// results): a block's room is looked at first.
-SMS_INLINE void Str::Append(StrArg piece) {
-    uintptr_t w = word_;
-    size_t add = piece.Length();
-    if (Block* block = BlockOf(w)) {
-        size_t room = block->capacity - block->front - block->len - 1;
-        if (add <= strings_internal::kShortMax && room >= add) {
-            // Into room at the end; a piece of this text itself is read first.
-            // With eight bytes of room, one store writes the piece (and the code
-            // 0 after it but for eight characters: the value is zero past them).
-            uint64_t chars = piece.Chars();
-            char* end = block->data + block->front + block->len;
-            if (room >= 8) memcpy(end, &chars, 8);
-            else strings_internal::Store(end, chars, add);
-            end[add] = '\0';
-            block->len += add;
-            TempConsume(piece);
-            return;
-        }
-    } else if (JoinedInWord<str_word::Appended>(piece)) {
-        return;
-    }
-    word_ = AppendSlow(w, piece.PartData(), piece.Length(), piece.Base(), piece.PartKind());
-}
-
-SMS_INLINE void Str::Prepend(StrArg piece) {
-    if (JoinedInWord<str_word::Prepended>(piece)) return;
-    uintptr_t w = word_;
-    size_t add = piece.Length();
-    Block* block = BlockOf(w);
-    if (block && add <= strings_internal::kShortMax && block->front >= add) {
-        // With eight bytes of room in front, one store ending at the text.
-        uint64_t chars = piece.Chars();
-        if (block->front >= 8 && add) {
-            chars <<= 64 - 8 * add;
-            memcpy(block->data + block->front - 8, &chars, 8);
-        } else {
-            strings_internal::Store(block->data + block->front - add, chars, add);
-        }
-        block->front -= add;
-        block->len += add;
-        TempConsume(piece);
-    } else {
-        word_ = PrependSlow(w, piece.PartData(), piece.Length(), piece.Base(), piece.PartKind());
-    }
-}
-
-SMS_INLINE int64_t DecToInt(StrArg s) {
-    if (s.Length() == 1) {  // a single digit
-        int c = static_cast<int>(s.CharsAt(0, 1));
-        if (c >= '0' && c <= '9') {
-            TempConsume(s);
-            return c - '0';
-        }
-    }
-    return strings_internal::DecToIntAny(s.PartData(), s.Length(), s.Base(), s.PartKind());
-}
-
-// A power of two raised to a whole exponent is exact: it is built as the
-// float's own exponent field. That is the converter's only use; every other
-// case goes through the general power routine in extended precision.
-SMS_INLINE float PowF(float base, float exponent) {
-    if (base == 2.0f && exponent >= -126.0f && exponent <= 127.0f &&
-        exponent == static_cast<float>(static_cast<int>(exponent))) {
-        uint32_t bits = static_cast<uint32_t>(static_cast<int>(exponent) + 127) << 23;
-        float result;
-        memcpy(&result, &bits, sizeof result);
-        return result;
-    }
-    return strings_internal::PowFAny(base, exponent);
-}
-
+// At the end: the inline fast paths of everything above.
+#include "runtime/strings_inline.h"

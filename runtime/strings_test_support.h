@@ -43,28 +43,48 @@ inline int64_t DecToInt(const std::string& s) {
 
 enum Op { kLeft, kRight, kMid, kPad, kReverse, kDecToInt, kAsc, kNumber, kConcat, kOps };
 
-// Whether primitive `op` on `arg` (whose text is `a`), with the counts `n`
-// and `m` and `fill` (whose text is `b`), gives what its model gives. `arg`
-// is consumed once, as by any primitive.
-inline bool PrimitiveIsRight(int op, StrArg arg, const std::string& a, int64_t n, int64_t m, StrArg fill,
-                             const std::string& b) {
+// One primitive call: how it is written, what its model gives and what the
+// runtime gave.
+struct Outcome {
+    std::string call, expected, actual;
+};
+
+inline std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+
+// Primitive `op` on `arg` (whose text is `a`), with the counts `n` and `m`
+// and `fill` (whose text is `b`), beside its model. `arg` is consumed once,
+// as by any primitive.
+inline Outcome Run(int op, StrArg arg, const std::string& a, int64_t n, int64_t m, StrArg fill,
+                   const std::string& b) {
+    const std::string sn = std::to_string(n), sm = std::to_string(m), qa = Quoted(a);
     size_t skip = n <= 1 ? 0 : Clamp(n - 1, a.size());  // a start of 1 or less is the first character
-    std::string padded = a.substr(0, Clamp(n % 5000, a.size()));  // a pad has its whole length
-    padded.resize(Clamp(n % 5000, SIZE_MAX), b.empty() ? ' ' : b[0]);
+    int64_t width = n % 5000;                            // a pad is made whole
+    std::string padded = a.substr(0, Clamp(width, a.size()));
+    padded.resize(Clamp(width, SIZE_MAX), b.empty() ? ' ' : b[0]);
     switch (op) {
-        case kLeft: return Std(StrLeft(arg, n)) == a.substr(0, Clamp(n, a.size()));
-        case kRight: return Std(StrRight(arg, n)) == a.substr(a.size() - Clamp(n, a.size()));
-        case kMid: return Std(StrMid(arg, n, m)) == a.substr(skip, Clamp(m, a.size() - skip));
-        case kPad: return Std(StrPad(arg, n % 5000, fill)) == padded;
-        case kReverse: return Std(StrReverse(arg)) == std::string(a.rbegin(), a.rend());
-        case kDecToInt: return ::DecToInt(arg) == DecToInt(a);
-        case kAsc: return StrAsc(arg) == (a.empty() ? 0 : static_cast<unsigned char>(a[0]));
+        case kLeft: return {"StrLeft(" + qa + ", " + sn + ")", Quoted(a.substr(0, Clamp(n, a.size()))), Quoted(Std(StrLeft(arg, n)))};
+        case kRight:
+            return {"StrRight(" + qa + ", " + sn + ")", Quoted(a.substr(a.size() - Clamp(n, a.size()))),
+                    Quoted(Std(StrRight(arg, n)))};
+        case kMid:
+            return {"StrMid(" + qa + ", " + sn + ", " + sm + ")", Quoted(a.substr(skip, Clamp(m, a.size() - skip))),
+                    Quoted(Std(StrMid(arg, n, m)))};
+        case kPad:
+            return {"StrPad(" + qa + ", " + std::to_string(width) + ", " + Quoted(b) + ")", Quoted(padded),
+                    Quoted(Std(StrPad(arg, width, fill)))};
+        case kReverse: return {"StrReverse(" + qa + ")", Quoted(std::string(a.rbegin(), a.rend())), Quoted(Std(StrReverse(arg)))};
+        case kDecToInt: return {"DecToInt(" + qa + ")", std::to_string(DecToInt(a)), std::to_string(::DecToInt(arg))};
+        case kAsc:
+            return {"StrAsc(" + qa + ")", std::to_string(a.empty() ? 0 : static_cast<unsigned char>(a[0])),
+                    std::to_string(StrAsc(arg))};
         case kNumber: {
+            TempConsume(arg);
             char hex[24];
             snprintf(hex, sizeof hex, "%llX", static_cast<unsigned long long>(n));
-            return TempConsume(arg), Std(IntToDec(n)) == std::to_string(n) && Std(IntToHex(n)) == hex;
+            std::string dec = Std(IntToDec(n));
+            return {"IntToDec(" + sn + ") IntToHex(" + sn + ")", sn + " " + hex, dec + " " + Std(IntToHex(n))};
         }
-        default: return Std(arg + fill) == a + b;
+        default: return {qa + " + " + Quoted(b), Quoted(a + b), Quoted(Std(arg + fill))};
     }
 }
 

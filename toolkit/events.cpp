@@ -88,12 +88,27 @@ void NoteMessageWindow(intptr_t window) {
     if (gEventState) gEventState->pendingWindow = window;
 }
 
-// The road of a click: the program's loop (app/main.cpp) calls NextEvent
-// (event_fetch.cpp), which fetches the button's mouse-up and dispatches it;
-// the button sends WM_COMMAND to its window, whose procedure (OnCommand in
-// window_proc.cpp) offers it to the gadget's kind, then forms the event here:
-// EVENT_GADGET, the button's number, BN_CLICKED. NextEvent makes it current;
-// the loop reads CurrentEventGadget and converts the text of the gadgets.
+// The road of a click, hop by hop, in the order a debugger shows them:
+// 1. app/main.cpp: the program's loop calls NextEvent.
+// 2. toolkit/event_fetch.cpp: NextEvent fetches the button's mouse-up, lets
+//    the accelerator table look at it and dispatches it.
+// 3. toolkit/gadgets.cpp: GadgetProc, installed over every gadget's control,
+//    passes it to the system's button procedure, which sends WM_COMMAND
+//    (BN_CLICKED) to the button's parent window.
+// 4. toolkit/gadget_target.cpp: GadgetStackWindowProc, installed over a
+//    window while it is a gadget target (the main window is), passes it on
+//    to the procedure it replaced.
+// 5. toolkit/window_proc.cpp: ToolkitWindowProc calls TranslateWindowMessage,
+//    which first offers every message to live sizing (LiveSizingHandler in
+//    toolkit/sizing.cpp, not handled here), then OnCommand offers it to the
+//    gadget's kind (ForwardToGadget, toolkit/gadget_kinds.cpp: a button does
+//    not handle it) and forms the event.
+// 6. Here: FormPendingEvent sets EVENT_GADGET, the button's number, BN_CLICKED.
+// 7. toolkit/event_fetch.cpp: back in NextEvent the pending event becomes the
+//    current one and its code is returned.
+// 8. app/main.cpp: the loop reads CurrentEventGadget, reads the source field
+//    (ReadGadgetText, toolkit/gadgets.cpp), converts it (codec/encoder.cpp or
+//    codec/decoder.cpp) and writes the result (WriteGadgetText).
 void FormPendingEvent(int32_t code, intptr_t gadget, int32_t type, EventPayload* payload) {
     EventState* state = gEventState;
     if (!state) {

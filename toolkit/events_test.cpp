@@ -1,4 +1,4 @@
-// Event codes and message numbers, the event queue, and the forming of events.
+// The event queue and the forming of events.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -6,23 +6,8 @@
 #include "runtime/heap.h"
 #include "runtime/runtime_test_support.h"
 #include "toolkit/event_test_support.h"
-#include "toolkit/names.h"
 
 namespace {
-
-// Every number that programs and the platform see, pinned here once; the tests use the names.
-TEST(EventCodes, KeepTheirNumbers) {
-    const struct { int32_t code, number; } rows[] = {
-        {EVENT_MOVE_WINDOW, 3},         {EVENT_SIZE_WINDOW, 5},         {EVENT_REPAINT, 15},
-        {EVENT_CLOSE_WINDOW, 16},       {EVENT_GADGET, 13100},          {EVENT_MENU, 13101},
-        {EVENT_ITEM_CLICK, 13102},      {EVENT_ACTIVATE_WINDOW, 13104}, {EVENT_WINDOW_PAYLOAD, 13105},
-        {EVENT_GADGET_PAYLOAD, 13106},  {EVENT_MINIMIZE_WINDOW, 13107}, {EVENT_MAXIMIZE_WINDOW, 13108},
-        {EVENT_RESTORE_WINDOW, 13109},  {EVENT_TIMER, 13110},           {EVENT_TYPE_FOCUS, 14000},
-        {EVENT_TYPE_LOST_FOCUS, 14001}, {int32_t(MSG_ITEM_MOUSE), 12501}, {int32_t(MSG_WINDOW_PAYLOAD), 13105},
-        {int32_t(MSG_GADGET_PAYLOAD), 13106}, {int32_t(MSG_FORWARD_TO_CONTROL), 13120},
-    };
-    for (const auto& row : rows) EXPECT_EQ(row.code, row.number) << EventName(row.code);
-}
 
 // A drained queue gives every block back.
 class EventQueueTest : public RuntimeTest {

@@ -110,6 +110,8 @@ void ButtonSetState(GadgetRecord* record, intptr_t value) {
 // --- The kinds --------------------------------------------------------------------
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_GROUP;
+static_assert((kChild & GADGET_BORDER_SWITCH) == GADGET_BORDER_SWITCH,
+              "the border switch passed on in the flags adds no style bit a gadget lacks");
 
 // What labels and edit fields share: colours, and a back brush to release.
 constexpr GadgetKind ColoredKind(int32_t code, const char* className, DWORD style) {

@@ -10,8 +10,10 @@ enum GadgetKindCode : int32_t { KIND_BUTTON = 1, KIND_EDIT = 2, KIND_LABEL = 3 }
 enum ColorWhich : int32_t { COLOR_FRONT = 1, COLOR_BACK = 2 };
 constexpr COLORREF NO_COLOR = static_cast<COLORREF>(-1);
 // A flag bit of the creation functions: gives a label a sunken edge and takes
-// it away from an edit field.
-constexpr uint32_t GADGET_BORDER_SWITCH = 0x20000;
+// it away from an edit field. It is the platform's WS_GROUP bit, and the
+// flags go on to the control's style whole: the bit is harmless there only
+// because every kind's own style already holds WS_GROUP.
+constexpr uint32_t GADGET_BORDER_SWITCH = WS_GROUP;
 
 struct GadgetKind;
 struct GadgetRecord {
@@ -27,8 +29,8 @@ struct GadgetRecord {
 // control it is built on, then its handler slots (an empty slot means the
 // default behaviour). A new kind is one record and one creation function.
 struct GadgetKind {
-    int32_t kindCode;
-    int32_t size;
+    int32_t kindCode;  // KIND_*: part of the record's design; no code here reads it
+    int32_t size;      // sizeof(GadgetKind), for a reader of the record; none here does
     const char* className;
     DWORD style;              // besides the caller's flags
     DWORD exStyle;            // without GADGET_BORDER_SWITCH in the flags

@@ -27,7 +27,7 @@ struct WindowRecord {
     ACCEL* acceleratorEntries;   // owned, from the program heap
     HACCEL acceleratorTable;     // destroyed with the window
     WindowCallback windowCallback;
-    int32_t acceleratorCount;    // 2
+    int32_t acceleratorCount;    // 2 (Tab, shift-Tab); kept for the record's design, nothing reads it
     HBRUSH backgroundBrush;      // owned; deleted at close
     HWND mdiClient;              // set only for MDI child windows
     intptr_t (*paintCallback)(HDC dc, HWND window);

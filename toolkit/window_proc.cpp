@@ -11,6 +11,16 @@
 #include "toolkit/sizing.h"
 #include "toolkit/window.h"
 
+// Four events carry the number of the platform message they come from, and
+// WM_MOVE and WM_CLOSE are queued under their own numbers below; a payload
+// message is delivered under its event's number.
+static_assert(EVENT_MOVE_WINDOW == WM_MOVE, "a window move is queued under its message's number");
+static_assert(EVENT_SIZE_WINDOW == WM_SIZE, "a window size event has WM_SIZE's number");
+static_assert(EVENT_REPAINT == WM_PAINT, "a repaint event has WM_PAINT's number");
+static_assert(EVENT_CLOSE_WINDOW == WM_CLOSE, "a close is queued under its message's number");
+static_assert(MSG_WINDOW_PAYLOAD == EVENT_WINDOW_PAYLOAD, "a window payload message has its event's number");
+static_assert(MSG_GADGET_PAYLOAD == EVENT_GADGET_PAYLOAD, "a gadget payload message has its event's number");
+
 namespace {
 
 // The control with this identifier reports menu items, not a gadget; no
