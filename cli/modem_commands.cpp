@@ -2,8 +2,11 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <tuple>
 
+#include "cli/render.h"
 #include "cli/sms_commands.h"
 #include "modem/error_codes.h"
 #include "modem/indications.h"
@@ -19,7 +22,7 @@ using modem::Session;
 
 const char kModemUsageLines[] =
     "       smspdu send --device DEV [submit's options] [TEXT | --data HEX]\n"
-    "       smspdu list --device DEV [--storage MEM] [--unread] [--json] [--delete]\n"
+    "       smspdu list --device DEV [--storage MEM] [--unread] [--json] [--join] [--delete]\n"
     "       smspdu read --device DEV [--storage MEM] [--json] INDEX\n"
     "       smspdu delete --device DEV [--storage MEM] (INDEX... | --read | --all)\n"
     "       smspdu listen --device DEV [--json] [--delete] [--count N]\n"
@@ -43,6 +46,7 @@ const char kModemHelp[] =
     "  --storage MEM   SM (SIM), ME (modem), MT (both) or SR (status reports)\n"
     "  --unread        only messages not read yet\n"
     "  --delete        (list, listen) delete each message once it has been printed\n"
+    "  --join          (list) the parts of a long message as one, with all their indexes\n"
     "  --read, --all   (delete) every read message, every message\n"
     "  --count N       (listen) stop after N messages\n"
     "  --smsc NUMBER   (modem) set the service centre number\n"
@@ -255,14 +259,72 @@ int OpenStorage(Link* link, std::string* storage) {
     return 0;
 }
 
+// --join: the stored parts of each long message printed as one, at the place of its first part, with the indexes
+// of all; its parts are deleted (with --delete) only when it is whole, so that a later listing can join the rest.
+bool PresentJoined(const std::vector<modem::StoredPdu>& stored, const std::string& storage, bool json, bool remove,
+                   FILE* out, Link* link, bool* refused) {
+    struct Item {
+        const modem::StoredPdu* stored;
+        sms::Message message;
+    };
+    std::vector<Item> items;
+    for (const modem::StoredPdu& s : stored) {
+        sms::Bytes octets;
+        sms::ParseError e;
+        Item item{&s, sms::Message()};
+        if (s.fault.empty() && sms::ParseHex(s.hex, &octets, &e) &&
+            sms::ParseFramedPdu(octets, static_cast<size_t>(s.length), "+CMGL", &item.message, &e))
+            items.push_back(item);
+        else if (!Present(s, "+CMGL", storage, json, false, out, link, refused))  // reports it, keeps it
+            return false;
+    }
+    using Key = std::tuple<int, std::string, int, int>;
+    std::map<Key, std::vector<const Item*>> groups;
+    std::vector<std::vector<const Item*>*> order;
+    for (const Item& i : items) {
+        const sms::Message& m = i.message;
+        Key key(static_cast<int>(m.type), m.address.text, m.concatRef < 0 ? -1 - i.stored->index : m.concatRef, m.parts);
+        auto& g = groups[key];
+        if (g.empty()) order.push_back(&g);
+        g.push_back(&i);
+    }
+    for (std::vector<const Item*>* g : order) {
+        std::map<int, const Item*> byPart;  // a repeated part counts once
+        for (const Item* i : *g) byPart.emplace(i->message.part, i);
+        std::vector<const sms::Message*> parts;
+        Joined joined;
+        std::string indexes;
+        for (const auto& p : byPart) {
+            parts.push_back(&p.second->message);
+            joined.present.push_back(p.first);
+            indexes += (indexes.empty() ? "" : ",") + std::to_string(p.second->stored->index);
+        }
+        const sms::Message& first = *parts[0];
+        bool single = first.concatRef < 0;
+        joined.parts = first.parts;
+        std::vector<ExtraField> extra = {{"index", "index", single ? indexes : "[" + indexes + "]", true},
+                                         {"status", "status", modem::StatusName((*g)[0]->stored->status), false}};
+        if (!storage.empty()) extra.push_back({"storage", "storage", storage, false});
+        std::string text = single ? FormatMessage(first, json, extra) : FormatMessage(sms::JoinParts(parts), json, extra, &joined);
+        if (!Emit(out, text)) return link->Fail("cannot write to standard output; the message was not deleted");
+        if (!remove || (!single && static_cast<int>(byPart.size()) < first.parts)) continue;
+        for (const Item* i : *g) {
+            Answer d = link->session->RunWhileBusy("AT+CMGD=" + std::to_string(i->stored->index), link->start.timeoutMs);
+            if (!d.Ok()) return link->Fail("message " + std::to_string(i->stored->index) + ": not deleted", d.result);
+        }
+    }
+    return true;
+}
+
 int List(const std::vector<std::string>& args, FILE* out, Link* link) {
     std::string storage;
-    bool unread = false, json = false, remove = false;
+    bool unread = false, json = false, remove = false, join = false;
     int opened = OpenWithoutWords("list", args, link, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
                                                     std::string* bad) {
         if (a[*i] == "--unread") return unread = true;
         if (a[*i] == "--json") return json = true;
         if (a[*i] == "--delete") return remove = true;
+        if (a[*i] == "--join") return join = true;
         return TakeStorage(a, i, missing, bad, &storage);
     });
     if (opened >= 0) return opened;
@@ -274,8 +336,9 @@ int List(const std::vector<std::string>& args, FILE* out, Link* link) {
     // A listing cut off is printed as far as it came (a PDU line cut short fails its length), and nothing is deleted.
     bool whole = listing.Ok();
     std::vector<modem::StoredPdu> stored = modem::ReadListing(listing, true);
-    for (const modem::StoredPdu& s : stored)
-        if (!Present(s, "+CMGL", storage, json, remove && whole, out, link, &refused)) {
+    if (join) ok = PresentJoined(stored, storage, json, remove && whole, out, link, &refused);
+    for (size_t k = 0; !join && k < stored.size(); ++k)
+        if (!Present(stored[k], "+CMGL", storage, json, remove && whole, out, link, &refused)) {
             ok = false;
             break;
         }

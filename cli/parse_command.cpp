@@ -28,31 +28,6 @@ std::string KindChoices() {
     return kinds.replace(last, 4, ", ") + ", " + kSimRecord + " or " + kCellBroadcast;
 }
 
-// The parts of one long message, joined in part order.
-Message Join(const std::vector<const Message*>& parts) {
-    Message m = *parts[0];
-    bool sameCoding = true;
-    for (const Message* p : parts) sameCoding = sameCoding && p->coding == m.coding;
-    m.septets.clear();
-    m.units.clear();
-    m.data.clear();
-    m.text.clear();
-    for (const Message* p : parts) {
-        m.septets.insert(m.septets.end(), p->septets.begin(), p->septets.end());
-        m.units.insert(m.units.end(), p->units.begin(), p->units.end());
-        m.data.insert(m.data.end(), p->data.begin(), p->data.end());
-        m.text += p->text;
-    }
-    // Joined before decoding: an escape or a surrogate pair split by the sender stays one character.
-    if (sameCoding && m.coding == sms::Coding::Gsm7) {
-        std::vector<sms::SeptetPart> septets;  // each part with the tables its own header names
-        for (const Message* p : parts) septets.push_back({&p->septets, p->shift});
-        m.text = sms::JoinedSeptetsToUtf8(septets);
-    }
-    if (sameCoding && m.coding == sms::Coding::Ucs2) m.text = sms::Utf16ToUtf8(m.units);
-    return m;
-}
-
 // One message read, with where its fields lay when they are explained, and the fields of what held it (a SIM
 // record's status) before its own.
 struct Read {
@@ -180,7 +155,7 @@ private:
             reads.push_back(&p.second);
             joined.present.push_back(p.first);
         }
-        std::vector<Field> own = first.cbs ? CbsFields(sms::JoinCbsPages(pages), &joined) : MessageFields(Join(parts), &joined);
+        std::vector<Field> own = first.cbs ? CbsFields(sms::JoinCbsPages(pages), &joined) : MessageFields(sms::JoinParts(parts), &joined);
         Print(Printed(own, &joined, reads, output_));
     }
 

@@ -147,10 +147,10 @@ bool TakeValue(const std::vector<std::string>& args, size_t* i, const std::strin
 }
 
 
-std::string FormatMessage(const Message& m, bool json, const std::vector<ExtraField>& extra) {
+std::string FormatMessage(const Message& m, bool json, const std::vector<ExtraField>& extra, const Joined* joined) {
     std::vector<Field> fields;
     for (const ExtraField& e : extra) fields.push_back(Field{e.label, e.value, Field::Both, e.number, e.key});
-    std::vector<Field> own = MessageFields(m, nullptr);
+    std::vector<Field> own = MessageFields(m, joined);
     fields.insert(fields.end(), own.begin(), own.end());
     return json ? RenderJson(fields) : RenderPlain(fields);
 }

@@ -22,8 +22,11 @@ struct ExtraField {
     bool number = false;
 };
 // One parsed message exactly as `smspdu parse` prints it: its plain lines,
-// or one JSON object and its line break. `extra` fields come first.
-std::string FormatMessage(const sms::Message& m, bool json, const std::vector<ExtraField>& extra = {});
+// or one JSON object and its line break. `extra` fields come first; a
+// joined message (JoinParts) names the parts of `joined` present and missing.
+struct Joined;
+std::string FormatMessage(const sms::Message& m, bool json, const std::vector<ExtraField>& extra = {},
+                          const Joined* joined = nullptr);
 
 extern const char kSmsUsageLines[];  // the usage lines of the two commands
 std::string SmsHelp();               // what they do and their options

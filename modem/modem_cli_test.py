@@ -26,6 +26,11 @@ REPORT_TEXT = ("type: SMS-STATUS-REPORT\nrecipient: +491701234567\nreference: 17
                "status: 00 (delivered)\nqualifier: SMS-SUBMIT\n")
 HELLO_PDU = "0001000C91947110325476000005E8329BFD06"  # "hello" to +491701234567, as submit builds it
 LONG = "x" * 400  # three parts
+# The two parts of one long message as a phone stores them to send (SMSC field 00): "Ğ" each, Turkish single shift.
+PART1 = "0041000491947100000D0800032A0201240101607304"
+PART2 = "0041000491947100000D0800032A0202240101607304"
+LONG_TEXT = ("type: SMS-SUBMIT\nto: +4917\nreference: 0\ncoding: 7-bit\nconcatenation reference: 42\nparts: 2\n")
+PART_TEXT = "language: Turkish (single shift)\ntext: ĞĞ\n"
 # Cases Wine cannot show, and why: they run natively only.
 WINE_CANNOT = {"modem gone mid-part": "Wine's ReadFile on a COM port never sees its pseudo-terminal hang up"}
 
@@ -114,6 +119,18 @@ CASES = [
      1, stored(3, "received read", HOW_TEXT), "smspdu: DEV: message 7: no PDU after its +CMGL: line; it was not "
      "deleted\nsmspdu: DEV: the listing (AT+CMGL) stopped: no answer to AT+CMGL=4 within 2 s; nothing was deleted\n",
      [("deleted", [])]),
+    # --join: the two parts of one long message at 3 and 5 printed as one where the first stood, deleted once whole;
+    # a message missing a part is printed with it named and kept for a later listing.
+    ("list --join --delete", {}, [(3, 2, PART1), (4, 1, HOW), (5, 2, PART2)], ["list", "--join", "--delete"], {}, 0,
+     "index: 3, 5\nstatus: stored unsent\nstorage: SM\n" + LONG_TEXT + "parts present: 1, 2\n" + PART_TEXT +
+     stored(4, "received read", HOW_TEXT), "", [("deleted", [3, 5, 4])]),
+    ("list --join, a part missing", {}, [(3, 2, PART1), (4, 1, HOW)], ["list", "--join", "--delete", "--json"], {}, 0,
+     '{"index": [3], "status": "stored unsent", "storage": "SM", "type": "SMS-SUBMIT", "to": "+4917", "to_type": '
+     '"international", "reference": 0, "coding": "7-bit", "concat_reference": 42, "parts": 2, "parts_present": [1], '
+     '"missing_parts": [2], "single_shift": "Turkish", "text": "\u011e"}\n{"index": 4, "status": "received read", '
+     '"storage": "SM", "type": "SMS-DELIVER", "smsc": "+31624000000", "from": "+31641600986", "from_type": '
+     '"international", "timestamp": "2002-08-26T19:37:41+00:00", "coding": "7-bit", "text": "How are you?"}\n', "",
+     [("deleted", [4])]),
     ("read", {}, [(4, 0, HELLO)], ["read", "4"], {}, 0, stored(4, "received unread", HELLO_TEXT), "", []),
     ("read an empty index", {}, [(4, 0, HELLO)], ["read", "9"], {}, 1, "",
      "smspdu: DEV: no message at index 9 in storage SM\n", []),

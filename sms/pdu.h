@@ -145,6 +145,12 @@ struct SubmitPdu {
     size_t tpduLength = 0;  // octets after the SMSC field: the length AT+CMGS takes
 };
 
+// The parts of one long message, in part order, as one message: the first
+// part's fields and the text of all. 7-bit text is joined before it is read,
+// each part with its own tables, so an escape or a surrogate pair split by
+// the sender stays one character.
+Message JoinParts(const std::vector<const Message*>& parts);
+
 // How the builder sends a text: the coding, the national language tables,
 // what the parts are counted in and where each part ends.
 struct SubmitPlan {
