@@ -278,12 +278,12 @@ bool PresentJoined(const std::vector<modem::StoredPdu>& stored, const std::strin
         else if (!Present(s, "+CMGL", storage, json, false, out, link, refused))  // reports it, keeps it
             return false;
     }
-    using Key = std::tuple<int, std::string, int, int>;
-    std::map<Key, std::vector<const Item*>> groups;
+    std::map<sms::PartsKey, std::vector<const Item*>> groups;
     std::vector<std::vector<const Item*>*> order;
     for (const Item& i : items) {
         const sms::Message& m = i.message;
-        Key key(static_cast<int>(m.type), m.address.text, m.concatRef < 0 ? -1 - i.stored->index : m.concatRef, m.parts);
+        sms::PartsKey key = sms::PartsKeyOf(m);
+        if (m.concatRef < 0) std::get<2>(key) = -1 - i.stored->index;  // a message of its own
         auto& g = groups[key];
         if (g.empty()) order.push_back(&g);
         g.push_back(&i);

@@ -23,9 +23,11 @@ const char kCellBroadcast[] = "cbs";     // --kind of Cell Broadcast pages
 
 // What --kind takes: the kinds of TPDU, then the other things a PDU comes in.
 std::string KindChoices() {
-    std::string kinds = sms::KindNames();
-    size_t last = kinds.rfind(" or ");
-    return kinds.replace(last, 4, ", ") + ", " + kSimRecord + " or " + kCellBroadcast;
+    std::vector<std::string> kinds;
+    for (size_t k = 0; k < sms::kKindCount; ++k) kinds.push_back(sms::kKinds[k].option);
+    kinds.push_back(kSimRecord);
+    kinds.push_back(kCellBroadcast);
+    return WordList(kinds);
 }
 
 // One message read, with where its fields lay when they are explained, and the fields of what held it (a SIM
@@ -112,7 +114,7 @@ public:
         // Same type, address and reference, and the same count of parts: one message; Cell Broadcast pages: the
         // same serial number and identifier, and the same count of pages.
         Key key = r.cbs ? Key(kCbsGroup, "", static_cast<int>(sms::CbsKey(*r.cbs)), r.cbs->pages)
-                        : Key(static_cast<int>(m.type), m.address.text, m.concatRef, m.parts);
+                        : sms::PartsKeyOf(m);
         int part = r.cbs ? r.cbs->page : m.part, parts = std::get<3>(key);
         auto found = pending_.find(key);
         if (found == pending_.end()) found = pending_.emplace(key, Group{next_++, {}}).first;
@@ -136,7 +138,7 @@ public:
     }
 
 private:
-    using Key = std::tuple<int, std::string, int, int>;
+    using Key = sms::PartsKey;
     struct Group {
         size_t arrival;
         std::map<int, Read> parts;

@@ -138,6 +138,12 @@ std::vector<Field> MessageFields(const Message& m, const Joined* joined) {
     return f;
 }
 
+std::string WordList(const std::vector<std::string>& words) {
+    std::string s;
+    for (size_t i = 0; i < words.size(); ++i) s += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
+    return s;
+}
+
 std::string Escaped(const std::string& s, bool json) {
     size_t plain = 0;  // most texts need no escape: they are copied whole
     while (plain < s.size() && static_cast<unsigned char>(s[plain]) >= 0x20 && s[plain] != 0x7F && s[plain] != '\\' &&

@@ -45,5 +45,8 @@ std::vector<std::string> ExplainJson(const sms::Trace& trace, const sms::Bytes& 
 // in Windows-1252, one character a septet) gives it, then the octets left over.
 std::string ExplainPacked(const std::string& hex, const std::string& text);
 
+// "a, b or c".
+std::string WordList(const std::vector<std::string>& words);
+
 // Text with its control characters and backslashes escaped, and for JSON its quotes.
 std::string Escaped(const std::string& s, bool json);

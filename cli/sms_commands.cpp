@@ -94,9 +94,7 @@ std::string KindList(bool listed) {
     std::vector<std::string> names;
     for (size_t k = 0; k < sms::kKindCount; ++k)
         if (sms::kKinds[k].listed == listed) names.push_back(sms::kKinds[k].option);
-    std::string s;
-    for (size_t i = 0; i < names.size(); ++i) s += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
-    return s;
+    return WordList(names);
 }
 
 }  // namespace

@@ -27,4 +27,8 @@ Message JoinParts(const std::vector<const Message*>& parts) {
     return m;
 }
 
+PartsKey PartsKeyOf(const Message& m) {
+    return PartsKey(static_cast<int>(m.type), m.address.text, m.concatRef, m.parts);
+}
+
 }  // namespace sms

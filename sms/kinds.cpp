@@ -20,8 +20,9 @@ void TakeProtocol(Cursor& c, Message* m) {
 
 void TakeCoding(Cursor& c, Message* m) {
     m->hasDcs = true;
-    if (c.Tracing()) c.Means(DataCodingMeaning(m->dcs));
-    for (const BitField& b : c.Tracing() ? DataCodingBits(m->dcs) : std::vector<BitField>()) c.Bits(c.Offset() - 1, b.high, b.low, b.name, b.meaning);
+    if (!c.Tracing()) return;
+    c.Means(DataCodingMeaning(m->dcs));
+    for (const BitField& b : DataCodingBits(m->dcs)) c.Bits(c.Offset() - 1, b.high, b.low, b.name, b.meaning);
 }
 
 void SetCoding(Message* m) {
@@ -212,12 +213,6 @@ bool KindFromName(const std::string& name, MessageType* kind) {
             return true;
         }
     return false;
-}
-
-std::string KindNames() {
-    std::string s;
-    for (size_t k = 0; k < kKindCount; ++k) s += (k == 0 ? "" : k + 1 == kKindCount ? " or " : ", ") + std::string(kKinds[k].option);
-    return s;
 }
 
 }  // namespace sms

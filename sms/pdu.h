@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "sms/address.h"
@@ -74,8 +75,6 @@ const char* TypeName(MessageType type);    // "SMS-DELIVER", ...
 // "deliver", "submit", "status-report", "deliver-report", "submit-report",
 // "command" to the kind; false for any other name.
 bool KindFromName(const std::string& name, MessageType* kind);
-// The kinds' names as --kind takes them: "deliver, submit, ... or command".
-std::string KindNames();
 
 struct Message {
     MessageType type = MessageType::Deliver;
@@ -150,6 +149,10 @@ struct SubmitPdu {
 // each part with its own tables, so an escape or a surrogate pair split by
 // the sender stays one character.
 Message JoinParts(const std::vector<const Message*>& parts);
+// What the parts of one long message share: type, address, reference and
+// the count of parts.
+using PartsKey = std::tuple<int, std::string, int, int>;
+PartsKey PartsKeyOf(const Message& part);
 
 // How the builder sends a text: the coding, the national language tables,
 // what the parts are counted in and where each part ends.
