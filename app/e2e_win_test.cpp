@@ -174,18 +174,7 @@ TEST(Program, ExitCodes) {
     UnhookWindowsHookEx(hook);
 }
 
-// For scripts/run: "--demo" converts the running program's text both ways and prints it; "--close" closes it.
-int Drive(bool demo) {
-    if (!WaitFor(MainWindowUp, 30000)) return fprintf(stderr, "no window \"SMS (Korvanel)\"\n"), 1;
-    if (!demo) return !PostMessageA(gWindow, WM_CLOSE, 0, 0);
-    const std::string text = TextOf(G(1)), pdu = Press(6), back = Press(7);
-    printf("Text to PDU: \"%s\" -> %s\nPDU to Text: -> \"%s\"\n", text.c_str(), pdu.c_str(), back.c_str());
-    return pdu != ref::Encode(text) || back != ref::Mapped(text);
-}
-
 int main(int argc, char** argv) {
-    const std::string mode = argc >= 2 ? argv[1] : "";
-    if (mode == "--demo" || mode == "--close") return Drive(mode == "--demo");
     ::testing::InitGoogleTest(&argc, argv);
     // Live sizing needs full-window dragging: set for this Wine session (not saved), the program's too.
     SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, SPIF_SENDCHANGE);

@@ -6,11 +6,12 @@
 #include "toolkit/window.h"
 
 constexpr WindowNumber MAIN_WINDOW = 0;
+constexpr const char* MAIN_WINDOW_TITLE = "SMS (Korvanel)";
 
 // Window 0 with a caption, a close box and a sizing frame, no minimize or
 // maximize box; 0 when it cannot be opened.
 inline intptr_t OpenMainWindow() {
-    return OpenToolkitWindow(MAIN_WINDOW, 287, 33, 600, 300, "SMS (Korvanel)", WS_CAPTION | WS_SYSMENU | WS_THICKFRAME);
+    return OpenToolkitWindow(MAIN_WINDOW, 287, 33, 600, 300, MAIN_WINDOW_TITLE, WS_CAPTION | WS_SYSMENU | WS_THICKFRAME);
 }
 
 enum MainWindowGadget : GadgetNumber {
