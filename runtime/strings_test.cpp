@@ -69,12 +69,9 @@ TEST_F(Strings, RoundingGoesToTheNearestAndTiesToEven) {
 // A sum kept as a double between rounding stores into a 16-bit variable
 // holds what the variable would: ties to even, out of range it wraps.
 TEST_F(Strings, ASixteenBitStoreKeptAsADoubleHoldsTheVariablesValue) {
-    const struct { double x; double held; } stores[] = {
-        {2.5, 2}, {3.5, 4}, {-2.5, -2}, {-0.5, 0}, {7, 7}, {32767.4, 32767}, {32767.5, -32768},
-        {-32768.5, -32768}, {-32768.6, 32767}, {40000, -25536}, {NAN, 0},
-    };
+    const struct { double x; double held; } stores[] = {{32767.5, -32768}, {-32768.6, 32767}, {40000, -25536}, {NAN, 0}};
     for (const auto& s : stores) EXPECT_EQ(RoundedToInt16(s.x), s.held) << s.x;
-    for (double x = -40000; x <= 40000; x += 0.25)
+    for (double x = -40000; x <= 40000; x += 0.25)  // every tie, against the rounding checked above
         ASSERT_EQ(RoundedToInt16(x), static_cast<int16_t>(RoundToInt(x))) << x;
 }
 
