@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -45,11 +46,9 @@ TEST(VersionResource, NamesTheProgramAndTheProjectVersion) {
             << "no version resource in " << program.path;
         EXPECT_EQ(kVersion, Fixed(info, false)) << "file version";
         EXPECT_EQ(kVersion, Fixed(info, true)) << "product version";
-        EXPECT_EQ(kVersion, Text(info, "FileVersion"));
-        EXPECT_EQ(kVersion, Text(info, "ProductVersion"));
-        EXPECT_EQ("SMS PDU converter", Text(info, "ProductName"));
-        EXPECT_EQ(program.description, Text(info, "FileDescription"));
-        EXPECT_EQ(program.fileName, Text(info, "OriginalFilename"));
+        const std::pair<const char*, std::string> strings[] = {{"FileVersion", kVersion}, {"ProductVersion", kVersion},
+            {"ProductName", "SMS PDU converter"}, {"FileDescription", program.description}, {"OriginalFilename", program.fileName}};
+        for (const auto& [name, expected] : strings) EXPECT_EQ(expected, Text(info, name)) << name;
     }
 }
 

@@ -47,10 +47,10 @@ TEST_F(Codec, Vectors) {
     for (std::string line, a, b, c; std::getline(file, line);) {
         if (line.empty() || line[0] == '#') continue;
         std::istringstream(line) >> a >> b >> c, ++count;
-        std::string text = a == "<" ? Unhex(c) : Unhex(a), pdu = a == "<" ? Unhex(b) : b == "-" ? "" : b;
-        std::string want = a == "<" ? ref::Encode(text) : pdu;  // the converter, the reference
-        EXPECT_EQ(Std(TextToPdu(A(text))), want) << "converter: " << line;
-        EXPECT_EQ(ref::Encode(text), want) << "reference: " << line;
+        const bool fromPdu = a == "<";  // the line gives no PDU for the text: the converter encodes as the reference
+        std::string text = fromPdu ? Unhex(c) : Unhex(a), pdu = fromPdu ? Unhex(b) : b == "-" ? "" : b;
+        EXPECT_EQ(Std(TextToPdu(A(text))), fromPdu ? ref::Encode(text) : pdu) << "converter: " << line;
+        if (!fromPdu) { EXPECT_EQ(ref::Encode(text), pdu) << "reference: " << line; }
         EXPECT_EQ(Std(PduToText(A(pdu))), ref::Mapped(text)) << "converter: " << line;
         EXPECT_EQ(ref::Decode(pdu), ref::Mapped(text)) << "reference: " << line;
     }

@@ -38,19 +38,6 @@ TEST_F(Arrays, UpperBoundGivesOneMoreElementAllZero) {
     EXPECT_EQ(HeaderOf(strings.Elements()), (Header{1, 6, ARRAY_TYPE_STRING, kOneString}));
 }
 
-// Releasing frees a string's block wherever it lies among texts held in the
-// variables themselves, and never a word that only looks like an address.
-TEST_F(Arrays, ReleasingFreesEveryStringBlockWhereverItLies) {
-    const size_t blocks = HeapUsageOf(StringHeap()).blocks;
-    for (size_t at = 0; at < 17; ++at) {
-        Array<Str> strings(16);
-        for (size_t i = 0; i < 17; ++i) strings[i] = i % 2 ? "\x01\x01\x01" : "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF";
-        strings[at] = "a string too long for the word";
-        strings.Release();
-        EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, blocks) << "block at " << at;
-    }
-}
-
 // An array none of whose elements took a block writes short texts over its
 // elements without reading them and is released without a look. Each way an
 // element may take a block must be seen: the block goes back when a short
@@ -108,17 +95,6 @@ TEST_F(Arrays, ReleasingAStringArrayReleasesItsElementsStrings) {
         way.release(&variable);
         EXPECT_EQ(HeapUsageOf(StringHeap()).blocks, std::get<1>(before_)) << way.name;
         ReleaseArray(variable);
-    }
-}
-
-// A short text with code 0 at either end, written into an array that holds
-// no block yet, is kept whole.
-TEST_F(Arrays, AnElementKeepsCodeZeroAtEitherEnd) {
-    const std::string texts[] = {std::string("ab\0", 3), std::string("\0ab", 3), std::string("\0", 1)};
-    for (const std::string& text : texts) {
-        Array<Str> strings(3);
-        strings[1] = StrArg(text.data(), text.size());
-        EXPECT_EQ(std::string(strings[1].Text(), strings[1].Length()), text) << text.size();
     }
 }
 

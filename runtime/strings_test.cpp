@@ -35,17 +35,9 @@ TEST_F(Strings, PrimitivesFollowTheirRulesAtTheEdges) {
                     }
 }
 
-// The models' own anchors, and what they do not cover.
-TEST_F(Strings, WorkedExamples) {
+// What the grid of edges does not cover: characters from codes, and an unset piece in a sum.
+TEST_F(Strings, CharactersFromCodesAndSums) {
     Str unset;
-    EXPECT_EQ(Std(StrMid("abc", -5, 2)), "ab");
-    EXPECT_EQ(Std(StrMid("abc", 3, 5)), "c");
-    EXPECT_EQ(Std(StrPad("ab", 4, unset)), "ab  ");  // an unset fill pads with spaces
-    EXPECT_EQ(Std(StrPad("ab", 3, "")), "ab ");      // and so does an empty one
-    const struct { const char* text; int64_t value; } numbers[] = {
-        {" \t-12abc", -12}, {"$fF", 255}, {"%102", 2}, {"-$10", -16}, {"\n5", 0},
-    };
-    for (const auto& n : numbers) EXPECT_EQ(DecToInt(n.text), n.value) << n.text;
     const struct { int64_t code; const char* text; } characters[] = {{65, "A"}, {321, "A"}, {0, ""}, {256, ""}, {-1, "\xFF"}};
     for (const auto& c : characters) EXPECT_EQ(Std(StrChr(c.code)), c.text) << c.code;
     EXPECT_EQ(Std(StrChr(0) + "te" + StrLeft("xyz", 1) + unset + StrRight("abc", 1)), "texc");
@@ -77,12 +69,9 @@ TEST_F(Strings, RoundingGoesToTheNearestAndTiesToEven) {
 // A sum kept as a double between rounding stores into a 16-bit variable
 // holds what the variable would: ties to even, out of range it wraps.
 TEST_F(Strings, ASixteenBitStoreKeptAsADoubleHoldsTheVariablesValue) {
-    const struct { double x; double held; } stores[] = {
-        {2.5, 2}, {3.5, 4}, {-2.5, -2}, {-0.5, 0}, {7, 7}, {32767.4, 32767}, {32767.5, -32768},
-        {-32768.5, -32768}, {-32768.6, 32767}, {40000, -25536}, {NAN, 0},
-    };
+    const struct { double x; double held; } stores[] = {{32767.5, -32768}, {-32768.6, 32767}, {40000, -25536}, {NAN, 0}};
     for (const auto& s : stores) EXPECT_EQ(RoundedToInt16(s.x), s.held) << s.x;
-    for (double x = -40000; x <= 40000; x += 0.25)
+    for (double x = -40000; x <= 40000; x += 0.25)  // every tie, against the rounding checked above
         ASSERT_EQ(RoundedToInt16(x), static_cast<int16_t>(RoundToInt(x))) << x;
 }
 

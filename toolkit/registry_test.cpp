@@ -44,12 +44,6 @@ protected:
     }
 };
 
-// By its step beyond the number, so that ascending numbers do not grow the slots at every creation.
-TEST_F(ObjectTableTest, ANumberBeyondTheSlotsGrowsThemToTheNumberPlusTheStep) {
-    Make(60, 7);
-    EXPECT_EQ(gTable->capacity, 60 + kStep);
-}
-
 TEST_F(ObjectTableTest, IdentitiesKeepTheirEntriesWhileTheSlotsGrowAndNothingNearThemIsFound) {
     const std::vector<ObjectNumber> ids = {Make(ANY_NUMBER, 2), Make(ANY_NUMBER, 3), Make(ANY_NUMBER, 4)};
     Make(75, 5);  // grows the slots; list entries do not move
