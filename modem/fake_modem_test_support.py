@@ -171,6 +171,8 @@ class FakeModem:
             return self._final([], self._error("CME", 14))
         if sim and not self.pin_ok and not u.startswith("AT+CPIN"):
             return self._final([], self._error("CME", 11))
+        if u in self.FIXED:
+            return self._final([self.FIXED[u]])
         for pattern, handler in self.COMMANDS:
             m = re.fullmatch(pattern, line, re.I)
             if m:
@@ -219,6 +221,11 @@ class FakeModem:
         self.mem = mem
         self._final(["+CPMS: %d,30,%d,30,%d,30" % ((len(self.store),) * 3)])
 
+    # What a Huawei E3372 answers to the questions whose answer never changes.
+    FIXED = {"AT+CGMI": "huawei", "AT+CGMM": "E3372", "AT+CGMR": "21.180.01.00.00", "AT+CGSN": "867009021234567",
+             "AT+CIMI": "262011234567890", "AT+CSQ": "+CSQ: 15,99", "AT+CREG?": "+CREG: 0,1",
+             "AT+COPS?": '+COPS: 0,0,"Telekom.de",7', "AT+CSCS?": '+CSCS: "GSM"',
+             "AT+CSCS=?": '+CSCS: ("GSM","IRA","UCS2")', "AT+CPMS=?": '+CPMS: ("SM","ME"),("SM","ME"),("SM","ME")'}
     USSD = {"*100#": (1, "1 Balance, 2 Offers"), "1": (0, "Balance: 5.00 EUR")}
 
     def _cusd(self, text):
@@ -232,8 +239,6 @@ class FakeModem:
         (r"AT|AT\+CFUN=1|AT\^CURC=0|AT\^PORTSEL=1|AT\+CNMA|AT\+CUSD=2", lambda s: s._final([])),
         (r"ATE([01])", lambda s, on: s._set("echo", on == "1")),
         (r"AT\+CMEE=([012])", lambda s, n: s._set("cmee", int(n))),
-        (r"AT\+CSCS\?", lambda s: s._final(['+CSCS: "GSM"'])),
-        (r"AT\+CSCS=\?", lambda s: s._final(['+CSCS: ("GSM","IRA","UCS2")'])),
         (r"AT\+CPIN\?", lambda s: s._final(["+CPIN: " + ("READY" if s.pin_ok else "SIM PIN")])),
         (r'AT\+CPIN="?(\d+)"?', _cpin),
         (r"AT\+CMGF=0", lambda s: s._final([])),
@@ -245,18 +250,8 @@ class FakeModem:
         (r'AT\+CPMS="(\w\w)"(?:,"\w\w")*', _cpms),
         (r"AT\+CPMS\?",
          lambda s: s._final(['+CPMS: "{0}",{1},30,"SM",{1},30,"SM",{1},30'.format(s.mem, len(s.store))])),
-        (r"AT\+CPMS=\?", lambda s: s._final(['+CPMS: ("SM","ME"),("SM","ME"),("SM","ME")'])),
         (r"AT\+CSCA\?", lambda s: s._final(['+CSCA: "%s",145' % s.smsc])),
         (r'AT\+CSCA="([+\d]+)"(?:,\d+)?', lambda s, number: s._set("smsc", number)),
-        # The make of a Huawei E3372, as its firmware answers.
-        (r"AT\+CGMI", lambda s: s._final(["huawei"])),
-        (r"AT\+CGMM", lambda s: s._final(["E3372"])),
-        (r"AT\+CGMR", lambda s: s._final(["21.180.01.00.00"])),
-        (r"AT\+CGSN", lambda s: s._final(["867009021234567"])),
-        (r"AT\+CIMI", lambda s: s._final(["262011234567890"])),
-        (r"AT\+CSQ", lambda s: s._final(["+CSQ: 15,99"])),
-        (r"AT\+CREG\?", lambda s: s._final(["+CREG: 0,1"])),
-        (r"AT\+COPS\?", lambda s: s._final(['+COPS: 0,0,"Telekom.de",7'])),
         (r"AT\+CSMS\?", lambda s: s._final(["+CSMS: %d,1,1,1" % s.p.csms_service])),
         (r"AT\+CNMI=\?", lambda s: s._final([s.p.cnmi_test])),
         (r"AT\+CNMI=[\d,]+", lambda s: (s._final([]), s._out(*s.p.arrivals))),

@@ -6,6 +6,7 @@ import os
 import signal
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from fake_modem_test_support import FakeModem, Personality  # noqa: E402
@@ -50,7 +51,7 @@ def run(args, fake, env=None, stdout=subprocess.PIPE):
         os.symlink(fake.device, link)
     p = subprocess.Popen(WINE + [EXE] + args + ["--device", device], stdout=stdout, stderr=subprocess.PIPE,
                          env=dict(os.environ, **(env or {})))
-    fake.on_interrupt = lambda: os.kill(program(p.pid), signal.SIGINT)  # Ctrl-C
+    fake.on_interrupt = lambda: interrupt(p.pid)
     out, err = p.communicate(timeout=120)
     out = out.decode().replace("\r\n", "\n") if out is not None else ""
     return p.returncode, out, err.decode().replace("\r\n", "\n").replace(device, "DEV")
@@ -58,9 +59,16 @@ def run(args, fake, env=None, stdout=subprocess.PIPE):
 
 def program(pid):
     """smspdu's own process: under Wine the descendant of wine-run that bears the program's name."""
-    while WINE and open("/proc/%d/comm" % pid).read().strip() != os.path.basename(EXE):
-        pid = int(open("/proc/%d/task/%d/children" % (pid, pid)).read().split()[-1])
-    return pid
+    family = [pid]
+    while WINE and open("/proc/%d/comm" % family[0]).read().strip() != os.path.basename(EXE):
+        family = family[1:] + [int(c) for c in open("/proc/%d/task/%d/children" % (family[0],) * 2).read().split()]
+    return family[0]
+
+
+def interrupt(pid):
+    """Ctrl-C, and time for it to be noticed: Windows runs a console's Ctrl-C handler in a thread of its own."""
+    os.kill(program(pid), signal.SIGINT)
+    time.sleep(1)
 
 
 def check(case, what, got, want):
@@ -160,13 +168,10 @@ CASES = [
     ("list --join --delete", {}, [(3, 2, PART1), (4, 1, HOW), (5, 2, PART2)], ["list", "--join", "--delete"], {}, 0,
      "index: 3, 5\nstatus: stored unsent\n" + JOINED + stored(4, "received read", HOW_TEXT), "",
      [("deleted", [3, 5, 4])]),
-    ("list --join, a part missing", {}, [(3, 2, PART1), (4, 1, HOW)], ["list", "--join", "--delete", "--json"], {}, 0,
+    ("list --join, a part missing", {}, [(3, 2, PART1)], ["list", "--join", "--delete", "--json"], {}, 0,
      '{"index": [3], "status": "stored unsent", "storage": "SM", "type": "SMS-SUBMIT", "to": "+4917", "to_type": '
      '"international", "reference": 0, "coding": "7-bit", "concat_reference": 42, "parts": 2, "parts_present": [1], '
-     '"missing_parts": [2], "single_shift": "Turkish", "text": "\u011e"}\n{"index": 4, "status": "received read", '
-     '"storage": "SM", "type": "SMS-DELIVER", "smsc": "+31624000000", "from": "+31641600986", "from_type": '
-     '"international", "timestamp": "2002-08-26T19:37:41+00:00", "coding": "7-bit", "text": "How are you?"}\n', "",
-     [("deleted", [4])]),
+     '"missing_parts": [2], "single_shift": "Turkish", "text": "\u011e"}\n', "", [("deleted", [])]),
     ("read", {}, [(4, 0, HELLO)], ["read", "4"], {}, 0, stored(4, "received unread", HELLO_TEXT), "", []),
     ("read an empty index", {}, [(4, 0, HELLO)], ["read", "9"], {}, 1, "",
      "smspdu: DEV: no message at index 9 in storage SM\n", []),
@@ -231,50 +236,47 @@ def run_case(case):
         fake.close()
 
 
-def held(name, hold, err, command=None):
-    """A port the program cannot have: `hold` makes it so, then nothing may be sent to the modem."""
-    fake = FakeModem()
-    try:
-        want = hold(fake)
-        p = subprocess.run((command or []) + [EXE, "modem", "--device", fake.device], capture_output=True, timeout=60)
-        check(name, "errors", p.stderr.decode().replace(fake.device, "DEV"), err % want)
-        check(name, "received", fake.received, [])
-    finally:
-        fake.close()
-
-
 def lock_file(fake, pid):
-    folder = "/var/lock" if os.access("/var/lock", os.W_OK) else "/run/lock"
-    path = "%s/LCK..%s" % (folder, fake.device[5:].replace("/", "_"))
+    """A UUCP lock file for the fake's device, held by process `pid`, removed with the fake; its path."""
+    path = "%s/LCK..%s" % ("/var/lock" if os.access("/var/lock", os.W_OK) else "/run/lock",
+                           fake.device[5:].replace("/", "_"))
     with open(path, "w") as f:
         f.write("%10d\n" % pid)
-    return pid, path
+    fake.close = lambda close=fake.close: (close(), os.remove(path))
+    return path
 
 
 def bad_ground():
     """Ports that are not there, not a modem, held by another program or closed to us; a full disk under list
     --delete. Linux only: a COM port under Wine has neither lock files nor owners to name."""
-    for name, device, err in [
-            ("no device", "/dev/nonexistent",
-             "no such device: is the modem plugged in? (ls /dev/ttyUSB* /dev/ttyACM*)"),
-            ("not a tty", "/dev/null", "not a serial port (a terminal device such as /dev/ttyUSB0 is needed)")]:
-        p = subprocess.run([EXE, "modem", "--device", device], capture_output=True, timeout=60)
-        check(name, "errors", p.stderr.decode(), "smspdu: %s: %s\n" % (device, err))
-    busy = "smspdu: DEV: the port is in use by %s: close it, or wait until it is done\n"
-    # flock, as ModemManager and minicom hold a port; a UUCP lock file of a live process.
-    me = "%s (process %d)" % (open("/proc/self/comm").read().strip(), os.getpid())
-    held("port held", lambda fake: fcntl.flock(fake.slave, fcntl.LOCK_EX) or me, busy)
     sleeper = subprocess.Popen(["sleep", "60"])
-    try:
-        held("lock file held", lambda fake: lock_file(fake, sleeper.pid), busy % "sleep (process %d, lock file %s)")
-    finally:
-        sleeper.kill()
-        sleeper.wait()
-    # Access denied: as root the device would open anyway, so the program runs as nobody then.
-    denied = "smspdu: DEV: permission denied: add yourself to the dialout group (sudo usermod -aG dialout $USER) " \
-             "and log in again\n%s"
-    as_nobody = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if os.getuid() == 0 else []
-    held("access denied", lambda fake: os.chmod(fake.device, 0) or "", denied, as_nobody)
+    me = "%s (process %d)" % (open("/proc/self/comm").read().strip(), os.getpid())
+    busy = "smspdu: DEV: the port is in use by %s: close it, or wait until it is done\n"
+    # As root a device closed to others would open anyway: the program runs as nobody then.
+    nobody = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] if os.getuid() == 0 else []
+    # name, what makes the fake's port one the program cannot have (giving the device and the errors expected), and
+    # what the program is run with.
+    for name, hold, command in [
+            ("no device", lambda f: ("/dev/nonexistent", "smspdu: /dev/nonexistent: no such device: is the modem "
+                                     "plugged in? (ls /dev/ttyUSB* /dev/ttyACM*)\n"), []),
+            ("not a tty", lambda f: ("/dev/null", "smspdu: /dev/null: not a serial port (a terminal device such as "
+                                     "/dev/ttyUSB0 is needed)\n"), []),
+            # flock, as ModemManager and minicom hold a port; a UUCP lock file of a live process.
+            ("port held", lambda f: (f.device, fcntl.flock(f.slave, fcntl.LOCK_EX) or busy % me), []),
+            ("lock file held", lambda f: (f.device, busy % ("sleep (process %d, lock file %s)" % (
+                sleeper.pid, lock_file(f, sleeper.pid)))), []),
+            ("access denied", lambda f: (f.device, os.chmod(f.device, 0) or "smspdu: DEV: permission denied: add "
+                                         "yourself to the dialout group (sudo usermod -aG dialout $USER) and log in "
+                                         "again\n"), nobody)]:
+        fake = FakeModem()
+        try:
+            device, err = hold(fake)
+            p = subprocess.run(command + [EXE, "modem", "--device", device], capture_output=True, timeout=60)
+            check(name, "errors", p.stderr.decode().replace(fake.device, "DEV"), err)
+            check(name, "received", fake.received, [])
+        finally:
+            fake.close()
+    sleeper.kill()
     # Standard output on a full disk: nothing is deleted.
     fake = FakeModem()
     try:
