@@ -1,31 +1,16 @@
-// Reading what modems send: the prompt, final results and their codes, the
-// offers of AT+CNMI=?, USSD strings. What the end-to-end cases against the
-// fake modem already show (listings, delete flags, plain lines) is not
-// repeated here; the fuzz target holds the line reader to its limits.
+// Reading what modems send: final results and their codes, the offers of
+// AT+CNMI=?, USSD strings. What the end-to-end cases against the fake modem
+// already show (lines, prompts, listings, delete flags) is not repeated
+// here; the fuzz target holds the line reader to its limits.
 #include <gtest/gtest.h>
 
 #include "modem/error_codes.h"
 #include "modem/final_result.h"
 #include "modem/indications.h"
-#include "modem/line_reader.h"
 #include "modem/ussd.h"
 
 namespace modem {
 namespace {
-
-// Everything a reader gives for `bytes` fed at once, a prompt shown as "<prompt>".
-std::vector<std::string> Outputs(const std::string& bytes) {
-    LineReader reader;
-    reader.Feed(bytes.data(), bytes.size());
-    std::vector<std::string> got;
-    ModemOutput out;
-    while (reader.Next(&out)) got.push_back(out.kind == ModemOutput::Prompt ? "<prompt>" : out.text);
-    return got;
-}
-
-using Lines = std::vector<std::string>;
-
-TEST(LineReader, AGreaterSignThatGoesOnIsNoPrompt) { EXPECT_EQ(Lines{}, Outputs("\r\n>x")); }
 
 struct FinalCase {
     const char* line;

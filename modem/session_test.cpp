@@ -66,11 +66,6 @@ const Step kBusy = {"AT+CMGL=4\r", "\r\n+CMS ERROR: 314\r\n"};
 INSTANTIATE_TEST_SUITE_P(
     Modems, DialogueTest,
     ::testing::Values(
-        // Huawei E1752 (gammu issues 126, 138): +CREG: before the answer's own line, ^BOOT: before OK.
-        Case{"HuaweiLinesBetween",
-             Start({{"AT+CPIN?\r", "\r\n+CREG: 1, E006B, ABE0016\r\n" + kReady},
-                    {"AT+CMGF=0\r", "\r\n^BOOT:20952066,0,0,0,6\r\n" + OKL}}),
-             kStart, "started"},
         // A modem still starting: the first two ATs go unanswered, the third is.
         Case{"AnswersTheThirdAt",
              {{ESC, ""}, {"AT\r", ""}, {"AT\r", ""}, {"AT\r", OKL}, {"ATE0\r", OKL}, {"AT+CMEE=1\r", OKL},
