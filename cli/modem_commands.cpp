@@ -266,7 +266,7 @@ Fetched Fetch(const modem::Unsolicited& u, bool acknowledge, std::string* curren
     return kNotFetched;
 }
 
-// AT+CNMI set from what AT+CNMI=? offers, so that new messages and (with `reports`) status reports are passed on;
+// AT+CNMI set from what AT+CNMI=? offers, so that new messages (or, for `reports`, status reports) are passed on;
 // *acknowledge when each one delivered wants AT+CNMA (27.005 3.2.1 AT+CSMS service 1). 0, or the exit code of a
 // failure it reported.
 int AskForIndications(Link* link, bool reports, bool* acknowledge) {
@@ -275,7 +275,7 @@ int AskForIndications(Link* link, bool reports, bool* acknowledge) {
     const char* what = reports ? "status reports" : "new messages";
     const char* nothing = reports ? "; nothing was sent" : "";
     modem::IndicationSetting setting;
-    if (!modem::ChooseIndications(s.Run("AT+CNMI=?", limit), &setting) || (reports && setting.ds == 0))
+    if (!modem::ChooseIndications(s.Run("AT+CNMI=?", limit), &setting, reports) || (reports && setting.ds == 0))
         return link->Fail(std::string("the modem offers no way to pass on ") + what + " (AT+CNMI=?)" + nothing);
     *acknowledge = modem::NeedsAcknowledgement(s.Run("AT+CSMS?", limit));
     Answer set = s.RunWhileBusy(setting.Command(), limit);

@@ -122,7 +122,7 @@ CASES = [
      '"SMS-STATUS-REPORT", "recipient": "+491701234567", "recipient_type": "international", "reference": 17, '
      '"timestamp": "2026-12-08T12:05:00+01:00", "discharge_time": "2026-12-08T12:05:01+01:00", "status": 0, '
      '"status_text": "delivered", "qualifier": "SMS-SUBMIT"}\n', "",
-     [("deleted", [1]), ("mem", "SM"), ("acknowledged", 0)]),
+     [("deleted", [1]), ("mem", "SM"), ("acknowledged", 0), ("indications", ["AT+CNMI=2,0,0,2,0"])]),
     ("send --wait, a report lost", {"reports": "delivered", "lost_report": 2, "csms_service": 1}, [],
      send("--wait=2", LONG), {}, 1, "".join(SENT) + sent_report("1/3", 17) + sent_report("3/3", 19),
      "smspdu: DEV: part 2/3: no status report within 2 s\n", [("acknowledged", 2)]),
@@ -177,7 +177,7 @@ CASES = [
     # A message stored and announced, one delivered, a status report delivered; service 1 wants each acknowledged.
     ("listen", {"csms_service": 1, "arrivals": ['+CMTI: "SM",4', "+CMT: ,30", HOW, "+CDS: 25", REPORT]},
      [(4, 0, HELLO)], ["listen", "--count", "3"], {}, 0, stored(4, "received unread", HELLO_TEXT) + HOW_TEXT +
-     REPORT_TEXT, "", [("acknowledged", 2)]),
+     REPORT_TEXT, "", [("acknowledged", 2), ("indications", ["AT+CNMI=2,1,0,2,0"])]),
     # --join: the parts of a long message announced one by one, another message between them; at the end one
     # whose second part never came, printed as it is and kept.
     ("listen --join --delete", {"arrivals": ['+CMTI: "SM",3', "+CMT: ,30", HOW, '+CMTI: "SM",5']},
@@ -204,6 +204,8 @@ CASES = [
 def state(fake, name):
     if name == "acknowledged":
         return fake.received.count("AT+CNMA")
+    if name == "indications":  # how AT+CNMI was set
+        return [line for line in fake.received if line.startswith("AT+CNMI=") and "?" not in line]
     if name == "ussd_sent":
         return [line for line in fake.received if line.startswith("AT+CUSD")]
     return getattr(fake, name)
