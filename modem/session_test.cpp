@@ -27,19 +27,15 @@ const std::string kPduSent = kPdu + "\x1A";
 
 // What a dialogue came to, for a person: Start's reason, or "started"; a command's final result, then its lines.
 using Dialogue = std::function<std::string(Session&)>;
-std::string Starting(Session& s, const std::string& pin) {
-    StartOptions options;
-    options.timeoutMs = kLimitMs;
-    options.pin = pin;
-    std::string why;
-    return s.Start(options, &why) ? "started" : why;
-}
 std::string Outcome(const Answer& a) {
     std::string text = a.result.Describe();
     for (const std::string& line : a.lines) text += " | " + line;
     return text;
 }
-const Dialogue kStart = [](Session& s) { return Starting(s, ""); };
+const Dialogue kStart = [](Session& s) {
+    std::string why;
+    return s.Start(StartOptions(), &why) ? "started" : why;  // 10 s for the first answer, no PIN
+};
 // One PDU sent (27.005 3.5.1): the command, the prompt, the PDU with Ctrl-Z, +CMGS.
 const Dialogue kSend = [](Session& s) { return Outcome(s.RunWithPdu("AT+CMGS=18", kPdu, kLimitMs, 60000)); };
 
