@@ -434,11 +434,11 @@ int OpenStorage(Link* link, std::string* storage) {
     return 0;
 }
 
-// The parts of one long message (or one message of its own) printed as one, with the indexes of those that were
-// stored; with `remove` these are deleted once it is whole, so that a later listing can join the rest. False when
-// that failed (reported).
-bool PrintJoined(const std::vector<const Received*>& group, const std::string& storage, bool json, bool remove,
-                 FILE* out, Link* link) {
+// The parts of one long message printed as one (with `join`; else the one message of `group` as it is), with the
+// indexes of those that were stored; with `remove` these are deleted once it is whole, so that a later listing can
+// join the rest. False when that failed (reported).
+bool PrintJoined(const std::vector<const Received*>& group, bool join, const std::string& storage, bool json,
+                 bool remove, FILE* out, Link* link) {
     std::map<int, const Received*> byPart;  // a repeated part counts once
     for (const Received* r : group) byPart.emplace(r->message.part, r);
     std::vector<const sms::Message*> parts;
@@ -451,7 +451,7 @@ bool PrintJoined(const std::vector<const Received*>& group, const std::string& s
             indexes += (indexes.empty() ? "" : ",") + std::to_string(p.second->stored.index);
     }
     const sms::Message& first = *parts[0];
-    bool single = first.concatRef < 0;
+    bool single = !join || first.concatRef < 0;
     joined.parts = first.parts;
     std::vector<ExtraField> extra;
     if (!indexes.empty()) {
@@ -498,7 +498,7 @@ bool PresentJoined(const std::vector<modem::StoredPdu>& stored, const std::strin
         g.push_back(&r);
     }
     for (std::vector<const Received*>* g : order)
-        if (!PrintJoined(*g, storage, json, remove, out, link)) return false;
+        if (!PrintJoined(*g, true, storage, json, remove, out, link)) return false;
     return true;
 }
 
@@ -703,7 +703,7 @@ int Listen(const std::vector<std::string>& args, FILE* out, Link* link) {
     auto print = [&](const std::vector<Received>& g) {
         std::vector<const Received*> parts;
         for (const Received& r : g) parts.push_back(&r);
-        return PrintJoined(parts, current, json, remove, out, link);
+        return PrintJoined(parts, join, current, json, remove, out, link);
     };
     int code = 0;
     for (long seen = 0; !interrupted && (count < 0 || seen < count);) {

@@ -174,10 +174,14 @@ CASES = [
      "manufacturer: huawei\nmodel: E3372\nrevision: 21.180.01.00.00\nimei: 867009021234567\nsim: READY\nsignal: "
      "-83 dBm (CSQ 15)\nregistration: registered, home network\noperator: Telekom.de\nsmsc: +491722270333\n"
      "storage: SM, 1 of 30 used\n", "", [("smsc", "+491722270333")]),
-    # A message stored and announced, one delivered, a status report delivered; service 1 wants each acknowledged.
-    ("listen", {"csms_service": 1, "arrivals": ['+CMTI: "SM",4', "+CMT: ,30", HOW, "+CDS: 25", REPORT]},
-     [(4, 0, HELLO)], ["listen", "--count", "3"], {}, 0, stored(4, "received unread", HELLO_TEXT) + HOW_TEXT +
-     REPORT_TEXT, "", [("acknowledged", 2), ("indications", ["AT+CNMI=2,1,0,2,0"])]),
+    # A message stored and announced, one delivered, a status report delivered, and without --join a part of a long
+    # message as it is; service 1 wants each delivered one acknowledged.
+    ("listen", {"csms_service": 1,
+                "arrivals": ['+CMTI: "SM",4', "+CMT: ,30", HOW, "+CDS: 25", REPORT, '+CMTI: "SM",3']},
+     [(4, 0, HELLO), (3, 0, PART1)], ["listen", "--count", "4"], {}, 0, stored(4, "received unread", HELLO_TEXT) +
+     HOW_TEXT + REPORT_TEXT + stored(3, "received unread", LONG_TEXT.replace("parts", "part: 1\nparts") +
+                                     PART_TEXT.replace("ĞĞ", "Ğ")), "",
+     [("acknowledged", 2), ("indications", ["AT+CNMI=2,1,0,2,0"])]),
     # --join: the parts of a long message announced one by one, another message between them; at the end one
     # whose second part never came, printed as it is and kept.
     ("listen --join --delete", {"arrivals": ['+CMTI: "SM",3', "+CMT: ,30", HOW, '+CMTI: "SM",5']},
