@@ -85,8 +85,9 @@ public:
         ssize_t n = read(fd_, buffer, size);
         if (n > 0) return static_cast<int>(n);
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
-        // POLLHUP, or end of file: the other side closed (a USB modem pulled, a pseudo-terminal's master gone).
-        return Fail(n == 0 ? "the device hung up" : strerror(errno));
+        // POLLHUP, end of file or EIO: the other side closed (a USB modem pulled, a pseudo-terminal's master gone;
+        // which of them the read gives depends on how far the closing has gone).
+        return Fail(n == 0 || errno == EIO ? "the device hung up" : strerror(errno));
     }
 
     bool Write(const char* data, size_t size) override {
