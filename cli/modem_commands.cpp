@@ -1,9 +1,11 @@
 #include "cli/modem_commands.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <set>
 #include <tuple>
 
 #include "cli/render.h"
@@ -21,11 +23,11 @@ using modem::FinalResult;
 using modem::Session;
 
 const char kModemUsageLines[] =
-    "       smspdu send --device DEV [submit's options] [TEXT | --data HEX]\n"
+    "       smspdu send --device DEV [submit's options] [--wait[=S]] [--json] [TEXT | --data HEX]\n"
     "       smspdu list --device DEV [--storage MEM] [--unread] [--json] [--join] [--delete]\n"
     "       smspdu read --device DEV [--storage MEM] [--json] INDEX\n"
     "       smspdu delete --device DEV [--storage MEM] (INDEX... | --read | --all)\n"
-    "       smspdu listen --device DEV [--json] [--delete] [--count N]\n"
+    "       smspdu listen --device DEV [--json] [--join] [--delete] [--count N]\n"
     "       smspdu modem --device DEV [--smsc NUMBER]\n"
     "       smspdu ussd --device DEV [--packed] [--reply TEXT]... CODE\n";
 
@@ -46,7 +48,9 @@ const char kModemHelp[] =
     "  --storage MEM   SM (SIM), ME (modem), MT (both) or SR (status reports)\n"
     "  --unread        only messages not read yet\n"
     "  --delete        (list, listen) delete each message once it has been printed\n"
-    "  --join          (list) the parts of a long message as one, with all their indexes\n"
+    "  --join          (list, listen) the parts of a long message as one, with all their indexes\n"
+    "  --wait[=S]      (send) asks for status reports and prints each part's as parse does, waiting up to\n"
+    "                  S seconds (default 120) after the last part; a report missing or not delivered: exit 1\n"
     "  --read, --all   (delete) every read message, every message\n"
     "  --count N       (listen) stop after N messages\n"
     "  --smsc NUMBER   (modem) set the service centre number\n"
@@ -59,6 +63,7 @@ const int kSendLimitMs = 60000;     // a part: the network's answer can take thi
 const int kDeleteAllLimitMs = 60000;  // deleting a full storage at once takes a while on some SIMs
 const int kListenPollMs = 500;      // how often listen looks whether Ctrl-C was pressed
 const int kUssdLimitMs = 30000;     // the network's answer to a USSD request
+const int kReportWaitMs = 120000;  // send --wait: the status reports of the parts, after the last was sent
 
 volatile std::sig_atomic_t interrupted = 0;
 void OnInterrupt(int) { interrupted = 1; }
@@ -165,11 +170,27 @@ int OpenWithoutWords(const char* name, const std::vector<std::string>& args, Lin
     return -1;
 }
 
+// The quoted text of a field ("+COPS: 0,0,"Telekom.de",7" gives Telekom.de), or "unknown".
+std::string Quoted(const std::string& field) {
+    size_t a = field.find('"'), b = a == std::string::npos ? a : field.find('"', a + 1);
+    return b == std::string::npos ? "unknown" : field.substr(a + 1, b - a - 1);
+}
+
 // "+CPMS: "SM",3,30,..." to "SM": the storage messages are read from.
 std::string ReadStorage(const Answer& cpms) {
-    std::string field = cpms.Field("+CPMS:");
-    size_t a = field.find('"'), b = a == std::string::npos ? a : field.find('"', a + 1);
-    return b == std::string::npos ? "" : field.substr(a + 1, b - a - 1);
+    std::string storage = Quoted(cpms.Field("+CPMS:"));
+    return storage == "unknown" ? "" : storage;
+}
+
+// A +CMTI:/+CDSI: line's storage and index ("+CMTI: "SM",5").
+bool Announced(const std::string& line, std::string* storage, std::string* index) {
+    size_t comma = line.rfind(',');
+    if (comma == std::string::npos) return false;
+    *storage = Quoted(line.substr(0, comma));
+    *index = line.substr(comma + 1);
+    while (!index->empty() && index->front() == ' ') index->erase(0, 1);
+    long n = 0;
+    return ReadInt(*index, 0, 65535, &n);
 }
 
 // "which parts went out", for a send that stopped at part `failed` (1-based).
@@ -179,50 +200,204 @@ std::string PartsSent(int failed) {
     return "parts 1 to " + std::to_string(failed - 1) + " were sent";
 }
 
+// A stored PDU read as parse reads it; false with what was wrong in *why.
+bool ReadStored(const modem::StoredPdu& s, const std::string& command, sms::Message* m, std::string* why) {
+    sms::Bytes octets;
+    sms::ParseError e;
+    if (!s.fault.empty()) {
+        *why = s.fault;
+        return false;
+    }
+    if (sms::ParseHex(s.hex, &octets, &e) && sms::ParseFramedPdu(octets, static_cast<size_t>(s.length), command, m, &e))
+        return true;
+    *why = "octet " + std::to_string(e.offset + 1) + ": " + e.what;
+    return false;
+}
+
+bool StartsWith(const std::string& s, const std::string& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+
+// A message or status report the modem passed on (27.005 3.4.1): delivered with its PDU on the next line
+// (+CMT: [<alpha>],<length>, +CDS: <length>), index -1; or announced in a storage (+CMTI:, +CDSI: <mem>,<index>)
+// and read from there with AT+CMGR, selecting that storage first when it is not *current (which then names it).
+enum Fetched { kFetched, kNotFetched, kPortFailed };
+struct Received {
+    modem::StoredPdu stored;
+    sms::Message message;
+};
+Fetched Fetch(const modem::Unsolicited& u, bool acknowledge, std::string* current, Received* r, Link* link) {
+    Session& s = *link->session;
+    std::string why;
+    if (StartsWith(u.line, "+CMT:") || StartsWith(u.line, "+CDS:")) {
+        sms::ModemLine framing = sms::ReadModemLine(u.line);
+        r->stored.hex = u.pdu;
+        r->stored.length = framing.kind == sms::ModemLine::Length ? framing.length : -1;
+        if (r->stored.length < 0) r->stored.fault = "no length in '" + u.line + "'";
+        bool read = ReadStored(r->stored, u.line.substr(0, 4), &r->message, &why);
+        // Acknowledged even when unreadable: the network would send it again and again (27.005 3.4.4).
+        if (acknowledge) s.Run("AT+CNMA", link->start.timeoutMs);
+        if (read) return kFetched;
+        link->Fail("a message passed on that cannot be read: " + why);
+        return kNotFetched;
+    }
+    std::string storage, index;
+    if ((!StartsWith(u.line, "+CMTI:") && !StartsWith(u.line, "+CDSI:")) || !Announced(u.line, &storage, &index))
+        return kNotFetched;
+    if (storage != *current && !storage.empty() && storage != "unknown") {
+        Answer select = modem::SelectStorage(&s, storage, link->start.timeoutMs);
+        if (!select.Ok()) {
+            link->Fail("message " + index + " was announced in " + storage + ", which cannot be used", select.result);
+            return kNotFetched;
+        }
+        *current = storage;
+    }
+    Answer a = s.RunWhileBusy("AT+CMGR=" + index, link->start.timeoutMs);
+    if (a.result.kind == FinalResult::PortFailed) {
+        link->Fail(a.result.text);
+        return kPortFailed;
+    }
+    std::vector<modem::StoredPdu> stored = modem::ReadListing(a, false, atoi(index.c_str()));
+    if (!a.Ok() || stored.empty()) {
+        link->Fail("message " + index + " was announced but cannot be read", a.result);
+        return kNotFetched;
+    }
+    r->stored = stored[0];
+    if (ReadStored(r->stored, "+CMGR", &r->message, &why)) return kFetched;
+    link->Fail("message " + index + ": " + why + "; it was not deleted");
+    return kNotFetched;
+}
+
+// AT+CNMI set from what AT+CNMI=? offers, so that new messages (or, for `reports`, status reports) are passed on;
+// *acknowledge when each one delivered wants AT+CNMA (27.005 3.2.1 AT+CSMS service 1). 0, or the exit code of a
+// failure it reported.
+int AskForIndications(Link* link, bool reports, bool* acknowledge) {
+    Session& s = *link->session;
+    int limit = link->start.timeoutMs;
+    const char* what = reports ? "status reports" : "new messages";
+    const char* nothing = reports ? "; nothing was sent" : "";
+    modem::IndicationSetting setting;
+    if (!modem::ChooseIndications(s.Run("AT+CNMI=?", limit), &setting, reports) || (reports && setting.ds == 0))
+        return link->Fail(std::string("the modem offers no way to pass on ") + what + " (AT+CNMI=?)" + nothing);
+    *acknowledge = modem::NeedsAcknowledgement(s.Run("AT+CSMS?", limit));
+    Answer set = s.RunWhileBusy(setting.Command(), limit);
+    if (!set.Ok())
+        return link->Fail(std::string("cannot have ") + what + " passed on (" + setting.Command() + ")" + nothing,
+                          set.result);
+    return 0;
+}
+
+// --wait: the status report of each part, matched to it by the reference +CMGS gave (23.040 9.2.3.6 TP-MR) and
+// printed as parse prints it, until every part has a final one (9.2.3.15: not "still trying") or `waitMs` has
+// passed. A report announced in a storage is deleted once printed; the storage read before is selected again.
+int AwaitReports(const std::vector<int>& references, bool json, int waitMs, bool acknowledge, FILE* out,
+                 Link* link) {
+    Session& s = *link->session;
+    std::vector<int> status(references.size(), -1);
+    auto open = [&](size_t k) { return status[k] < 0 || (status[k] >= 0x20 && status[k] < 0x40); };
+    std::string current, before;
+    int64_t deadline = link->stream->NowMs() + waitMs;
+    int code = 0;
+    for (;;) {
+        size_t waiting = 0;
+        while (waiting < status.size() && !open(waiting)) ++waiting;
+        int64_t left = deadline - link->stream->NowMs();
+        if (waiting == status.size() || left <= 0 || interrupted) break;
+        modem::Unsolicited u;
+        FinalResult gone;
+        if (!s.NextUnsolicited(static_cast<int>(std::min<int64_t>(left, kListenPollMs)), &u, &gone)) {
+            if (gone.kind != FinalResult::PortFailed) continue;
+            code = link->Fail(gone.text);
+            break;
+        }
+        if (current.empty() && StartsWith(u.line, "+CDSI:"))
+            before = ReadStorage(s.RunWhileBusy("AT+CPMS?", link->start.timeoutMs));
+        Received r;
+        Fetched f = StartsWith(u.line, "+CDS") ? Fetch(u, acknowledge, &current, &r, link) : kNotFetched;
+        if (f == kPortFailed) {
+            code = 1;
+            break;
+        }
+        if (f != kFetched || r.message.type != sms::MessageType::StatusReport) continue;
+        size_t k = 0;
+        while (k < references.size() && !(references[k] == r.message.reference && open(k))) ++k;
+        if (k == references.size()) continue;  // the report of another message: left where it is
+        status[k] = r.message.status;
+        std::string part = std::to_string(k + 1) + "/" + std::to_string(references.size());
+        if (!Emit(out, FormatMessage(r.message, json, {{"part", "part", part, false}})))
+            return link->Fail("cannot write to standard output");
+        if (r.stored.index < 0) continue;
+        Answer d = s.RunWhileBusy("AT+CMGD=" + std::to_string(r.stored.index), link->start.timeoutMs);
+        if (!d.Ok()) link->Fail("status report " + std::to_string(r.stored.index) + ": not deleted", d.result);
+    }
+    if (!before.empty() && before != current) modem::SelectStorage(&s, before, link->start.timeoutMs);
+    for (size_t k = 0; k < status.size(); ++k) {
+        std::string part = "part " + std::to_string(k + 1) + "/" + std::to_string(references.size()) + ": ";
+        if (open(k))
+            code = link->Fail(part + "no status report" +
+                              (interrupted ? ": interrupted" : " within " + std::to_string(waitMs / 1000) + " s"));
+        else if (status[k] >= 0x20)
+            code = link->Fail(part + "not delivered: the report's status is " + sms::Hex(sms::Bytes{static_cast<uint8_t>(status[k])}) + " (" +
+                              sms::StatusText(status[k]) + ")");
+    }
+    return code;
+}
+
 int Send(const std::vector<std::string>& args, FILE* in, FILE* out, Link* link) {
     sms::SubmitOptions options;
     std::string text, error;
+    bool json = false;
+    int waitMs = -1;
     int usage = ReadSubmitArguments(args, in, link->err, &options, &text,
-                                    [link](const std::vector<std::string>& a, size_t* i, bool* missing,
-                                           std::string* bad) { return TakeLinkOption(a, i, missing, bad, link); });
+                                    [&](const std::vector<std::string>& a, size_t* i, bool* missing, std::string* bad) {
+                                        if (a[*i] == "--json") return json = true;
+                                        if (a[*i] == "--wait") return (waitMs = kReportWaitMs), true;
+                                        long n = 0;
+                                        if (!StartsWith(a[*i], "--wait="))
+                                            return TakeLinkOption(a, i, missing, bad, link);
+                                        if (!ReadInt(a[*i].substr(7), 1, 86400, &n))
+                                            *bad = "'" + a[*i] + "': give seconds, 1 to 86400";
+                                        waitMs = static_cast<int>(n) * 1000;
+                                        return true;
+                                    });
     if (usage >= 0) return usage;
+    if (waitMs >= 0) options.report = true;  // a report is waited for only when asked for (TP-SRR)
     std::vector<sms::SubmitPdu> parts;
     if (!sms::BuildSubmit(text, options, &parts, &error)) {
         fprintf(link->err, "smspdu: %s\n", error.c_str());
         return 1;
     }
     if (int failed = Connect(link)) return failed;
+    bool acknowledge = false;
+    // Reports asked for before the first part, so that none comes while they would be dropped.
+    if (waitMs >= 0)
+        if (int failed = AskForIndications(link, true, &acknowledge)) return failed;
     int count = static_cast<int>(parts.size());
+    std::vector<int> references;
     for (int k = 1; k <= count; ++k) {
-        std::string part = "part " + std::to_string(k) + "/" + std::to_string(count);
-        if (interrupted) return link->Fail(part + ": not sent: interrupted; " + PartsSent(k));
+        std::string part = std::to_string(k) + "/" + std::to_string(count);
+        if (interrupted) return link->Fail("part " + part + ": not sent: interrupted; " + PartsSent(k));
         const sms::SubmitPdu& p = parts[k - 1];
         Answer a = link->session->RunWithPdu("AT+CMGS=" + std::to_string(p.tpduLength), sms::Hex(p.octets),
                                              link->start.timeoutMs, kSendLimitMs);
-        if (!a.Ok()) return link->Fail(part + ": " + a.result.Describe() + "; " + PartsSent(k));
+        if (!a.Ok()) return link->Fail("part " + part + ": " + a.result.Describe() + "; " + PartsSent(k));
         std::string reference = a.Field("+CMGS:");
         reference = reference.substr(0, reference.find(','));
-        if (!Emit(out, part + " sent, reference " + (reference.empty() ? "unknown" : reference) + "\n"))
-            return link->Fail("cannot write to standard output; " + PartsSent(k + 1));
+        long mr = -1;
+        references.push_back(ReadInt(reference, 0, 255, &mr) ? static_cast<int>(mr) : -1);
+        std::string line = json ? "{\"part\": \"" + part + "\", \"reference\": " + (mr < 0 ? "null" : reference) + "}\n"
+                                : "part " + part + " sent, reference " + (mr < 0 ? "unknown" : reference) + "\n";
+        if (!Emit(out, line)) return link->Fail("cannot write to standard output; " + PartsSent(k + 1));
     }
-    return 0;
+    return waitMs < 0 ? 0 : AwaitReports(references, json, waitMs, acknowledge, out, link);
 }
 
 // Prints one stored PDU as parse does (and deletes it when `remove`); false when it could not be printed or
 // deleted, with the reason on standard error. A PDU the parser refuses is reported and kept.
 bool Present(const modem::StoredPdu& s, const std::string& command, const std::string& storage, bool json,
              bool remove, FILE* out, Link* link, bool* refused) {
-    std::string where = "message " + std::to_string(s.index);
-    sms::Bytes octets;
-    sms::ParseError e;
+    std::string where = "message " + std::to_string(s.index), why;
     sms::Message m;
-    if (!s.fault.empty()) {
-        link->Fail(where + ": " + s.fault + "; it was not deleted");
-        return *refused = true;
-    }
-    if (!sms::ParseHex(s.hex, &octets, &e) ||
-        !sms::ParseFramedPdu(octets, static_cast<size_t>(s.length), command, &m, &e)) {
-        link->Fail(where + ": octet " + std::to_string(e.offset + 1) + ": " + e.what + "; it was not deleted");
+    if (!ReadStored(s, command, &m, &why)) {
+        link->Fail(where + ": " + why + "; it was not deleted");
         return *refused = true;
     }
     std::vector<ExtraField> extra = {{"index", "index", std::to_string(s.index), true},
@@ -259,60 +434,71 @@ int OpenStorage(Link* link, std::string* storage) {
     return 0;
 }
 
-// --join: the stored parts of each long message printed as one, at the place of its first part, with the indexes
-// of all; its parts are deleted (with --delete) only when it is whole, so that a later listing can join the rest.
+// The parts of one long message printed as one (with `join`; else the one message of `group` as it is), with the
+// indexes of those that were stored; with `remove` these are deleted once it is whole, so that a later listing can
+// join the rest. False when that failed (reported).
+bool PrintJoined(const std::vector<const Received*>& group, bool join, const std::string& storage, bool json,
+                 bool remove, FILE* out, Link* link) {
+    std::map<int, const Received*> byPart;  // a repeated part counts once
+    for (const Received* r : group) byPart.emplace(r->message.part, r);
+    std::vector<const sms::Message*> parts;
+    Joined joined;
+    std::string indexes;
+    for (const auto& p : byPart) {
+        parts.push_back(&p.second->message);
+        joined.present.push_back(p.first);
+        if (p.second->stored.index >= 0)
+            indexes += (indexes.empty() ? "" : ",") + std::to_string(p.second->stored.index);
+    }
+    const sms::Message& first = *parts[0];
+    bool single = !join || first.concatRef < 0;
+    joined.parts = first.parts;
+    std::vector<ExtraField> extra;
+    if (!indexes.empty()) {
+        extra = {{"index", "index", single ? indexes : "[" + indexes + "]", true},
+                 {"status", "status", modem::StatusName(group[0]->stored.status), false}};
+        if (!storage.empty()) extra.push_back({"storage", "storage", storage, false});
+    }
+    std::string text = single ? FormatMessage(first, json, extra) : FormatMessage(sms::JoinParts(parts), json, extra, &joined);
+    if (!Emit(out, text)) {
+        link->Fail("cannot write to standard output; the message was not deleted");
+        return false;
+    }
+    if (!remove || (!single && static_cast<int>(byPart.size()) < first.parts)) return true;
+    for (const Received* r : group) {
+        if (r->stored.index < 0) continue;
+        Answer d = link->session->RunWhileBusy("AT+CMGD=" + std::to_string(r->stored.index), link->start.timeoutMs);
+        if (!d.Ok()) {
+            link->Fail("message " + std::to_string(r->stored.index) + ": not deleted", d.result);
+            return false;
+        }
+    }
+    return true;
+}
+
+// list --join: the stored parts of each long message printed as one, at the place of its first part.
 bool PresentJoined(const std::vector<modem::StoredPdu>& stored, const std::string& storage, bool json, bool remove,
                    FILE* out, Link* link, bool* refused) {
-    struct Item {
-        const modem::StoredPdu* stored;
-        sms::Message message;
-    };
-    std::vector<Item> items;
+    std::vector<Received> items;
     for (const modem::StoredPdu& s : stored) {
-        sms::Bytes octets;
-        sms::ParseError e;
-        Item item{&s, sms::Message()};
-        if (s.fault.empty() && sms::ParseHex(s.hex, &octets, &e) &&
-            sms::ParseFramedPdu(octets, static_cast<size_t>(s.length), "+CMGL", &item.message, &e))
-            items.push_back(item);
+        Received r{s, sms::Message()};
+        std::string why;
+        if (ReadStored(s, "+CMGL", &r.message, &why))
+            items.push_back(r);
         else if (!Present(s, "+CMGL", storage, json, false, out, link, refused))  // reports it, keeps it
             return false;
     }
-    std::map<sms::PartsKey, std::vector<const Item*>> groups;
-    std::vector<std::vector<const Item*>*> order;
-    for (const Item& i : items) {
-        const sms::Message& m = i.message;
-        sms::PartsKey key = sms::PartsKeyOf(m);
-        if (m.concatRef < 0) std::get<2>(key) = -1 - i.stored->index;  // a message of its own
+    std::map<sms::PartsKey, std::vector<const Received*>> groups;
+    std::vector<std::vector<const Received*>*> order;
+    for (const Received& r : items) {
+        sms::PartsKey key = sms::PartsKeyOf(r.message);
+        if (r.message.concatRef < 0) std::get<2>(key) = -1 - r.stored.index;  // a message of its own
         auto& g = groups[key];
         if (g.empty()) order.push_back(&g);
-        g.push_back(&i);
+        g.push_back(&r);
     }
-    for (std::vector<const Item*>* g : order) {
-        std::map<int, const Item*> byPart;  // a repeated part counts once
-        for (const Item* i : *g) byPart.emplace(i->message.part, i);
-        std::vector<const sms::Message*> parts;
-        Joined joined;
-        std::string indexes;
-        for (const auto& p : byPart) {
-            parts.push_back(&p.second->message);
-            joined.present.push_back(p.first);
-            indexes += (indexes.empty() ? "" : ",") + std::to_string(p.second->stored->index);
-        }
-        const sms::Message& first = *parts[0];
-        bool single = first.concatRef < 0;
-        joined.parts = first.parts;
-        std::vector<ExtraField> extra = {{"index", "index", single ? indexes : "[" + indexes + "]", true},
-                                         {"status", "status", modem::StatusName((*g)[0]->stored->status), false}};
-        if (!storage.empty()) extra.push_back({"storage", "storage", storage, false});
-        std::string text = single ? FormatMessage(first, json, extra) : FormatMessage(sms::JoinParts(parts), json, extra, &joined);
-        if (!Emit(out, text)) return link->Fail("cannot write to standard output; the message was not deleted");
-        if (!remove || (!single && static_cast<int>(byPart.size()) < first.parts)) continue;
-        for (const Item* i : *g) {
-            Answer d = link->session->RunWhileBusy("AT+CMGD=" + std::to_string(i->stored->index), link->start.timeoutMs);
-            if (!d.Ok()) return link->Fail("message " + std::to_string(i->stored->index) + ": not deleted", d.result);
-        }
-    }
+    for (std::vector<const Received*>* g : order)
+        if (!PrintJoined(*g, true, storage, json, remove, out, link)) return false;
     return true;
 }
 
@@ -444,12 +630,6 @@ std::string Registration(const std::string& creg) {
     return kStates[stat];
 }
 
-// The quoted text of a field ("+COPS: 0,0,"Telekom.de",7" gives Telekom.de), or "unknown".
-std::string Quoted(const std::string& field) {
-    size_t a = field.find('"'), b = a == std::string::npos ? a : field.find('"', a + 1);
-    return b == std::string::npos ? "unknown" : field.substr(a + 1, b - a - 1);
-}
-
 int ModemInfo(const std::vector<std::string>& args, FILE* out, Link* link) {
     std::string smsc;
     int opened = OpenWithoutWords("modem", args, link, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
@@ -501,89 +681,65 @@ int ModemInfo(const std::vector<std::string>& args, FILE* out, Link* link) {
     return Emit(out, text) ? 0 : link->Fail("cannot write to standard output");
 }
 
-// A +CMTI:/+CDSI: line's storage and index ("+CMTI: "SM",5").
-bool Announced(const std::string& line, std::string* storage, std::string* index) {
-    size_t comma = line.rfind(',');
-    if (comma == std::string::npos) return false;
-    *storage = Quoted(line.substr(0, comma));
-    *index = line.substr(comma + 1);
-    while (!index->empty() && index->front() == ' ') index->erase(0, 1);
-    long n = 0;
-    return ReadInt(*index, 0, 65535, &n);
-}
-
 int Listen(const std::vector<std::string>& args, FILE* out, Link* link) {
-    bool json = false, remove = false;
+    bool json = false, remove = false, join = false;
     long count = -1;
     int opened = OpenWithoutWords("listen", args, link, [&](const std::vector<std::string>& a, size_t* i, bool* missing,
                                                     std::string* bad) {
         if (a[*i] == "--json") return json = true;
         if (a[*i] == "--delete") return remove = true;
+        if (a[*i] == "--join") return join = true;
         std::string value;
         if (!TakeValue(a, i, "--count", &value, missing)) return false;
         if (!*missing && !ReadInt(value, 1, 1000000, &count)) *bad = "--count '" + value + "': give a number from 1";
         return true;
     });
     if (opened >= 0) return opened;
-    Session& s = *link->session;
-    int limit = link->start.timeoutMs;
-    modem::IndicationSetting setting;
-    if (!modem::ChooseIndications(s.Run("AT+CNMI=?", limit), &setting))
-        return link->Fail("the modem offers no way to announce new messages (AT+CNMI=?)");
-    bool acknowledge = modem::NeedsAcknowledgement(s.Run("AT+CSMS?", limit));
-    Answer set = s.RunWhileBusy(setting.Command(), limit);
-    if (!set.Ok()) return link->Fail("cannot have new messages announced (" + setting.Command() + ")", set.result);
-    std::string current = "";
-    for (long seen = 0; count < 0 || seen < count;) {
-        if (interrupted) return 0;
+    bool acknowledge = false;
+    if (int failed = AskForIndications(link, false, &acknowledge)) return failed;
+    std::string current;
+    // --join: the parts of long messages not yet whole, in the order their first part came.
+    std::vector<std::pair<sms::PartsKey, std::vector<Received>>> held;
+    auto print = [&](const std::vector<Received>& g) {
+        std::vector<const Received*> parts;
+        for (const Received& r : g) parts.push_back(&r);
+        return PrintJoined(parts, join, current, json, remove, out, link);
+    };
+    int code = 0;
+    for (long seen = 0; !interrupted && (count < 0 || seen < count);) {
         modem::Unsolicited u;
         FinalResult failed;
-        if (!s.NextUnsolicited(kListenPollMs, &u, &failed)) {
-            if (failed.kind == FinalResult::PortFailed) return link->Fail(failed.text);
-            continue;
+        if (!link->session->NextUnsolicited(kListenPollMs, &u, &failed)) {
+            if (failed.kind != FinalResult::PortFailed) continue;
+            code = link->Fail(failed.text);
+            break;
         }
-        bool refused = false, delivered = u.line.compare(0, 5, "+CMT:") == 0 || u.line.compare(0, 5, "+CDS:") == 0;
-        if (delivered) {
-            // 27.005 3.4.1: +CMT: [<alpha>],<length> and +CDS: <length>, the PDU on the next line.
-            modem::StoredPdu p;
-            p.index = -1;
-            p.hex = u.pdu;
-            sms::ModemLine framing = sms::ReadModemLine(u.line);
-            p.length = framing.kind == sms::ModemLine::Length ? framing.length : -1;
-            sms::Bytes octets;
-            sms::ParseError e;
-            sms::Message m;
-            bool read = p.length >= 0 && sms::ParseHex(p.hex, &octets, &e) &&
-                        sms::ParseFramedPdu(octets, static_cast<size_t>(p.length), u.line.substr(0, 4), &m, &e);
-            // Acknowledged even when unreadable: the network would send it again and again (27.005 3.4.4).
-            if (acknowledge) s.Run("AT+CNMA", limit);
-            if (!read) {
-                link->Fail("a delivered message that cannot be read: " + (p.length < 0 ? u.line : e.what));
-                continue;
-            }
-            if (!Emit(out, FormatMessage(m, json))) return link->Fail("cannot write to standard output");
-            ++seen;
-            continue;
+        Received r;
+        Fetched f = Fetch(u, acknowledge, &current, &r, link);
+        if (f == kPortFailed) {
+            code = 1;
+            break;
         }
-        std::string storage, index;
-        if ((u.line.compare(0, 6, "+CMTI:") != 0 && u.line.compare(0, 6, "+CDSI:") != 0) ||
-            !Announced(u.line, &storage, &index))
-            continue;
-        if (storage != current && !storage.empty() && storage != "unknown") {
-            if (!modem::SelectStorage(&s, storage, limit).Ok()) continue;
-            current = storage;
+        if (f != kFetched) continue;
+        std::vector<Received> whole = {r};
+        if (join && r.message.concatRef >= 0) {
+            sms::PartsKey key = sms::PartsKeyOf(r.message);
+            auto g = std::find_if(held.begin(), held.end(), [&](const auto& h) { return h.first == key; });
+            if (g == held.end()) g = held.insert(held.end(), {key, {}});
+            g->second.push_back(r);
+            std::set<int> parts;
+            for (const Received& p : g->second) parts.insert(p.message.part);
+            if (static_cast<int>(parts.size()) < r.message.parts) continue;
+            whole = std::move(g->second);
+            held.erase(g);
         }
-        Answer a = s.RunWhileBusy("AT+CMGR=" + index, limit);
-        if (a.result.kind == FinalResult::PortFailed) return link->Fail(a.result.text);
-        std::vector<modem::StoredPdu> stored = modem::ReadListing(a, false, atoi(index.c_str()));
-        if (!a.Ok() || stored.empty()) {
-            link->Fail("message " + index + " was announced but cannot be read", a.result);
-            continue;
-        }
-        if (!Present(stored[0], "+CMGR", storage, json, remove, out, link, &refused) && !refused) return 1;
-        if (!refused) ++seen;
+        if (!print(whole)) return 1;
+        ++seen;
     }
-    return 0;
+    // What is left of long messages is printed as it is and kept, as parse --join prints it at the end of its input.
+    for (const auto& g : held)
+        if (!print(g.second)) return 1;
+    return code;
 }
 
 // 27.007 7.15: AT+CUSD=1,<str>,<dcs>, the answer as +CUSD: <m>,<str>,<dcs> (before or after the OK).

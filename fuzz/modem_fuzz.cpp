@@ -59,14 +59,6 @@ void CheckAnswer(const modem::Answer& a) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in{data, size};
-    if (in.Byte() & 1) {
-        modem::LineReader reader;
-        std::string rest = in.Rest();
-        for (size_t at = 0; at < rest.size(); at += 7) reader.Feed(rest.data() + at, std::min<size_t>(7, rest.size() - at));
-        modem::ModemOutput out;
-        while (reader.Next(&out)) FUZZ_CHECK(out.kind == modem::ModemOutput::Prompt || (Whole(out.text) && !out.text.empty()));
-        return 0;
-    }
     FuzzStream stream(&in);
     modem::Session session(&stream, nullptr);
     session.busyTries = 3;

@@ -23,13 +23,13 @@ std::string IndicationSetting::Command() const {
            std::to_string(ds) + "," + std::to_string(bfr);
 }
 
-bool ChooseIndications(const Answer& test, IndicationSetting* out) {
+bool ChooseIndications(const Answer& test, IndicationSetting* out, bool reportsOnly) {
     std::vector<std::set<int>> lists = ReadValueLists(test.Field("+CNMI:"));
     if (!test.Ok() || lists.size() < 2) return false;
     lists.resize(5);
     IndicationSetting s;
     s.mode = FirstOffered(lists[0], {2, 1, 3});
-    s.mt = FirstOffered(lists[1], {1, 2, 3});
+    s.mt = reportsOnly ? FirstOffered(lists[1], {0, 1, 2, 3}) : FirstOffered(lists[1], {1, 2, 3});
     s.bm = lists[2].empty() ? 0 : FirstOffered(lists[2], {0, 1, 2, 3});
     s.ds = lists[3].empty() ? 0 : FirstOffered(lists[3], {2, 1, 0});
     s.bfr = lists[4].empty() ? 0 : FirstOffered(lists[4], {0, 1});

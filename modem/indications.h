@@ -17,8 +17,10 @@ struct IndicationSetting {
 // 1; new messages stored and announced (mt 1: on the SIM before we see them,
 // so none is lost should we stop) over delivered (2, 3); status reports
 // stored and announced (ds 2) over delivered (1), or none where neither is
-// offered. False when the answer offers no mode or no mt of these.
-bool ChooseIndications(const Answer& test, IndicationSetting* out);
+// offered. False when the answer offers no mode or no mt of these. For
+// `reportsOnly` (a send waiting for its reports) mt 0 comes first: new
+// messages are then stored without a word, for a later listen or list.
+bool ChooseIndications(const Answer& test, IndicationSetting* out, bool reportsOnly = false);
 
 // Whether the AT+CSMS? answer says service 1 (phase 2+): delivered messages
 // and reports then wait for AT+CNMA.

@@ -14,7 +14,6 @@ namespace modem {
 struct Step {
     std::string sent;    // what the dialogue writes, whole (a command with its CR, a PDU with Ctrl-Z)
     std::string answer;  // the bytes the modem gives back at once
-    bool vanish = false; // after this write, every read and write fails
 };
 
 class ScriptedStream : public ByteStream {
@@ -22,7 +21,6 @@ public:
     explicit ScriptedStream(std::vector<Step> steps) : steps_(std::move(steps)) {}
 
     int Read(char* buffer, size_t size, int waitMs) override {
-        if (gone_) return -1;
         if (pending_.empty()) {
             now_ += waitMs;
             return 0;
@@ -34,27 +32,18 @@ public:
     }
 
     bool Write(const char* data, size_t size) override {
-        if (gone_) return false;
         std::string got(data, size);
-        written.push_back(got);
-        if (next_ < steps_.size() && steps_[next_].sent == got) {
-            pending_ += steps_[next_].answer;
-            gone_ = steps_[next_].vanish;
-            ++next_;
-        } else {
+        if (next_ < steps_.size() && steps_[next_].sent == got)
+            pending_ += steps_[next_++].answer;
+        else
             unexpected.push_back(got);
-        }
         return true;
     }
 
-    std::string Failure() const override { return "device unplugged"; }
+    std::string Failure() const override { return ""; }  // never fails
     int64_t NowMs() override { return now_; }
-
-    // Added to the modem's output as if it had just arrived.
-    void Arrive(const std::string& bytes) { pending_ += bytes; }
     bool AllSent() const { return next_ == steps_.size(); }
 
-    std::vector<std::string> written;     // every write, in order
     std::vector<std::string> unexpected;  // writes the script did not have next
 
 private:
@@ -62,7 +51,6 @@ private:
     size_t next_ = 0;
     std::string pending_;
     int64_t now_ = 0;
-    bool gone_ = false;
 };
 
 }  // namespace modem

@@ -26,6 +26,15 @@ const Speed kSpeeds[] = {{1200, B1200},       {2400, B2400},     {4800, B4800}, 
                          {230400, B230400},   {460800, B460800}, {921600, B921600}, {3000000, B3000000},
                          {4000000, B4000000}};
 
+// The name of process `pid` ("ModemManager"), from /proc.
+std::string ProcessName(const std::string& pid) {
+    char comm[64] = {0};
+    FILE* c = fopen(("/proc/" + pid + "/comm").c_str(), "r");
+    if (c && fgets(comm, sizeof comm, c)) comm[strcspn(comm, "\n")] = '\0';
+    if (c) fclose(c);
+    return *comm ? comm : "a program";
+}
+
 // The name and id of a process that has `device` open, from /proc; empty when none can be seen.
 std::string ProcessHolding(const std::string& device) {
     char real[4096];
@@ -44,11 +53,7 @@ std::string ProcessHolding(const std::string& device) {
             if (n <= 0) continue;
             target[n] = '\0';
             if (strcmp(target, real) != 0) continue;
-            char comm[64] = {0};
-            FILE* c = fopen((std::string("/proc/") + p->d_name + "/comm").c_str(), "r");
-            if (c && fgets(comm, sizeof comm, c)) comm[strcspn(comm, "\n")] = '\0';
-            if (c) fclose(c);
-            found = std::string(comm) + " (process " + p->d_name + ")";
+            found = ProcessName(p->d_name) + " (process " + p->d_name + ")";
             break;
         }
         closedir(d);
@@ -80,8 +85,9 @@ public:
         ssize_t n = read(fd_, buffer, size);
         if (n > 0) return static_cast<int>(n);
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
-        // POLLHUP, or end of file: the other side closed (a USB modem pulled, a pseudo-terminal's master gone).
-        return Fail(n == 0 ? "the device hung up" : strerror(errno));
+        // POLLHUP, end of file or EIO: the other side closed (a USB modem pulled, a pseudo-terminal's master gone;
+        // which of them the read gives depends on how far the closing has gone).
+        return Fail(n == 0 || errno == EIO ? "the device hung up" : strerror(errno));
     }
 
     bool Write(const char* data, size_t size) override {
@@ -129,9 +135,10 @@ std::unique_ptr<ByteStream> OpenSerialPort(const PortOptions& options, std::stri
     const std::string& device = options.device;
     auto lock = std::make_unique<UucpLock>();
     long holder = 0;
-    if (!lock->Take(device, &holder)) {
-        std::string name = ProcessHolding(device);
-        *why = Busy(device, name.empty() ? "process " + std::to_string(holder) + " (its lock file)" : name);
+    std::string file;
+    if (!lock->Take(device, &holder, &file)) {
+        std::string pid = std::to_string(holder);
+        *why = Busy(device, ProcessName(pid) + " (process " + pid + ", lock file " + file + ")");
         return nullptr;
     }
     int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

@@ -14,7 +14,7 @@ UucpLock::~UucpLock() {
     if (!path_.empty()) unlink(path_.c_str());
 }
 
-bool UucpLock::Take(const std::string& device, long* holder) {
+bool UucpLock::Take(const std::string& device, long* holder, std::string* file) {
     // The name below /dev, a folder's slash made an underscore: LCK..ttyUSB0, LCK..pts_3.
     std::string name = device.compare(0, 5, "/dev/") == 0 ? device.substr(5) : device.substr(device.rfind('/') + 1);
     for (char& c : name)
@@ -45,6 +45,7 @@ bool UucpLock::Take(const std::string& device, long* holder) {
             // A lock whose owner is gone is stale (kill with signal 0 only asks whether the process exists).
             if (pid > 0 && (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) {
                 *holder = pid;
+                *file = path;
                 return false;
             }
             unlink(path.c_str());

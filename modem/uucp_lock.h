@@ -16,9 +16,9 @@ public:
     // Takes the lock of `device` in the first lock folder that exists and is
     // writable (/var/lock, /run/lock). True when taken, or when no such folder
     // can be written (locking is then left to the port's own exclusive mode);
-    // false with *holder the process id that holds it (a lock whose process
-    // is gone is removed and taken).
-    bool Take(const std::string& device, long* holder);
+    // false with *holder the process id that holds it and *file the lock
+    // file (a lock whose process is gone is removed and taken).
+    bool Take(const std::string& device, long* holder, std::string* file);
 
 private:
     std::string path_;
