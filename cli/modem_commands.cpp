@@ -200,6 +200,20 @@ std::string PartsSent(int failed) {
     return "parts 1 to " + std::to_string(failed - 1) + " were sent";
 }
 
+// Deletes the stored `what` ("message", "status report") at `index`; false when the modem refused (reported).
+bool DeleteStored(const std::string& what, int index, Link* link) {
+    Answer d = link->session->RunWhileBusy("AT+CMGD=" + std::to_string(index), link->start.timeoutMs);
+    if (!d.Ok()) link->Fail(what + " " + std::to_string(index) + ": not deleted", d.result);
+    return d.Ok();
+}
+
+// The fields a stored message is printed with beside its own: where it lies and how the modem holds it.
+std::vector<ExtraField> StoredFields(const std::string& index, int status, const std::string& storage) {
+    std::vector<ExtraField> extra = {{"index", "index", index, true}, {"status", "status", modem::StatusName(status), false}};
+    if (!storage.empty()) extra.push_back({"storage", "storage", storage, false});
+    return extra;
+}
+
 // A stored PDU read as parse reads it; false with what was wrong in *why.
 bool ReadStored(const modem::StoredPdu& s, const std::string& command, sms::Message* m, std::string* why) {
     sms::Bytes octets;
@@ -324,9 +338,7 @@ int AwaitReports(const std::vector<int>& references, bool json, int waitMs, bool
         std::string part = std::to_string(k + 1) + "/" + std::to_string(references.size());
         if (!Emit(out, FormatMessage(r.message, json, {{"part", "part", part, false}})))
             return link->Fail("cannot write to standard output");
-        if (r.stored.index < 0) continue;
-        Answer d = s.RunWhileBusy("AT+CMGD=" + std::to_string(r.stored.index), link->start.timeoutMs);
-        if (!d.Ok()) link->Fail("status report " + std::to_string(r.stored.index) + ": not deleted", d.result);
+        if (r.stored.index >= 0) DeleteStored("status report", r.stored.index, link);
     }
     if (!before.empty() && before != current) modem::SelectStorage(&s, before, link->start.timeoutMs);
     for (size_t k = 0; k < status.size(); ++k) {
@@ -400,20 +412,11 @@ bool Present(const modem::StoredPdu& s, const std::string& command, const std::s
         link->Fail(where + ": " + why + "; it was not deleted");
         return *refused = true;
     }
-    std::vector<ExtraField> extra = {{"index", "index", std::to_string(s.index), true},
-                                     {"status", "status", modem::StatusName(s.status), false}};
-    if (!storage.empty()) extra.push_back({"storage", "storage", storage, false});
-    if (!Emit(out, FormatMessage(m, json, extra))) {
+    if (!Emit(out, FormatMessage(m, json, StoredFields(std::to_string(s.index), s.status, storage)))) {
         link->Fail("cannot write to standard output; " + where + " was not deleted");
         return false;
     }
-    if (!remove) return true;
-    Answer d = link->session->RunWhileBusy("AT+CMGD=" + std::to_string(s.index), link->start.timeoutMs);
-    if (!d.Ok()) {
-        link->Fail(where + ": not deleted", d.result);
-        return false;
-    }
-    return true;
+    return !remove || DeleteStored("message", s.index, link);
 }
 
 // --storage MEM, as the storage commands take it.
@@ -454,25 +457,15 @@ bool PrintJoined(const std::vector<const Received*>& group, bool join, const std
     bool single = !join || first.concatRef < 0;
     joined.parts = first.parts;
     std::vector<ExtraField> extra;
-    if (!indexes.empty()) {
-        extra = {{"index", "index", single ? indexes : "[" + indexes + "]", true},
-                 {"status", "status", modem::StatusName(group[0]->stored.status), false}};
-        if (!storage.empty()) extra.push_back({"storage", "storage", storage, false});
-    }
+    if (!indexes.empty()) extra = StoredFields(single ? indexes : "[" + indexes + "]", group[0]->stored.status, storage);
     std::string text = single ? FormatMessage(first, json, extra) : FormatMessage(sms::JoinParts(parts), json, extra, &joined);
     if (!Emit(out, text)) {
         link->Fail("cannot write to standard output; the message was not deleted");
         return false;
     }
     if (!remove || (!single && static_cast<int>(byPart.size()) < first.parts)) return true;
-    for (const Received* r : group) {
-        if (r->stored.index < 0) continue;
-        Answer d = link->session->RunWhileBusy("AT+CMGD=" + std::to_string(r->stored.index), link->start.timeoutMs);
-        if (!d.Ok()) {
-            link->Fail("message " + std::to_string(r->stored.index) + ": not deleted", d.result);
-            return false;
-        }
-    }
+    for (const Received* r : group)
+        if (r->stored.index >= 0 && !DeleteStored("message", r->stored.index, link)) return false;
     return true;
 }
 
