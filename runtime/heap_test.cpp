@@ -67,21 +67,4 @@ TEST(Heap, SmallBlocksAreCountedExactlyAcrossChunks) {
     DeleteHeap(heap);
 }
 
-// A kept large block lent to a smaller request goes back at its whole size,
-// so the larger request it came from finds it again instead of faulting in
-// fresh pages; while lent it counts the smaller request.
-TEST(Heap, AKeptBlockLentToASmallerRequestServesTheLargerOneAgain) {
-    Heap* heap = NewHeap(4096);
-    const size_t large = size_t{4} << 20, smaller = large / 2 + 1;
-    void* first = HeapTake(heap, large);
-    HeapGive(heap, first);
-    void* lent = HeapTake(heap, smaller);
-    EXPECT_EQ(HeapUsageOf(heap).bytes, smaller);
-    HeapGive(heap, lent);
-    void* again = HeapTake(heap, large);
-    EXPECT_EQ(again, first);
-    HeapGive(heap, again);
-    DeleteHeap(heap);
-}
-
 }  // namespace

@@ -2,11 +2,12 @@
 """Writes sms/national_tables.cpp from sms/gsm7-national-language-tables.json.
 
 Run it again after the data file changes: python3 sms/gen_national_tables.py
-The program reads no data file at run time; language_test.cpp compares the
-built-in tables with the data file entry by entry.
+The program reads no data file at run time. With a path, it writes there
+instead: the sms_tables_written test compares that with the committed file.
 """
 import json
 import os
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 data = json.load(open(os.path.join(HERE, "gsm7-national-language-tables.json"), encoding="utf-8"))
@@ -41,5 +42,5 @@ for i in ids:
     records.append('    {"%s", %s, %s},' % (name, locking, single))
 out += ["}  // namespace", "",
         "const NationalTables kNationalTables[kNationalTableCount] = {", *records, "};", "", "}  // namespace sms", ""]
-with open(os.path.join(HERE, "national_tables.cpp"), "w", encoding="utf-8") as f:
+with open(sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "national_tables.cpp"), "w", encoding="utf-8") as f:
     f.write("\n".join(out))

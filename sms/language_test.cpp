@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
-
-#include "national_tables_json.h"
 #include "sms/national_tables.h"
 #include "sms/pdu.h"
 
@@ -12,18 +8,6 @@ using namespace sms;
 namespace {
 
 const char kTo[] = "+4917012345";
-
-// The entries of the array after "key": from `at` in the data file, -1 for each null; none when the value is null.
-std::vector<long> DataArray(const std::string& json, const std::string& key, size_t at) {
-    std::vector<long> entries;
-    size_t p = json.find_first_not_of(' ', json.find("\"" + key + "\":", at) + key.size() + 3);
-    for (bool more = json[p] == '['; more; more = json[p] == ',') {
-        p = json.find_first_not_of(" \n", p + 1);
-        entries.push_back(json.compare(p, 4, "null") == 0 ? -1 : strtol(json.c_str() + p, nullptr, 10));
-        p = json.find_first_of(",]", p);
-    }
-    return entries;
-}
 
 // The tables a message's header names ("locking/single" identifiers).
 std::string Tables(const Message& m) { return std::to_string(m.shift.locking) + "/" + std::to_string(m.shift.single); }
@@ -48,27 +32,6 @@ std::string Send(const std::string& text, int language, std::string* joined, int
 }
 
 }  // namespace
-
-// Every entry of every built-in table is the data file's, and so is every name.
-TEST(Language, TablesAreTheDataFilesEntryByEntry) {
-    const std::string json = kNationalTablesJson;
-    size_t at = json.find("\"languages\"");
-    for (int id = 0; id < kNationalTableCount; ++id) {
-        at = json.find("\"" + std::to_string(id) + "\": {", at);
-        ASSERT_NE(at, std::string::npos) << "language " << id << " is missing from the data file";
-        size_t name = json.find("\"name\": \"", at) + 9;
-        const NationalTables& t = kNationalTables[id];
-        EXPECT_EQ(t.name, json.substr(name, json.find('"', name) - name)) << "language " << id;
-        for (const char* kind : {"locking", "single_shift"}) {
-            std::vector<long> want = DataArray(json, kind, at);
-            const char32_t* have = kind[0] == 'l' ? t.locking : t.singleShift;
-            ASSERT_EQ(have ? 128u : 0u, want.size()) << t.name << " " << kind << ": entries";
-            for (int code = 0; have && code < 128; ++code)
-                EXPECT_EQ(static_cast<long>(have[code]), want[code] < 0 ? 0 : want[code])
-                    << t.name << " " << kind << " code 0x" << std::hex << code;
-        }
-    }
-}
 
 // PDUs checked by hand field by field (SMSC, first octet, reference, destination, PID, DCS, length, header, text),
 // each read back; those with a language are also what submit --lang builds from the text. Tables are given as

@@ -1,8 +1,8 @@
-// The object tables: growth, identities and walks. Release before reuse, ANY_NUMBER without a release and cleared
-// new slots are checked against the registry fuzz target's model, from its seeds.
+// The object tables: release before reuse, growth, identities and walks.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "runtime/heap.h"
@@ -15,8 +15,16 @@ constexpr size_t kStep = 50;  // the gadget table's: initial slots and growth st
 struct Entry { uintptr_t handle; intptr_t value; };  // live while the handle is non-zero
 ObjectTable* gTable;
 
+std::vector<ObjectNumber> gReleased;  // the numbers the release callback was called for
+ObjectNumber gObtainOnRelease;         // a number the next release obtains, as a callback that opens a window may
+
+ObjectNumber Make(ObjectNumber number, uintptr_t handle);
 // Releases whatever holds the number, as the toolkit's callbacks do.
-void Release(ObjectNumber number) { ClearObjectSlot(gTable, number); }
+void Release(ObjectNumber number) {
+    gReleased.push_back(number);
+    ClearObjectSlot(gTable, number);
+    if (ObjectNumber again = std::exchange(gObtainOnRelease, 0)) Make(again, 9);
+}
 ObjectNumber Make(ObjectNumber number, uintptr_t handle) {
     auto* entry = static_cast<Entry*>(ObtainObjectSlot(gTable, number));
     if (entry) *entry = {handle, intptr_t(handle) * 10};
@@ -35,7 +43,10 @@ std::vector<ObjectNumber> Walk(const std::function<void(ObjectNumber)>& each = [
 
 class ObjectTableTest : public RuntimeTest {
 protected:
-    void SetUp() override { gTable = NewObjectTable(sizeof(Entry), kStep, Release); }
+    void SetUp() override {
+        gTable = NewObjectTable(sizeof(Entry), kStep, Release);
+        gReleased.clear();
+    }
     void TearDown() override {  // each list entry released gives its block back
         while (gTable->list) ClearObjectSlot(gTable, reinterpret_cast<intptr_t>(gTable->list + 1));
         HeapGive(ProgramHeap(), gTable->slots);
@@ -43,6 +54,26 @@ protected:
         RuntimeTest::TearDown();
     }
 };
+
+// A fixed number is released once before it is handed out again, cleared, also when the release obtains a number
+// that grows the slots; ANY_NUMBER releases nothing; numbers out of range get nothing.
+TEST_F(ObjectTableTest, AFixedNumberIsReleasedOnceThenHandedOutCleared) {
+    Make(7, 1);
+    gReleased.clear();
+    gObtainOnRelease = 120;
+    auto* entry = static_cast<Entry*>(ObtainObjectSlot(gTable, 7));
+    EXPECT_EQ(gReleased, (std::vector<ObjectNumber>{7, 120}));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->handle, 0u);
+    *entry = {5, 50};
+    EXPECT_EQ(HandleAt(7), 5u) << "not the slot where the growth moved it";
+    EXPECT_EQ(HandleAt(120), 9u);
+    gReleased.clear();
+    Make(ANY_NUMBER, 3);
+    EXPECT_EQ(gReleased, std::vector<ObjectNumber>{});
+    for (ObjectNumber refused : {MAX_FIXED_NUMBER + 1, ObjectNumber(-2)})
+        EXPECT_EQ(ObtainObjectSlot(gTable, refused), nullptr) << refused;
+}
 
 TEST_F(ObjectTableTest, IdentitiesKeepTheirEntriesWhileTheSlotsGrowAndNothingNearThemIsFound) {
     const std::vector<ObjectNumber> ids = {Make(ANY_NUMBER, 2), Make(ANY_NUMBER, 3), Make(ANY_NUMBER, 4)};
