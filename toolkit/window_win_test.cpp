@@ -12,9 +12,7 @@
 #include "toolkit/brush_cache.h"
 #include "toolkit/gadget_target.h"
 #include "toolkit/gadgets.h"
-#include "toolkit/images.h"
 #include "toolkit/names.h"
-#include "toolkit/payloads.h"
 #include "toolkit/sizing.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/win_test_support.h"
@@ -32,22 +30,6 @@ void ExpectGone(WindowNumber number) {  // the entry and the class
 }
 HWND HandleOf(WindowNumber number) { return FindWindowRecord(number) ? FindWindowRecord(number)->window : nullptr; }
 size_t HeapBlocks() { return HeapUsageOf(ProgramHeap()).blocks; }
-
-// Counts its references: registering it as a drop target takes some, revoking the registration gives them back.
-struct DropTarget : IDropTarget {
-    LONG refs = 1;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
-        *out = id == IID_IUnknown || id == IID_IDropTarget ? this : nullptr;
-        return *out ? (AddRef(), S_OK) : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject*, DWORD, POINTL, DWORD*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE DragLeave() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Drop(IDataObject*, DWORD, POINTL, DWORD*) override { return S_OK; }
-    bool On(HWND window) { return RegisterDragDrop(window, this) == S_OK && SetPropA(window, PROP_DROP_ACCEPT, HANDLE(1)); }
-};
 
 class Windows : public ::testing::Test {
 protected:
@@ -184,24 +166,6 @@ TEST_F(Fetch, ANotificationIsDeliveredOnlyByAFetchThatHandlesIt) {
     sender.join();
 }
 
-// A payload comes with its event and goes at the next fetch; a foreign one is neither taken nor freed.
-TEST_F(Fetch, APayloadComesWithItsEventAndGoesAtTheNextFetch) {
-    const size_t blocks = HeapBlocks();
-    void* inner = HeapTake(ProgramHeap(), 40);
-    ASSERT_TRUE(PostWindowPayload(window_, inner));
-    ASSERT_TRUE(PostGadgetPayload(window_, 7, HeapTake(ProgramHeap(), 8)));
-    EXPECT_EQ(NextEvent(1000), EVENT_WINDOW_PAYLOAD);
-    EXPECT_EQ(CurrentEventPayload(), inner);
-    EXPECT_EQ(CurrentEventType(), -1);
-    EXPECT_EQ(CurrentEvent(NextEvent(1000)), (Event{EVENT_GADGET_PAYLOAD, 7, 14, -1, false}));
-    EXPECT_EQ(NextEvent(0), 0);
-    EXPECT_EQ(HeapBlocks(), blocks);
-    PostMessageA(window_, MSG_WINDOW_PAYLOAD, 0, reinterpret_cast<LPARAM>(&blocks));
-    EXPECT_EQ(NextEvent(1000), int32_t(MSG_WINDOW_PAYLOAD));  // raw: no event
-    EXPECT_EQ(CurrentEventPayload(), nullptr);
-    ASSERT_TRUE(PostWindowPayload(window_, HeapTake(ProgramHeap(), 8)));  // never fetched: freed by the library
-}
-
 TEST_F(Fetch, AnActivatedWindowGivesTheFocusBackAndSaysSo) {
     Open(15, 0, 200, 100, nullptr, 400, 300);
     ASSERT_NE(GetFocus(), edit_);
@@ -212,34 +176,17 @@ TEST_F(Fetch, AnActivatedWindowGivesTheFocusBackAndSaysSo) {
     EXPECT_EQ(std::count(seen.begin(), seen.end(), Event{EVENT_ACTIVATE_WINDOW, 0, 14, 0}), 1);
 }
 
-TEST_F(Windows, TimerEventsAndACallbackThatClosesItsWindow) {
-    HWND window = HandleOf(Open(21));
-    Drain();
-    PostMessageA(window, WM_TIMER, 9, 0);
-    EXPECT_EQ(CurrentEvent(NextEvent(1000)), (Event{EVENT_TIMER, 9, 21, -1, false}));
-    // A callback that closes its own window frees the record the timer event would be formed from.
-    SetWindowCallback(21, [](void*, uint32_t message, uintptr_t, intptr_t) -> intptr_t {
-        if (message == WM_TIMER) CloseToolkitWindow(21);
-        return PASS_ON;
-    });
-    PostMessageA(window, WM_TIMER, 9, 0);
-    EXPECT_EQ(NextEvent(1000), WM_TIMER);  // no window, no timer event: the message comes raw
-}
-
 TEST_F(Windows, WindowsDestroyedWithoutCloseGiveEverythingBack) {
     Drain();
     const size_t blocks = HeapBlocks();
-    DropTarget target;
     HWND owner = HandleOf(Open(11, OPEN_NO_GADGET_TARGET));
     const WindowNumber owned[] = {Open(12, OPEN_NO_GADGET_TARGET, 100, 60, owner),
                                   Open(ANY_NUMBER, OPEN_NO_GADGET_TARGET, 100, 60, owner)};
     SelectGadgetWindow(HandleOf(owned[0]));
-    HWND gadget = reinterpret_cast<HWND>(CreateLabelGadget(70, 0, 0, 50, 20, "dropped on"));
-    for (HWND registered : {HandleOf(owned[0]), HandleOf(owned[1]), gadget}) ASSERT_TRUE(target.On(registered));
+    CreateLabelGadget(70, 0, 0, 50, 20, "owned window's");
     CloseToolkitWindow(11);  // the owned windows go with their owner
     Drain();
     for (WindowNumber number : {WindowNumber(11), owned[0], owned[1]}) ExpectGone(number);
-    EXPECT_EQ(target.refs, 1) << "drop-target references left";
     EXPECT_EQ(FindGadgetRecord(70), nullptr);
     EXPECT_EQ(HeapBlocks(), blocks);
     DestroyWindow(HandleOf(Open(13, OPEN_NO_GADGET_TARGET)));
@@ -261,18 +208,6 @@ TEST_F(Windows, AWindowsAcceleratorTableGoesWithIt) {
         ASSERT_EQ(CopyAcceleratorTableA(table, nullptr, 0), 2) << row.how;
         row.end(16);
         EXPECT_EQ(CopyAcceleratorTableA(table, nullptr, 0), 0) << row.how;
-    }
-}
-
-TEST(Images, AFreedImageLeavesNoEntryAndIsDeleted) {
-    for (ObjectNumber asked : {ObjectNumber(3), ANY_NUMBER}) {
-        HBITMAP bitmap = CreateBitmap(8, 8, 1, 1, nullptr);
-        const intptr_t adopted = AdoptImage(asked, bitmap);
-        const ObjectNumber number = asked == ANY_NUMBER ? adopted : asked;
-        ASSERT_NE(FindObject(ImageTable(), number), nullptr) << asked;
-        FreeImageObject(number);
-        EXPECT_EQ(FindObject(ImageTable(), number), nullptr) << asked;
-        EXPECT_EQ(GetObjectType(bitmap), 0u) << asked;
     }
 }
 
@@ -363,20 +298,8 @@ TEST_F(Gadgets, ColoursAndTheSharedBrushes) {
     auto answer = [&](UINT message, GadgetNumber n, bool byDefault = false) {  // the window's, or the default
         return (byDefault ? DefWindowProcA : SendMessageA)(main_, message, WPARAM(dc), LPARAM(Control(n)));
     };
-    auto sysBrush = [](int index) { return reinterpret_cast<LRESULT>(GetSysColorBrush(index)); };
-    const COLORREF red = RGB(200, 10, 20), green = RGB(10, 160, 30), blue = RGB(0, 40, 220);
+    const COLORREF green = RGB(10, 160, 30), blue = RGB(0, 40, 220);
     const size_t entries = BrushCacheEntries();
-    // A front colour alone: the text on the kind's own background colour; a read-only field asks as a label.
-    SetGadgetColor(1, COLOR_FRONT, red);
-    SetGadgetColor(0, COLOR_FRONT, red);
-    EXPECT_EQ(answer(WM_CTLCOLORSTATIC, 0), sysBrush(COLOR_BTNFACE));
-    EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(answer(WM_CTLCOLOREDIT, 1), sysBrush(COLOR_BTNHIGHLIGHT));
-    EXPECT_EQ(GetTextColor(dc), red);
-    EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_BTNHIGHLIGHT));
-    EXPECT_EQ(answer(WM_CTLCOLORSTATIC, 1), sysBrush(COLOR_BTNHIGHLIGHT));
-    EnableWindow(Control(1), FALSE);
-    EXPECT_EQ(answer(WM_CTLCOLORSTATIC, 1), answer(WM_CTLCOLORSTATIC, 1, true));  // a disabled one
     // One back colour, one brush, deleted with the last gadget using it.
     SetGadgetColor(0, COLOR_BACK, green);
     SetGadgetColor(3, COLOR_BACK, green);
@@ -387,7 +310,6 @@ TEST_F(Gadgets, ColoursAndTheSharedBrushes) {
     ASSERT_TRUE(GetObjectA(HBRUSH(brush), sizeof logBrush, &logBrush));
     EXPECT_EQ(logBrush.lbColor, green);
     SetGadgetColor(0, COLOR_BACK, CLR_INVALID);
-    SetGadgetColor(0, COLOR_FRONT, CLR_INVALID);
     EXPECT_EQ(answer(WM_CTLCOLORSTATIC, 0), answer(WM_CTLCOLORSTATIC, 0, true));
     EXPECT_EQ(GetObjectType(HBRUSH(brush)), DWORD(OBJ_BRUSH));
     DestroyGadget(3);
