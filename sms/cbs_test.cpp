@@ -142,6 +142,20 @@ TEST(Cbs, ReadsPublishedPagesEachCodingAndRefusesMalformedOnes) {
     }
 }
 
+// The pages of one message joined in page order, each once, whatever order they come in.
+TEST(Cbs, JoinsPagesInOrder) {
+    Bytes pdu;
+    ParseError e;
+    std::vector<CbsMessage> p;
+    ASSERT_TRUE(ParseHex("010001C0004002" + kAndroidFirstPage + "0A" + kAndroidSecondPage + "0A", &pdu, &e));
+    ASSERT_TRUE(ParseCbsUmts(pdu, &p, &e));
+    ASSERT_EQ(p.size(), 2u);
+    CbsMessage joined = JoinCbsPages({&p[1], &p[0], &p[1]});
+    EXPECT_EQ(joined.text, "First page+Second page");
+    EXPECT_EQ(joined.present, (std::vector<int>{1, 2}));
+    EXPECT_EQ(JoinCbsPages({&p[1]}).present, std::vector<int>{2});
+}
+
 // What the octet view says of the fields of one page.
 TEST(Cbs, RecordsTheFieldsByTheirNames) {
     Bytes pdu;
