@@ -18,12 +18,8 @@ sms::CbsMessage Alert() {
 
 }  // namespace
 
-TEST(CbsRender, PlainAndJson) {
+TEST(CbsRender, JoinedAsJson) {
     sms::CbsMessage m = Alert();
-    EXPECT_EQ(RenderPlain(CbsFields(m, nullptr)),
-              "type: CBS\nserial number: 12288\ngeographical scope: cell wide, shown at once\nmessage code: 768\n"
-              "update number: 0\nmessage identifier: 4370, CMAS presidential alert (EU-Alert level 1)\ncoding: 7-bit\n"
-              "language: English (en)\npage: 1\npages: 1\ntext: Emergency!!\n");
     CbsJoined joined{{1, 3}, 4};
     EXPECT_EQ(RenderJson(CbsFields(m, &joined)),
               "{\"type\": \"CBS\", \"serial_number\": 12288, \"geographical_scope\": \"cell wide, shown at once\", "

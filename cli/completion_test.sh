@@ -33,7 +33,6 @@ for kind in $kinds; do
   offered parse --kind "" | grep -qx -- "$kind" || fail "the kind $kind is not offered after --kind"
 done
 expect() { [ "$2" = "$3" ] || fail "$1: expected '$2', got '$3'"; }
-expect "values of --kind" "status-report" "$(offered parse --kind st)"
 expect "values of --lang" "tr ta te" "$(offered submit --lang t | paste -sd' ')"
 expect "options of parse starting --j" "--join --json" "$(offered parse --j | sort | paste -sd' ')"
 expect "nothing after --to" "" "$(offered submit --to "")"

@@ -27,9 +27,6 @@ for n, code in enumerate(CODES, 1):
             named = {message.get("locking_shift"), message.get("single_shift")} - {None}
             check("%s: tables named" % lang["name"], named, {lang["name"]})
 
-# A part with a reserved identifier (14) in plain output (a part naming Turkish is read by the smspdu_parse_lang test).
-check("reserved", run(["parse", "0041000A9194711032540000 08 0324010E D894C3"])[1].decode().splitlines()[-2:],
-      ["language: reserved identifier 14 (single shift), read with the default table", "text: €a"])
 for args in (["--lang", "xx"], ["--lang"]):
     check("usage error %r" % args, run(["submit", "--to", "1", *args, "x"]), (2, b"", True))
 

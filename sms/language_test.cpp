@@ -43,15 +43,10 @@ TEST(Language, ReadsAndBuildsHandCheckedPdus) {
     } rows[] = {
         {"tr", "00 41 00 0A91 9471103254 00 00 08 03250101 5870C2", "1/-1", "ĞŞa"},
         {"tr", "00 41 00 0A91 9471103254 00 00 08 03240101 D8CC09", "-1/1", "şè"},  // è: not in the locking table
-        {nullptr, "00 41 00 0A91 9471103254 00 00 0C 06240101250101 0CC20605", "1/1", "ğ€{"},
         {"es", "00 41 00 0A91 9471103254 00 00 18 03240102 6886FB6177980552BEE705D026E83E97D9", "-1/2",
          "Mañana, José Ángel"},
-        {"pt", "00 41 00 0A91 9471103254 00 00 09 03250103 0827F66F", "3/-1", "ação"},
-        {"pt", "00 41 00 0A91 9471103254 00 00 0B 03240103 E886DDE44D1D", "-1/3", "Ñandú"},
         {"auto", "00 41 00 0A91 9471103254 00 00 28 06240103250103 49B7F92D6F8713FCF29C050A27F8E539A80C2AB7DF097E79AE036D24",
          "3/3", "Informações, ações e emoções: Φ"},
-        {"hi", "00 41 00 0A91 9471103254 00 00 0B 03250106 780999DF5316", "6/-1", "नमस्ते"},
-        {"hi", "00 41 00 0A91 9471103254 00 00 0D 03240106 4096D9EC37681302", "-1/6", "Hello ५"},
         {"hi", "00 41 00 0A91 9471103254 00 00 11 06240106250106 2F21F37BCA823621", "6/6", "नमस्ते ५"},
         // '*' and '¡' stand twice in the Tamil single shift table: the lower codes (1B 0B, 1B 13).
         {"ta", "00 41 00 0A91 9471103254 00 00 0D 0624010B25010B A7CD623301", "11/11", "த*¡"},
@@ -97,15 +92,7 @@ TEST(Language, SplitsPartsByTheRoomTheirHeaderLeaves) {
         {tr, lockingTr + std::string(155, 'a'), "1/-1 1:149 2:7"},
         {hi, bothHi + std::string(149, 'a'), "6/6 0:152"},
         {hi, bothHi + std::string(150, 'a'), "6/6 1:146 2:7"},
-        {es, singleEs + std::string(296, 'a'), "-1/2 1:149 2:149"},
-        {es, singleEs + std::string(297, 'a'), "-1/2 1:149 2:149 3:1"},
-        {tr, lockingTr + std::string(297, 'a'), "1/-1 1:149 2:149"},
-        {tr, lockingTr + std::string(298, 'a'), "1/-1 1:149 2:149 3:1"},
-        {hi, bothHi + std::string(289, 'a'), "6/6 1:146 2:146"},
-        {hi, bothHi + std::string(290, 'a'), "6/6 1:146 2:146 3:1"},
         {es, std::string(148, 'a') + singleEs + std::string(10, 'a'), "-1/2 1:148 2:12"},
-        {tr, lockingTr + lockingTr + std::string(146, 'a') + "{" + std::string(10, 'a'), "1/-1 1:148 2:12"},
-        {hi, bothHi + std::string(142, 'a') + "५" + std::string(10, 'a'), "6/6 1:145 2:12"},
         {tr, lockingTr + std::string(147, 'a'), "1/-1 0:148", kWapPush},
         {tr, lockingTr + std::string(148, 'a'), "1/-1 1:142 2:7", kWapPush},
     };
@@ -126,7 +113,6 @@ TEST(Language, PicksTheTablesWithTheFewestParts) {
     } rows[] = {
         {"auto", "Hello", "-1/-1"},
         {"auto", "Çok güzel! İyi akşamlar, Ayşe.", "1/-1"},
-        {"auto", "¿Dónde está la estación?", "-1/2"},
         {"auto", "Año árbol", "-1/2"},  // Portuguese's single shift table carries it as well, in as many septets
         {"auto", "Ações e emoções: Φ", "-1/3"},
         {"auto", "Informações, ações e emoções: Φ", "3/3"},

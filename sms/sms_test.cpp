@@ -91,7 +91,6 @@ TEST(Sms, ReadsWorkedExamplesAndRefusesBadInput) {
         {"000600038121F301111111111111011111111111110080", "@23 parameter indicator extension is missing: the data ends here"},
         {"deliver-report: 00D000FFFF", "  cause 208 ''"}, {"deliver-report: 0007000002C834", "  'Hi'"},
         {"deliver-report: 00", "@1 parameter indicator is missing: the data ends here"},
-        {"command: 02050001070A91947110325400", " +4917012345 command 1 #7  ''"},
         {"command: 02050001070A91947110325403AABB", "@12 command data length 3 points past the data (2 octets are left)"},
         {"command: 02050001070A91947110325403AABBCC", " +4917012345 command 1 #7 AABBCC ''"},
         {"0041000181F100000603070199" "0802", " 1 'A'"},  // an element of its own (07) before 7-bit text
