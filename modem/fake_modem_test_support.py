@@ -37,7 +37,6 @@ class Personality:
         self.prompt = b"> "           # the AT+CMGS prompt
         self.refuse_part = 0          # this send (1-based) gets +CMS ERROR: 500
         self.pin = ""                 # the SIM wants this PIN first
-        self.interrupt_at_part = 0    # this send's PDU makes the fake call on_interrupt before it answers
         self.delete_flags = True      # AT+CMGD=? offers the delete flags
         self.cnmi_test = "+CNMI: (0-3),(0-3),(0-3),(0-2),(0,1)"
         self.csms_service = 0
@@ -71,7 +70,7 @@ class FakeModem:
         self.sent, self.deleted, self.received = [], [], []  # PDUs of AT+CMGS, indexes deleted, command lines
         self.sends, self.reference = 0, 16
         self.pending = None   # the AT+CMGS length while the prompt is out
-        self._stop, self.on_interrupt = False, None
+        self._stop = False
         self._thread = threading.Thread(target=self._serve, daemon=True)
         self._thread.start()
 
@@ -137,8 +136,6 @@ class FakeModem:
 
     def _sent(self, pdu):
         self.sends += 1
-        if self.sends == self.p.interrupt_at_part:
-            self.on_interrupt()
         if self.sends == self.p.refuse_part:
             return self._final([], self._error("CMS", 500))
         self.sent.append(pdu.upper())
@@ -220,10 +217,8 @@ class FakeModem:
     USSD = {"*100#": (1, "1 Balance, 2 Offers"), "1": (0, "Balance: 5.00 EUR")}
 
     def _cusd(self, text):
-        status, answer = self.USSD.get(unpack7(text) if self.p.ussd_packed else text, (4, ""))
+        status, answer = self.USSD[unpack7(text) if self.p.ussd_packed else text]
         self._final([])
-        if not answer:
-            return self._out("+CUSD: %d" % status)
         self._out('+CUSD: %d,"%s",15' % (status, pack7(answer) if self.p.ussd_packed else answer))
 
     COMMANDS = [
