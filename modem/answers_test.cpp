@@ -44,7 +44,6 @@ TEST_P(ErrorMeaningTest, Names) { EXPECT_EQ(GetParam().words, ErrorMeaning(GetPa
 INSTANTIATE_TEST_SUITE_P(
     Codes, ErrorMeaningTest,
     ::testing::Values(MeaningCase{ErrorFamily::Cms, 10, "call barred"},
-                      MeaningCase{ErrorFamily::Cms, 0xC5, "SM rejected-duplicate SM"},
                       MeaningCase{ErrorFamily::Cms, 0x93, "TP-DCS error"},
                       MeaningCase{ErrorFamily::Cms, 3, "network cause, unspecified"},
                       MeaningCase{ErrorFamily::Cms, 600, "manufacturer specific"},

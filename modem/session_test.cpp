@@ -85,24 +85,5 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"NoPrompt", {{"AT+CMGS=18\r", ""}, {ESC, ""}}, kSend, "no prompt after AT+CMGS=18 within 10 s"}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
-TEST(Session, TraceShowsBothWaysWithTimesAndHidesThePin) {
-    ScriptedStream modem({{"AT+CPIN=\"1234\"\r", OKL}, {"AT+CMGS=18\r", "\r\n> "}, {kPduSent, ""}});
-    FILE* trace = tmpfile();
-    ASSERT_NE(nullptr, trace);
-    Session session(&modem, trace);
-    session.Run("AT+CPIN=\"1234\"", kLimitMs, true);
-    session.RunWithPdu("AT+CMGS=18", kPdu, kLimitMs, 2500);
-    rewind(trace);
-    char buffer[1024] = {0};
-    buffer[fread(buffer, 1, sizeof buffer - 1, trace)] = '\0';
-    fclose(trace);
-    EXPECT_EQ(std::string("   0.000 -> AT+CPIN=\"****\"\n"
-                          "   0.000 <- OK\n"
-                          "   0.000 -> AT+CMGS=18\n"
-                          "   0.000 <- > \n"
-                          "   0.000 -> ") + kPdu + "<Ctrl-Z>\n",
-              buffer);
-}
-
 }  // namespace
 }  // namespace modem
