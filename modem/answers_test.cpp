@@ -44,8 +44,6 @@ TEST_P(ErrorMeaningTest, Names) { EXPECT_EQ(GetParam().words, ErrorMeaning(GetPa
 INSTANTIATE_TEST_SUITE_P(
     Codes, ErrorMeaningTest,
     ::testing::Values(MeaningCase{ErrorFamily::Cms, 10, "call barred"},
-                      MeaningCase{ErrorFamily::Cme, 10, "SIM not inserted"},
-                      MeaningCase{ErrorFamily::Cms, 0xC5, "SM rejected-duplicate SM"},
                       MeaningCase{ErrorFamily::Cms, 0x93, "TP-DCS error"},
                       MeaningCase{ErrorFamily::Cms, 3, "network cause, unspecified"},
                       MeaningCase{ErrorFamily::Cms, 600, "manufacturer specific"},
@@ -75,7 +73,6 @@ INSTANTIATE_TEST_SUITE_P(
     Modems, IndicationTest,
     ::testing::Values(
         // The offers as these modems' AT command manuals print them.
-        CnmiCase{"SIM800 manual V1.09 4.2.8", "+CNMI: (0-3),(0-3),(0,2),(0,1),(0,1)", "AT+CNMI=2,1,0,1,0"},
         CnmiCase{"Enfora GSM1308 manual 2.2.3.1", "+CNMI: (0-2), (0-3), (0,2), (0,1), (0,1)", "AT+CNMI=2,1,0,1,0"},
         CnmiCase{"nRF91 (mode 3, mt 2 only)", "+CNMI: (0,3),(0,2),(0),(0,1),(1)", "AT+CNMI=3,2,0,1,1"},
         CnmiCase{"no mt at all", "+CNMI: (0-2),(0)", ""}));

@@ -37,8 +37,6 @@ class Personality:
         self.prompt = b"> "           # the AT+CMGS prompt
         self.refuse_part = 0          # this send (1-based) gets +CMS ERROR: 500
         self.pin = ""                 # the SIM wants this PIN first
-        self.vanish_at_part = 0       # the port goes away when this send's PDU comes
-        self.interrupt_at_part = 0    # this send's PDU makes the fake call on_interrupt before it answers
         self.delete_flags = True      # AT+CMGD=? offers the delete flags
         self.cnmi_test = "+CNMI: (0-3),(0-3),(0-3),(0-2),(0,1)"
         self.csms_service = 0
@@ -47,7 +45,6 @@ class Personality:
         self.cut_listing = 0          # the +CMGL answer stops this many characters before its end
         self.ussd_packed = False      # USSD strings as packed 7-bit hex both ways (Huawei)
         self.reports = ""             # for a part that asks for one: "delivered" (+CDS:) or "announced" (+CDSI:)
-        self.report_status = 0        # its TP-ST
         self.lost_report = 0          # this send's report never comes
         for k, v in habits.items():
             if not hasattr(self, k):
@@ -73,7 +70,7 @@ class FakeModem:
         self.sent, self.deleted, self.received = [], [], []  # PDUs of AT+CMGS, indexes deleted, command lines
         self.sends, self.reference = 0, 16
         self.pending = None   # the AT+CMGS length while the prompt is out
-        self.gone, self._stop, self.on_interrupt = False, False, None
+        self._stop = False
         self._thread = threading.Thread(target=self._serve, daemon=True)
         self._thread.start()
 
@@ -87,7 +84,7 @@ class FakeModem:
     def close(self):
         self._stop = True
         self._thread.join(5)
-        os.close(self.master)  # after the modem went away, the stand-in it left
+        os.close(self.master)
         os.close(self.slave)
 
     # --- the dialogue ----------------------------------------------------------------------------------------------
@@ -105,14 +102,14 @@ class FakeModem:
 
     def _serve(self):
         buf = b""
-        while not self._stop and not self.gone:
+        while not self._stop:
             if not select.select([self.master], [], [], 0.05)[0]:
                 continue
             try:
                 buf += os.read(self.master, 4096)
             except OSError:  # no client has the port open
                 continue
-            while not self.gone:
+            while True:
                 if self.pending is not None:
                     end = min([i for i in (buf.find(CTRL_Z), buf.find(ESC)) if i >= 0], default=-1)
                     if end < 0:
@@ -139,13 +136,6 @@ class FakeModem:
 
     def _sent(self, pdu):
         self.sends += 1
-        if self.sends == self.p.vanish_at_part:
-            self.gone = True
-            os.close(self.master)
-            self.master = os.open("/dev/null", os.O_RDWR)  # the closed end; nothing reads it
-            return
-        if self.sends == self.p.interrupt_at_part:
-            self.on_interrupt()
         if self.sends == self.p.refuse_part:
             return self._final([], self._error("CMS", 500))
         self.sent.append(pdu.upper())
@@ -158,7 +148,7 @@ class FakeModem:
     def _report(self, recipient):
         """An SMS-STATUS-REPORT (23.040 9.2.2.3) for the part just sent: its reference and recipient, the times of
         the transcripts' reports."""
-        pdu = "0006%02X%s6221802150004062218021501040%02X" % (self.reference, recipient, self.p.report_status)
+        pdu = "0006%02X%s622180215000406221802150104000" % (self.reference, recipient)
         if self.p.reports == "delivered":
             return self._out("+CDS: %d" % (len(pdu) // 2 - 1), pdu)
         index = len(self.stores["SR"]) + 1
@@ -227,10 +217,8 @@ class FakeModem:
     USSD = {"*100#": (1, "1 Balance, 2 Offers"), "1": (0, "Balance: 5.00 EUR")}
 
     def _cusd(self, text):
-        status, answer = self.USSD.get(unpack7(text) if self.p.ussd_packed else text, (4, ""))
+        status, answer = self.USSD[unpack7(text) if self.p.ussd_packed else text]
         self._final([])
-        if not answer:
-            return self._out("+CUSD: %d" % status)
         self._out('+CUSD: %d,"%s",15' % (status, pack7(answer) if self.p.ussd_packed else answer))
 
     COMMANDS = [

@@ -57,8 +57,6 @@ TEST_P(DialogueTest, FollowsTheScript) {
     EXPECT_TRUE(modem.AllSent());
 }
 
-const Step kBusy = {"AT+CMGL=4\r", "\r\n+CMS ERROR: 314\r\n"};
-
 INSTANTIATE_TEST_SUITE_P(
     Modems, DialogueTest,
     ::testing::Values(
@@ -69,8 +67,6 @@ INSTANTIATE_TEST_SUITE_P(
              kStart, "started"},
         Case{"PinWantedNoneGiven", Start({{"AT+CPIN?\r", kWantPin}}), kStart,
              "the SIM wants its PIN: give it with --pin PIN or in SMSPDU_PIN"},
-        Case{"PukWanted", Start({{"AT+CPIN?\r", "\r\n+CPIN: SIM PUK\r\n" + OKL}}), kStart,
-             "the SIM wants SIM PUK, not a PIN: unlock it in a phone first"},
         // SIM busy right after start-up, numeric then verbose, then ready; then the vendors' 515.
         Case{"SimBusyTwice",
              Start({{"AT+CPIN?\r", "\r\n+CME ERROR: 14\r\n"}, {"AT+CPIN?\r", "\r\n+CME ERROR: SIM busy\r\n"},
@@ -78,15 +74,6 @@ INSTANTIATE_TEST_SUITE_P(
              kStart, "started"},
         Case{"NoSim", Start({{"AT+CPIN?\r", "\r\n+CME ERROR: 10\r\n"}}), kStart,
              "there is no SIM in the modem (+CME ERROR: 10 (SIM not inserted))"},
-        Case{"NoPduMode", Start({{"AT+CPIN?\r", kReady}, {"AT+CMGF=0\r", "\r\nERROR\r\n"}}), kStart,
-             "the modem refuses PDU mode (AT+CMGF=0): ERROR"},
-        // A busy SIM is given its tries and no more (three here).
-        Case{"GivesUpOnABusySim", {kBusy, kBusy, kBusy},
-             [](Session& s) {
-                 s.busyTries = 3;
-                 return Outcome(s.RunWhileBusy("AT+CMGL=4", kLimitMs));
-             },
-             "+CMS ERROR: 314 (SIM busy)"},
         Case{"RefusedBeforePrompt", {{"AT+CMGS=18\r", "\r\n+CMS ERROR: 304\r\n"}}, kSend,
              "+CMS ERROR: 304 (invalid PDU mode parameter)"},
         // A Sierra Wireless Fasttrak Supreme announced a message between AT+CMGS and its prompt (Sierra Wireless
@@ -94,30 +81,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"AnnouncementBeforePrompt",
              {{"AT+CMGS=18\r", "\r\n+CMTI: \"SM\",1\r\n\r\n> "}, {kPduSent, "\r\n+CMGS: 9\r\n" + OKL}}, kSend,
              "OK | +CMGS: 9"},
-        Case{"NoAnswerToPdu", {{"AT+CMGS=18\r", "\r\n> "}, {kPduSent, ""}}, kSend,
-             "no answer to the PDU within 60 s"},
         // No prompt: ESC takes the modem out of the PDU state should the prompt come late.
         Case{"NoPrompt", {{"AT+CMGS=18\r", ""}, {ESC, ""}}, kSend, "no prompt after AT+CMGS=18 within 10 s"}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
-
-TEST(Session, TraceShowsBothWaysWithTimesAndHidesThePin) {
-    ScriptedStream modem({{"AT+CPIN=\"1234\"\r", OKL}, {"AT+CMGS=18\r", "\r\n> "}, {kPduSent, ""}});
-    FILE* trace = tmpfile();
-    ASSERT_NE(nullptr, trace);
-    Session session(&modem, trace);
-    session.Run("AT+CPIN=\"1234\"", kLimitMs, true);
-    session.RunWithPdu("AT+CMGS=18", kPdu, kLimitMs, 2500);
-    rewind(trace);
-    char buffer[1024] = {0};
-    buffer[fread(buffer, 1, sizeof buffer - 1, trace)] = '\0';
-    fclose(trace);
-    EXPECT_EQ(std::string("   0.000 -> AT+CPIN=\"****\"\n"
-                          "   0.000 <- OK\n"
-                          "   0.000 -> AT+CMGS=18\n"
-                          "   0.000 <- > \n"
-                          "   0.000 -> ") + kPdu + "<Ctrl-Z>\n",
-              buffer);
-}
 
 }  // namespace
 }  // namespace modem
