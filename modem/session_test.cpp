@@ -85,5 +85,19 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"NoPrompt", {{"AT+CMGS=18\r", ""}, {ESC, ""}}, kSend, "no prompt after AT+CMGS=18 within 10 s"}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
+// The trace shows both ways with their times, and never the PIN.
+TEST(Session, TraceHidesThePin) {
+    ScriptedStream modem({{"AT+CPIN=\"1234\"\r", OKL}});
+    FILE* trace = tmpfile();
+    ASSERT_NE(nullptr, trace);
+    Session session(&modem, trace);
+    session.Run("AT+CPIN=\"1234\"", kLimitMs, true);
+    rewind(trace);
+    char buffer[256] = {0};
+    buffer[fread(buffer, 1, sizeof buffer - 1, trace)] = '\0';
+    fclose(trace);
+    EXPECT_EQ(std::string("   0.000 -> AT+CPIN=\"****\"\n   0.000 <- OK\n"), buffer);
+}
+
 }  // namespace
 }  // namespace modem
