@@ -57,16 +57,4 @@ TEST_F(Codec, Vectors) {
     EXPECT_GE(count, 60) << SMS_VECTORS;
 }
 
-// The helpers outside the converter's range (the vectors cover the rest): more digits than
-// the width, bit strings too long or short (missing digits read as 0), one hex digit, no text.
-TEST_F(Codec, HelpersAtTheirEdges) {
-    EXPECT_EQ(Std(ToBinary7(511)), "111111111");
-    EXPECT_EQ(Std(ToBinary4(127)), "1111111");
-    EXPECT_EQ(Std(SwapPair("C")), "CC");
-    const struct { const char* bits; int16_t seven, four; } values[] = {{"111111111", 127, 15}, {"10", 64, 8}, {"", 0, 0}};
-    for (const auto& v : values) EXPECT_EQ(Binary7ToInt(v.bits), v.seven) << v.bits;
-    for (const auto& v : values) EXPECT_EQ(Binary4ToInt(v.bits), v.four) << v.bits;
-    EXPECT_EQ(LatinToGsm(nullptr), 0);
-}
-
 }  // namespace

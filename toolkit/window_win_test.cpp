@@ -9,7 +9,6 @@
 #include <string>
 #include <thread>
 
-#include "toolkit/brush_cache.h"
 #include "toolkit/gadget_target.h"
 #include "toolkit/gadgets.h"
 #include "toolkit/names.h"
@@ -75,25 +74,6 @@ TEST_F(Windows, OpeningFollowsTheNumberAndTheFlagsAndTheLibraryEndClosesAll) {
     opened_.clear();
 }
 
-TEST_F(Windows, Placement) {
-    const RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    auto centredIn = [](RECT r, RECT area) {
-        return r.left == area.left + (area.right - area.left - (r.right - r.left)) / 2 &&
-               r.top == area.top + (area.bottom - area.top - (r.bottom - r.top)) / 2;
-    };
-    EXPECT_TRUE(centredIn(WindowRect(HandleOf(Open(1, OPEN_CENTER_ON_SCREEN, 300, 200))), screen));
-    EXPECT_EQ(WindowRect(HandleOf(Open(2, OPEN_CENTER_ON_SCREEN, screen.right + 900, screen.bottom + 700))), screen);
-    HWND parent = HandleOf(Open(3, 0, 400, 300, nullptr, 200, 150));
-    EXPECT_TRUE(centredIn(WindowRect(HandleOf(Open(4, OPEN_CENTER_ON_PARENT, 200, 100, parent))), WindowRect(parent)));
-    RECT r = WindowRect(HandleOf(Open(5, OPEN_CENTER_ON_PARENT, 900, 700, parent)));
-    EXPECT_EQ((POINT{r.left, r.top}), (POINT{0, 0}));  // not negative
-    // POSITION_DEFAULT lets the platform place a window with nothing to centre on.
-    SetActiveWindow(nullptr);
-    ASSERT_EQ(GetActiveWindow(), nullptr);
-    r = WindowRect(HandleOf(Open(6, OPEN_CENTER_ON_PARENT | OPEN_HIDDEN, 100, 60, nullptr, POSITION_DEFAULT, 0)));
-    EXPECT_TRUE(PtInRect(&screen, {r.left, r.top})) << r.left << "," << r.top;
-}
-
 // Window events: queued ones and raw ones sharing an event's code (never wanted); moves, repaints, activations if asked.
 std::vector<Event> WindowEvents(const std::vector<Event>& seen, const std::vector<Event>& expected) {
     std::vector<Event> kept;
@@ -111,18 +91,12 @@ TEST_F(Windows, EachWindowActionQueuesItsEvents) {
         const WindowNumber n = Open(asked, WS_OVERLAPPEDWINDOW, 300, 200, nullptr, 100, 100);
         HWND window = HandleOf(n);
         Drain();
-        auto show = [window](int how) { return [window, how] { ShowWindow(window, how); }; };
         const Event moved{EVENT_MOVE_WINDOW, n, n, 0}, sized{EVENT_SIZE_WINDOW, 0, n, 0}, closed{EVENT_CLOSE_WINDOW, n, n, 0};
-        const Event restored{EVENT_RESTORE_WINDOW, 0, n, 0};
         const struct { std::function<void()> act; std::vector<Event> expected; } rows[] = {
             {[&] { SetWindowPos(window, nullptr, 120, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER); }, {moved}},
             {[&] { SetWindowPos(window, nullptr, 0, 0, 380, 260, SWP_NOMOVE | SWP_NOZORDER); }, {sized}},
             {[&] { RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW); },
              {{EVENT_REPAINT, 0, n, 0}}},
-            {show(SW_MINIMIZE), {{EVENT_MINIMIZE_WINDOW, 0, n, 0}}},
-            {show(SW_RESTORE), {restored, sized}},
-            {show(SW_MAXIMIZE), {{EVENT_MAXIMIZE_WINDOW, 0, n, 0}, sized}},
-            {show(SW_RESTORE), {restored, sized}},
             {[&] { PostMessageA(window, WM_CLOSE, 0, 0); }, {closed}},  // the end-to-end test clicks the close box
         };
         for (const auto& row : rows) {
@@ -148,14 +122,6 @@ protected:
     }
     HWND window_ = nullptr, edit_ = nullptr;
 };
-
-TEST_F(Fetch, AMessageThatFormsNoEventComesRawWithItsParameters) {
-    PostMessageA(window_, WM_USER + 5, 11, 22);
-    const Event raw = CurrentEvent(NextEvent(0));
-    EXPECT_EQ(raw, (Event{WM_USER + 5, raw.gadget, 14, -1, false}));
-    EXPECT_EQ(TheEventState()->currentWParam, 11u);
-    EXPECT_EQ(TheEventState()->currentLParam, 22);
-}
 
 // Formed while no fetch runs, a notification is dropped; sent from a thread to a waiting fetch, delivered.
 TEST_F(Fetch, ANotificationIsDeliveredOnlyByAFetchThatHandlesIt) {
@@ -230,7 +196,7 @@ protected:
     HWND main_ = nullptr;
 };
 
-// Their classes, texts and fixed numbers are the end-to-end test's layout; their parent, the target test's.
+// Their classes, texts and fixed numbers are the end-to-end test's layout.
 TEST_F(Gadgets, CreatedControlsCarryStyleNumberAndFont) {
     using Create = intptr_t (*)(GadgetNumber, int, int, int, int, const char*, uint32_t);
     const LONG_PTR child = WS_CHILD | WS_VISIBLE | WS_GROUP, label = child | SS_LEFT;
@@ -274,59 +240,6 @@ TEST_F(Gadgets, CreatedControlsCarryStyleNumberAndFont) {
     for (GadgetNumber n : chosen) EXPECT_EQ(FindGadgetRecord(n), nullptr) << n;
     for (GadgetNumber n : chosen) EXPECT_EQ(ReadGadgetText(n, 1), 0u) << n;  // no end
     EXPECT_EQ(HeapBlocks(), blocks);
-}
-
-TEST_F(Gadgets, SelectGadgetWindowSwitchesTheTarget) {
-    HWND other = reinterpret_cast<HWND>(OpenToolkitWindow(1, 650, 40, 200, 120, "other", 0));
-    CreateLabelGadget(30, 5, 5, 50, 20, "");
-    EXPECT_EQ(SelectGadgetWindow(main_), other);
-    CreateLabelGadget(31, 5, 5, 50, 20, "");
-    EXPECT_EQ(SelectGadgetWindow(other), main_);
-    EXPECT_EQ(GetParent(Control(30)), other);
-    EXPECT_EQ(GetParent(Control(31)), main_);
-    // The target goes with its window: a creation then fails and leaves the gadget of that number as it was.
-    HWND old = Control(3);
-    CloseToolkitWindow(1);
-    EXPECT_EQ(SelectGadgetWindow(nullptr), nullptr);
-    EXPECT_EQ(CreateEditGadget(3, 0, 0, 50, 20, "replacement"), 0);
-    EXPECT_EQ(Control(3), old);
-    EXPECT_EQ(GetWindowTextLengthA(old), 0);
-}
-
-TEST_F(Gadgets, ColoursAndTheSharedBrushes) {
-    HDC dc = GetDC(main_);
-    auto answer = [&](UINT message, GadgetNumber n, bool byDefault = false) {  // the window's, or the default
-        return (byDefault ? DefWindowProcA : SendMessageA)(main_, message, WPARAM(dc), LPARAM(Control(n)));
-    };
-    const COLORREF green = RGB(10, 160, 30), blue = RGB(0, 40, 220);
-    const size_t entries = BrushCacheEntries();
-    // One back colour, one brush, deleted with the last gadget using it.
-    SetGadgetColor(0, COLOR_BACK, green);
-    SetGadgetColor(3, COLOR_BACK, green);
-    const LRESULT brush = answer(WM_CTLCOLORSTATIC, 0);
-    EXPECT_EQ(answer(WM_CTLCOLOREDIT, 3), brush);
-    EXPECT_EQ(GetBkColor(dc), green);
-    LOGBRUSH logBrush = {};
-    ASSERT_TRUE(GetObjectA(HBRUSH(brush), sizeof logBrush, &logBrush));
-    EXPECT_EQ(logBrush.lbColor, green);
-    SetGadgetColor(0, COLOR_BACK, CLR_INVALID);
-    EXPECT_EQ(answer(WM_CTLCOLORSTATIC, 0), answer(WM_CTLCOLORSTATIC, 0, true));
-    EXPECT_EQ(GetObjectType(HBRUSH(brush)), DWORD(OBJ_BRUSH));
-    DestroyGadget(3);
-    EXPECT_EQ(GetObjectType(HBRUSH(brush)), 0u);
-    EXPECT_EQ(BrushCacheEntries(), entries);
-    // With every GDI handle taken no brush can be made: no entry is kept, the gadget asks for the default colouring.
-    std::vector<HBRUSH> taken;
-    while (HBRUSH b = CreateSolidBrush(RGB(1, 2, 3))) taken.push_back(b);
-    SetGadgetColor(0, COLOR_BACK, blue);
-    const LRESULT answered = answer(WM_CTLCOLORSTATIC, 0), expected = answer(WM_CTLCOLORSTATIC, 0, true);
-    const size_t entriesThen = BrushCacheEntries();
-    for (HBRUSH b : taken) DeleteObject(b);
-    EXPECT_GT(taken.size(), 1000u);
-    EXPECT_EQ(entriesThen, entries);
-    EXPECT_EQ(GetGadgetColor(0, COLOR_BACK), blue);
-    EXPECT_EQ(answered, expected);
-    ReleaseDC(main_, dc);
 }
 
 // Real Tab and shift-Tab (from -1: the window): NextEvent delivers the key-down itself, edit fields report
