@@ -206,11 +206,19 @@ TEST(SmsCommands, ExplainOctets) {
 // every character with the octets it lies in.
 TEST(SmsCommands, ExplainOctetsAsJson) {
     std::string out = RunCommand({"parse", "--explain", "--json", "--no-smsc", "--kind", "deliver-report", "0000"}, "");
-    EXPECT_EQ(out.substr(0, out.find("}, ") + 1), "0|{\"type\": \"SMS-DELIVER-REPORT\", \"form\": \"RP-ACK\", \"fields\": "
-              "[{\"offset\": 0, \"length\": 1, \"hex\": \"00\", \"field\": \"first octet\", \"meaning\": \"SMS-DELIVER-REPORT\"}");
-    size_t bits = out.rfind('{', out.find("\"TP-PI TP-UDL\""));
-    EXPECT_EQ(out.substr(bits, out.find('}', bits) + 1 - bits), "{\"offset\": 1, \"length\": 1, \"hex\": \"00\", \"field\": "
-              "\"TP-PI TP-UDL\", \"bits\": \"2\", \"meaning\": \"absent\"}");
+    EXPECT_EQ(out, "0|{\"type\": \"SMS-DELIVER-REPORT\", \"form\": \"RP-ACK\", \"fields\": [{\"offset\": 0, "
+                   "\"length\": 1, \"hex\": \"00\", \"field\": \"first octet\", \"meaning\": \"SMS-DELIVER-REPORT\"}, "
+                   "{\"offset\": 0, \"length\": 1, \"hex\": \"00\", \"field\": \"TP-MTI\", \"bits\": \"1-0\", "
+                   "\"meaning\": \"SMS-DELIVER-REPORT\"}, {\"offset\": 0, \"length\": 1, \"hex\": \"00\", \"field\": "
+                   "\"TP-UDHI\", \"bits\": \"6\", \"meaning\": \"no header\"}, {\"offset\": 1, \"length\": 1, \"hex\": "
+                   "\"00\", \"field\": \"TP-PI\", \"meaning\": \"no optional fields\"}, {\"offset\": 1, \"length\": 1, "
+                   "\"hex\": \"00\", \"field\": \"TP-PI extension\", \"bits\": \"7\", \"meaning\": \"absent\"}, "
+                   "{\"offset\": 1, \"length\": 1, \"hex\": \"00\", \"field\": \"TP-PI reserved\", \"bits\": \"6-3\", "
+                   "\"meaning\": \"reserved, ignored\"}, {\"offset\": 1, \"length\": 1, \"hex\": \"00\", \"field\": "
+                   "\"TP-PI TP-UDL\", \"bits\": \"2\", \"meaning\": \"absent\"}, {\"offset\": 1, \"length\": 1, "
+                   "\"hex\": \"00\", \"field\": \"TP-PI TP-DCS\", \"bits\": \"1\", \"meaning\": \"absent\"}, "
+                   "{\"offset\": 1, \"length\": 1, \"hex\": \"00\", \"field\": \"TP-PI TP-PID\", \"bits\": \"0\", "
+                   "\"meaning\": \"absent\"}], \"characters\": []}\n|");
     std::string hi = RunCommand({"parse", "--explain", "--json", "0001000181F1000002C834"}, "");
     size_t characters = hi.find("\"characters\"");
     EXPECT_EQ(hi.substr(characters), "\"characters\": [{\"septet\": 0, \"offsets\": [9], \"code\": 72, \"char\": \"H\"}, "
